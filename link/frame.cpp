@@ -1,0 +1,199 @@
+#include "link/frame.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace omber::link {
+
+void putU8(std::vector<std::uint8_t>& out, std::uint8_t v) { out.push_back(v); }
+
+void putU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void putI32(std::vector<std::uint8_t>& out, std::int32_t v) { putU32(out, static_cast<std::uint32_t>(v)); }
+
+void putF64(std::vector<std::uint8_t>& out, double v) {
+  std::uint8_t b[8];
+  std::memcpy(b, &v, sizeof b);
+  out.insert(out.end(), b, b + 8);
+}
+
+void putF32s(std::vector<std::uint8_t>& out, const float* samples, std::size_t count) {
+  if (!samples || count == 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + count * sizeof(float));
+  std::memcpy(out.data() + at, samples, count * sizeof(float));
+}
+
+std::size_t beginFrame(std::vector<std::uint8_t>& out, FrameType type, std::size_t payloadHint) {
+  const std::size_t start = out.size();
+  out.reserve(start + kHeaderBytes + payloadHint);
+  putU32(out, 0);  // patched by finishFrame
+  putU8(out, static_cast<std::uint8_t>(type));
+  return start;
+}
+
+void finishFrame(std::vector<std::uint8_t>& out, std::size_t frameStart) {
+  const auto length = static_cast<std::uint32_t>(out.size() - frameStart - kLengthBytes);
+  for (int i = 0; i < 4; ++i) out[frameStart + i] = static_cast<std::uint8_t>(length >> (8 * i));
+}
+
+std::vector<std::uint8_t> encodeFrame(std::uint8_t type, const std::uint8_t* payload, std::size_t size) {
+  std::vector<std::uint8_t> out;
+  out.reserve(kHeaderBytes + size);
+  putU32(out, static_cast<std::uint32_t>(size + 1));
+  putU8(out, type);
+  if (size) out.insert(out.end(), payload, payload + size);
+  return out;
+}
+
+std::vector<std::uint8_t> encodeFrame(FrameType type, const std::vector<std::uint8_t>& payload) {
+  return encodeFrame(static_cast<std::uint8_t>(type), payload.data(), payload.size());
+}
+
+std::vector<std::uint8_t> encodeBuffer(FrameType type, const float* samples, std::size_t sampleCount,
+                                       std::int32_t channels, std::uint32_t sampleRate) {
+  const std::int32_t ch = std::max<std::int32_t>(channels, 1);
+  const std::size_t count = samples ? sampleCount : 0;
+  const std::size_t frames = count / static_cast<std::size_t>(ch);
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, type, 10 + count * sizeof(float));
+  putU32(out, sampleRate);
+  putU16(out, static_cast<std::uint16_t>(ch));
+  putU32(out, static_cast<std::uint32_t>(frames));
+  putF32s(out, samples, count);
+  finishFrame(out, start);
+  return out;
+}
+
+std::vector<std::uint8_t> encodePatch(std::uint32_t startFrame, const float* stereo, std::size_t frames) {
+  const std::size_t count = stereo ? frames * 2 : 0;
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, FrameType::Patch, 4 + count * sizeof(float));
+  putU32(out, startFrame);
+  putF32s(out, stereo, count);
+  finishFrame(out, start);
+  return out;
+}
+
+std::vector<std::uint8_t> encodeBand(double startSeconds, double endSeconds) {
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, FrameType::Band, 16);
+  putF64(out, startSeconds);
+  putF64(out, endSeconds);
+  finishFrame(out, start);
+  return out;
+}
+
+std::vector<std::uint8_t> encodeSeek(double seconds) {
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, FrameType::Seek, 8);
+  putF64(out, seconds);
+  finishFrame(out, start);
+  return out;
+}
+
+std::vector<std::uint8_t> encodeFlag(FrameType type, bool on) {
+  const std::uint8_t flag = on ? 1 : 0;
+  return encodeFrame(static_cast<std::uint8_t>(type), &flag, 1);
+}
+
+std::vector<std::uint8_t> encodeHello(std::uint8_t role, std::int32_t sampleRate, std::uint16_t channels) {
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, FrameType::Hello, 7);
+  putU8(out, role);
+  putI32(out, sampleRate);
+  putU16(out, channels);
+  finishFrame(out, start);
+  return out;
+}
+
+std::vector<std::uint8_t> encodePosition(double playHeadSeconds, std::int32_t swapCount) {
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, FrameType::Position, 12);
+  putF64(out, playHeadSeconds);
+  putI32(out, swapCount);
+  finishFrame(out, start);
+  return out;
+}
+
+std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t frames) {
+  const std::size_t count = stereo ? static_cast<std::size_t>(frames) * 2 : 0;
+  std::vector<std::uint8_t> out;
+  const std::size_t start = beginFrame(out, FrameType::CapturePcm, 4 + count * sizeof(float));
+  putU32(out, stereo ? frames : 0);
+  putF32s(out, stereo, count);
+  finishFrame(out, start);
+  return out;
+}
+
+// ---- FrameReader ----
+
+FrameReader::FrameReader(Handler handler, std::uint32_t maxLength)
+    : handler_(std::move(handler)), maxLength_(maxLength) {}
+
+bool FrameReader::feed(const std::uint8_t* data, std::size_t count) {
+  if (failed_) return false;
+  try {
+    if (!feedImpl(data, count)) {
+      failed_ = true;
+      pending_.clear();
+      return false;
+    }
+  } catch (...) {
+    failed_ = true;
+    pending_.clear();
+    throw;
+  }
+  return true;
+}
+
+void FrameReader::feedOrThrow(const std::uint8_t* data, std::size_t count) {
+  if (!feed(data, count)) throw std::runtime_error("bad frame len");
+}
+
+bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
+  std::size_t pos = 0;
+
+  // First complete a frame left over from earlier chunks.
+  if (!pending_.empty()) {
+    if (pending_.size() < kLengthBytes) {
+      const std::size_t take = std::min(kLengthBytes - pending_.size(), count);
+      pending_.insert(pending_.end(), data, data + take);
+      pos += take;
+      if (pending_.size() < kLengthBytes) return true;
+    }
+    const std::uint32_t length = getU32(pending_.data());
+    if (!lengthValid(length)) return false;
+    const std::size_t total = kLengthBytes + static_cast<std::size_t>(length);
+    const std::size_t take = std::min(total - pending_.size(), count - pos);
+    if (pending_.capacity() < total) pending_.reserve(total);
+    pending_.insert(pending_.end(), data + pos, data + pos + take);
+    pos += take;
+    if (pending_.size() < total) return true;
+    handler_(pending_[kLengthBytes], pending_.data() + kHeaderBytes, length - 1);
+    pending_.clear();
+  }
+
+  // Whole frames inside this chunk go straight from the caller's bytes.
+  while (count - pos >= kLengthBytes) {
+    const std::uint32_t length = getU32(data + pos);
+    if (!lengthValid(length)) return false;
+    const std::size_t total = kLengthBytes + static_cast<std::size_t>(length);
+    if (count - pos < total) break;
+    handler_(data[pos + kLengthBytes], data + pos + kHeaderBytes, length - 1);
+    pos += total;
+  }
+
+  // Keep the incomplete tail for the next chunk.
+  if (pos < count) pending_.insert(pending_.end(), data + pos, data + count);
+  return true;
+}
+
+}  // namespace omber::link

@@ -1,0 +1,134 @@
+// Link frames: the unit exchanged between the engine and each omber~ instance
+// over one loopback TCP connection.
+//
+//   offset 0  u32 length  = 1 + payload size (1 .. kMaxFrameLength)
+//   offset 4  u8  type
+//   offset 5  payload (length - 1 bytes)
+//
+// Every multi-byte field is little-endian. This one codec is compiled into
+// both deliverables. Nothing here allocates on its own except the returned
+// vectors and the reader's receive buffer; nothing here is realtime-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace omber::link {
+
+enum class FrameType : std::uint8_t {
+  Init = 1,        // engine -> player: u32 rate, u16 channels, u32 frames, f32 samples
+  Patch = 2,       // engine -> players: u32 start frame, f32 stereo samples
+  Swap = 3,        // engine -> players: as Init, rate always 48000
+  Band = 4,        // engine -> players: f64 start s, f64 end s
+  Seek = 5,        // engine -> players: f64 seconds
+  Loop = 6,        // engine -> players: u8 flag (empty = off)
+  Capture = 7,     // engine -> feeders: u8 flag (empty = off)
+  Run = 8,         // engine -> players: u8 flag (empty = hold)
+  Hello = 0x80,    // omber~ -> engine: u8 role, i32 rate, u16 channels
+  Position = 0x81, // omber~ -> engine: f64 play head s, i32 swap count
+  CapturePcm = 0x82 // omber~ -> engine: u32 frames, f32 stereo samples at 48 kHz
+};
+
+constexpr std::uint32_t kMaxFrameLength = 268435456;  // 0x10000000
+constexpr std::size_t kLengthBytes = 4;
+constexpr std::size_t kHeaderBytes = 5;  // length + type
+constexpr std::uint32_t kStreamRate = 48000;
+
+// Roles announced in Hello.
+constexpr std::uint8_t kRolePlayer = 0;
+constexpr std::uint8_t kRoleFeeder = 1;
+
+// ---- little-endian payload builders (append to a byte vector) ----
+void putU8(std::vector<std::uint8_t>& out, std::uint8_t v);
+void putU16(std::vector<std::uint8_t>& out, std::uint16_t v);
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t v);
+void putI32(std::vector<std::uint8_t>& out, std::int32_t v);
+void putF64(std::vector<std::uint8_t>& out, double v);
+// f32 samples are copied as they lie in memory (the wire is little-endian,
+// as is every machine this builds for).
+void putF32s(std::vector<std::uint8_t>& out, const float* samples, std::size_t count);
+
+// ---- little-endian field readers (caller checks the size first) ----
+inline std::uint16_t getU16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t getU32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::int32_t getI32(const std::uint8_t* p) { return static_cast<std::int32_t>(getU32(p)); }
+inline double getF64(const std::uint8_t* p) {
+  double v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// A whole frame: length, type, payload. Allocates the result.
+std::vector<std::uint8_t> encodeFrame(std::uint8_t type, const std::uint8_t* payload, std::size_t size);
+std::vector<std::uint8_t> encodeFrame(FrameType type, const std::vector<std::uint8_t>& payload);
+
+// Frame writer for large payloads: begin() reserves the header, the caller
+// appends the payload with the put* builders, finish() writes the length.
+// Lets a 23 MB buffer become a frame with one copy.
+std::size_t beginFrame(std::vector<std::uint8_t>& out, FrameType type, std::size_t payloadHint = 0);
+void finishFrame(std::vector<std::uint8_t>& out, std::size_t frameStart);
+
+// ---- typed frames ----
+// Init and Swap: channels are clamped to at least 1, frames = sampleCount / channels;
+// every given sample follows. A null pointer writes an empty sample block.
+std::vector<std::uint8_t> encodeBuffer(FrameType type, const float* samples, std::size_t sampleCount,
+                                       std::int32_t channels, std::uint32_t sampleRate);
+// Patch: start frame, then frames x 2 samples (null pointer: empty block).
+std::vector<std::uint8_t> encodePatch(std::uint32_t startFrame, const float* stereo, std::size_t frames);
+std::vector<std::uint8_t> encodeBand(double startSeconds, double endSeconds);
+std::vector<std::uint8_t> encodeSeek(double seconds);
+// Loop, Capture, Run.
+std::vector<std::uint8_t> encodeFlag(FrameType type, bool on);
+std::vector<std::uint8_t> encodeHello(std::uint8_t role, std::int32_t sampleRate, std::uint16_t channels);
+std::vector<std::uint8_t> encodePosition(double playHeadSeconds, std::int32_t swapCount);
+std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t frames);
+
+// Cuts frames out of one connection's byte stream.
+//
+// feed() hands every complete frame to the handler exactly once, in stream
+// order. The length is checked as soon as its four bytes are present, so an
+// oversized announcement fails before any of its payload is buffered. The
+// payload pointer is valid only during the handler call.
+//
+// Frames that arrive whole inside one chunk are handed over straight from
+// the caller's bytes; only an incomplete tail is kept, so the buffer is
+// compacted at most once per feed. Not thread-safe: one reader per connection,
+// used by one thread. Allocates when a partial frame must be kept.
+class FrameReader {
+ public:
+  using Handler = std::function<void(std::uint8_t type, const std::uint8_t* payload, std::uint64_t size)>;
+
+  explicit FrameReader(Handler handler, std::uint32_t maxLength = kMaxFrameLength);
+
+  // The omber~ flavour: false on an invalid length. After a failure the
+  // reader stays failed and every later feed returns false. An exception
+  // thrown by the handler propagates and also leaves the reader failed.
+  bool feed(const std::uint8_t* data, std::size_t count);
+
+  // The engine flavour: throws std::runtime_error("bad frame len") where
+  // feed() would return false.
+  void feedOrThrow(const std::uint8_t* data, std::size_t count);
+
+  bool failed() const { return failed_; }
+  // Bytes of an incomplete frame waiting for more input.
+  std::size_t buffered() const { return pending_.size(); }
+
+ private:
+  bool lengthValid(std::uint32_t length) const { return length != 0 && length <= maxLength_; }
+  bool feedImpl(const std::uint8_t* data, std::size_t count);
+
+  Handler handler_;
+  std::uint32_t maxLength_;
+  std::vector<std::uint8_t> pending_;
+  bool failed_ = false;
+};
+
+}  // namespace omber::link
