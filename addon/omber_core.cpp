@@ -1,0 +1,208 @@
+// The Node-API module entry of omber-core: `dispatch(selector, ...args)` and
+// `onOutlet(fn)`. This file only converts values between JavaScript and
+// Atoms and holds the module state (the callback and the one Engine); every
+// decision is made by the engine.
+//
+// Everything here runs on the host's JavaScript thread. Outlet messages are
+// delivered synchronously, while dispatch is still running.
+#include <napi.h>
+
+#include <memory>
+#include <string>
+
+#include "core/engine/engine.h"
+
+namespace {
+
+// One per loaded module (per Node environment).
+struct ModuleState {
+  napi_env env = nullptr;
+  Napi::FunctionReference callback;  // strong reference, empty until onOutlet
+  std::unique_ptr<omber::Engine> engine;
+
+  // At unload the engine goes first (its teardown sends nothing), then the
+  // reference to the callback is released.
+  ~ModuleState() {
+    engine.reset();
+    callback.Reset();
+  }
+};
+
+// Throws the pending JavaScript exception, or an error describing the
+// failed Node-API call, when status is not ok.
+void check(napi_env env, napi_status status) {
+  if (status != napi_ok) throw Napi::Error::New(env);
+}
+
+// UTF-8 of a JavaScript string. Short strings need one Node-API call.
+std::string utf8Of(napi_env env, napi_value string) {
+  char stackBuffer[128];
+  std::size_t length = 0;
+  check(env, napi_get_value_string_utf8(env, string, stackBuffer, sizeof stackBuffer, &length));
+  if (length + 1 < sizeof stackBuffer) return std::string(stackBuffer, length);
+  // Possibly cut off: ask for the full length, then copy once more.
+  check(env, napi_get_value_string_utf8(env, string, nullptr, 0, &length));
+  std::string text(length, '\0');
+  check(env, napi_get_value_string_utf8(env, string, text.data(), length + 1, &length));
+  return text;
+}
+
+// The language's own string conversion, read as UTF-8; a symbol throws.
+std::string textOf(napi_env env, napi_value value, napi_valuetype type) {
+  if (type == napi_string) return utf8Of(env, value);
+  napi_value string;
+  check(env, napi_coerce_to_string(env, value, &string));
+  return utf8Of(env, string);
+}
+
+std::size_t elementSize(napi_env env, napi_typedarray_type type) {
+  switch (type) {
+    case napi_int8_array:
+    case napi_uint8_array:
+    case napi_uint8_clamped_array:
+      return 1;
+    case napi_int16_array:
+    case napi_uint16_array:
+#ifdef NODE_API_HAS_FLOAT16_ARRAY
+    case napi_float16_array:
+#endif
+      return 2;
+    case napi_int32_array:
+    case napi_uint32_array:
+    case napi_float32_array:
+      return 4;
+    case napi_float64_array:
+    case napi_bigint64_array:
+    case napi_biguint64_array:
+      return 8;
+  }
+  throw Napi::Error::New(env, "dispatch: unsupported typed array element type");
+}
+
+// One further dispatch argument: a buffer or typed array gives bytes, a
+// number gives a number, everything else its string conversion.
+omber::Atom atomOf(napi_env env, napi_value value) {
+  napi_valuetype type;
+  check(env, napi_typeof(env, value, &type));
+  if (type == napi_number) {
+    double number;
+    check(env, napi_get_value_double(env, value, &number));
+    return omber::Atom(number);
+  }
+  if (type == napi_object) {
+    bool isBuffer = false;
+    check(env, napi_is_buffer(env, value, &isBuffer));
+    if (isBuffer) {
+      napi_typedarray_type arrayType;
+      std::size_t length = 0;
+      void* data = nullptr;
+      if (napi_get_typedarray_info(env, value, &arrayType, &length, &data, nullptr, nullptr) != napi_ok) {
+        throw Napi::TypeError::New(env, "dispatch: a DataView cannot be an argument; pass a Buffer or typed array");
+      }
+      const auto* bytes = static_cast<const std::uint8_t*>(data);
+      const std::size_t size = bytes ? length * elementSize(env, arrayType) : 0;
+      return omber::Atom(std::vector<std::uint8_t>(bytes, bytes + size));
+    }
+  }
+  return omber::Atom(textOf(env, value, type));
+}
+
+napi_value jsValueOf(napi_env env, const omber::Atom& atom) {
+  napi_value value = nullptr;
+  switch (atom.kind) {
+    case omber::Atom::Number:
+      napi_create_double(env, atom.number, &value);
+      break;
+    case omber::Atom::Bytes:
+      napi_create_buffer_copy(env, atom.bytes.size(), atom.bytes.data(), nullptr, &value);
+      break;
+    default:
+      napi_create_string_utf8(env, atom.text.data(), atom.text.size(), &value);
+  }
+  return value;
+}
+
+// The engine's outlet: calls the newest callback with the selector and one
+// value per atom. A throwing callback is cleared here; a value that cannot be
+// built leaves its exception pending, so that dispatch throws it.
+void deliver(ModuleState& state, const std::string& selector, const omber::Atoms& atoms) {
+  if (state.callback.IsEmpty()) return;
+  napi_env env = state.env;
+  napi_handle_scope scope;
+  if (napi_open_handle_scope(env, &scope) != napi_ok) return;
+
+  constexpr std::size_t kStackArgs = 8;
+  napi_value stackArgs[kStackArgs];
+  std::vector<napi_value> heapArgs;
+  const std::size_t argc = atoms.size() + 1;
+  napi_value* argv = stackArgs;
+  if (argc > kStackArgs) {
+    heapArgs.resize(argc);
+    argv = heapArgs.data();
+  }
+
+  bool built = napi_create_string_utf8(env, selector.data(), selector.size(), &argv[0]) == napi_ok;
+  for (std::size_t i = 0; built && i < atoms.size(); ++i) {
+    argv[i + 1] = jsValueOf(env, atoms[i]);
+    built = argv[i + 1] != nullptr;
+  }
+  napi_value undefined;
+  if (built && napi_get_undefined(env, &undefined) == napi_ok) {
+    napi_value result;
+    if (napi_call_function(env, undefined, state.callback.Value(), argc, argv, &result) != napi_ok) {
+      bool pending = false;
+      napi_is_exception_pending(env, &pending);
+      if (pending) {
+        napi_value ignored;
+        napi_get_and_clear_last_exception(env, &ignored);
+      }
+    }
+  }
+  napi_close_handle_scope(env, scope);
+}
+
+Napi::Value OnOutlet(const Napi::CallbackInfo& info) {
+  Napi::Env env = info.Env();
+  if (info.Length() < 1 || !info[0].IsFunction()) {
+    throw Napi::TypeError::New(env, "onOutlet(fn) requires a function");
+  }
+  auto& state = *static_cast<ModuleState*>(info.Data());
+  state.callback = Napi::Persistent(info[0].As<Napi::Function>());  // releases the previous one
+  state.env = env;
+  if (!state.engine) {
+    ModuleState* owner = &state;
+    state.engine = std::make_unique<omber::Engine>(
+        [owner](const std::string& selector, const omber::Atoms& atoms) { deliver(*owner, selector, atoms); });
+  }
+  return env.Undefined();
+}
+
+Napi::Value Dispatch(const Napi::CallbackInfo& info) {
+  auto& state = *static_cast<ModuleState*>(info.Data());
+  const std::size_t argc = info.Length();
+  if (!state.engine || argc == 0) return Napi::Value();
+  napi_env env = info.Env();
+
+  napi_valuetype selectorType;
+  check(env, napi_typeof(env, info[0], &selectorType));
+  const std::string selector = textOf(env, info[0], selectorType);
+  omber::Atoms atoms;
+  atoms.reserve(argc - 1);
+  for (std::size_t i = 1; i < argc; ++i) atoms.push_back(atomOf(env, info[i]));
+
+  // Every argument is converted before the engine sees the message.
+  state.engine->inlet(selector, atoms);
+  return Napi::Value();
+}
+
+Napi::Object Init(Napi::Env env, Napi::Object exports) {
+  auto* state = new ModuleState();
+  env.SetInstanceData(state);  // deleted when the environment is torn down
+  exports.Set("dispatch", Napi::Function::New(env, Dispatch, "dispatch", state));
+  exports.Set("onOutlet", Napi::Function::New(env, OnOutlet, "onOutlet", state));
+  return exports;
+}
+
+}  // namespace
+
+NODE_API_MODULE(omber_core, Init)
