@@ -7,6 +7,7 @@
 // delivered synchronously, while dispatch is still running.
 #include <napi.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,10 @@ struct ModuleState {
   napi_env env = nullptr;
   Napi::FunctionReference callback;  // strong reference, empty until onOutlet
   std::unique_ptr<omber::Engine> engine;
+  // Argument lists reused from call to call, one per nesting depth (a
+  // callback may dispatch again); a deque keeps them in place as it grows.
+  std::deque<omber::Atoms> argumentPool;
+  std::size_t depth = 0;
 
   // At unload the engine goes first (its teardown sends nothing), then the
   // reference to the callback is released.
@@ -34,25 +39,26 @@ void check(napi_env env, napi_status status) {
   if (status != napi_ok) throw Napi::Error::New(env);
 }
 
-// UTF-8 of a JavaScript string. Short strings need one Node-API call.
-std::string utf8Of(napi_env env, napi_value string) {
+// UTF-8 of a JavaScript string into out. Short strings need one Node-API call.
+void readUtf8(napi_env env, napi_value string, std::string& out) {
   char stackBuffer[128];
   std::size_t length = 0;
   check(env, napi_get_value_string_utf8(env, string, stackBuffer, sizeof stackBuffer, &length));
-  if (length + 1 < sizeof stackBuffer) return std::string(stackBuffer, length);
+  if (length + 1 < sizeof stackBuffer) {
+    out.assign(stackBuffer, length);
+    return;
+  }
   // Possibly cut off: ask for the full length, then copy once more.
   check(env, napi_get_value_string_utf8(env, string, nullptr, 0, &length));
-  std::string text(length, '\0');
-  check(env, napi_get_value_string_utf8(env, string, text.data(), length + 1, &length));
-  return text;
+  out.resize(length);
+  check(env, napi_get_value_string_utf8(env, string, out.data(), length + 1, &length));
+  out.resize(length);
 }
 
 // The language's own string conversion, read as UTF-8; a symbol throws.
-std::string textOf(napi_env env, napi_value value, napi_valuetype type) {
-  if (type == napi_string) return utf8Of(env, value);
-  napi_value string;
-  check(env, napi_coerce_to_string(env, value, &string));
-  return utf8Of(env, string);
+void readText(napi_env env, napi_value value, napi_valuetype type, std::string& out) {
+  if (type != napi_string) check(env, napi_coerce_to_string(env, value, &value));
+  readUtf8(env, value, out);
 }
 
 std::size_t elementSize(napi_env env, napi_typedarray_type type) {
@@ -79,32 +85,66 @@ std::size_t elementSize(napi_env env, napi_typedarray_type type) {
   throw Napi::Error::New(env, "dispatch: unsupported typed array element type");
 }
 
-// One further dispatch argument: a buffer or typed array gives bytes, a
-// number gives a number, everything else its string conversion.
-omber::Atom atomOf(napi_env env, napi_value value) {
+// One further dispatch argument into a reused atom: a buffer or typed array
+// (the host's buffer test: any view of an ArrayBuffer) gives bytes, a number
+// gives a number, everything else its string conversion. The fields that do
+// not belong to the kind are emptied; their storage is kept for the next call.
+void readAtom(napi_env env, napi_value value, omber::Atom& atom) {
   napi_valuetype type;
   check(env, napi_typeof(env, value, &type));
   if (type == napi_number) {
-    double number;
-    check(env, napi_get_value_double(env, value, &number));
-    return omber::Atom(number);
+    atom.kind = omber::Atom::Number;
+    check(env, napi_get_value_double(env, value, &atom.number));
+    atom.text.clear();
+    atom.bytes.clear();
+    return;
   }
   if (type == napi_object) {
-    bool isBuffer = false;
-    check(env, napi_is_buffer(env, value, &isBuffer));
-    if (isBuffer) {
-      napi_typedarray_type arrayType;
-      std::size_t length = 0;
-      void* data = nullptr;
-      if (napi_get_typedarray_info(env, value, &arrayType, &length, &data, nullptr, nullptr) != napi_ok) {
-        throw Napi::TypeError::New(env, "dispatch: a DataView cannot be an argument; pass a Buffer or typed array");
-      }
+    napi_typedarray_type arrayType;
+    std::size_t length = 0;
+    void* data = nullptr;
+    if (napi_get_typedarray_info(env, value, &arrayType, &length, &data, nullptr, nullptr) == napi_ok) {
       const auto* bytes = static_cast<const std::uint8_t*>(data);
       const std::size_t size = bytes ? length * elementSize(env, arrayType) : 0;
-      return omber::Atom(std::vector<std::uint8_t>(bytes, bytes + size));
+      atom.kind = omber::Atom::Bytes;
+      atom.bytes.assign(bytes, bytes + size);
+      atom.number = 0.0;
+      atom.text.clear();
+      return;
+    }
+    bool isDataView = false;
+    check(env, napi_is_dataview(env, value, &isDataView));
+    if (isDataView) {
+      throw Napi::TypeError::New(env, "dispatch: a DataView cannot be an argument; pass a Buffer or typed array");
     }
   }
-  return omber::Atom(textOf(env, value, type));
+  atom.kind = omber::Atom::Text;
+  readText(env, value, type, atom.text);
+  atom.number = 0.0;
+  atom.bytes.clear();
+}
+
+// Counts the nesting depth of dispatch for the scope of one call.
+class DepthGuard {
+ public:
+  explicit DepthGuard(std::size_t& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  std::size_t& depth_;
+};
+
+// Storage an argument list may keep between calls; one large message must
+// not pin its memory for the rest of the session.
+constexpr std::size_t kKeptBytes = 1 << 16;
+
+void releaseLargeStorage(omber::Atoms& atoms) {
+  for (omber::Atom& atom : atoms) {
+    if (atom.bytes.capacity() > kKeptBytes) std::vector<std::uint8_t>().swap(atom.bytes);
+    if (atom.text.capacity() > kKeptBytes) std::string().swap(atom.text);
+  }
 }
 
 napi_value jsValueOf(napi_env env, const omber::Atom& atom) {
@@ -177,28 +217,55 @@ Napi::Value OnOutlet(const Napi::CallbackInfo& info) {
   return env.Undefined();
 }
 
-Napi::Value Dispatch(const Napi::CallbackInfo& info) {
-  auto& state = *static_cast<ModuleState*>(info.Data());
-  const std::size_t argc = info.Length();
-  if (!state.engine || argc == 0) return Napi::Value();
-  napi_env env = info.Env();
+void DispatchMessage(napi_env env, ModuleState& state, std::size_t argc, const napi_value* argv) {
+  if (state.argumentPool.size() <= state.depth) state.argumentPool.emplace_back();
+  omber::Atoms& atoms = state.argumentPool[state.depth];
+  DepthGuard nested(state.depth);
 
   napi_valuetype selectorType;
-  check(env, napi_typeof(env, info[0], &selectorType));
-  const std::string selector = textOf(env, info[0], selectorType);
-  omber::Atoms atoms;
-  atoms.reserve(argc - 1);
-  for (std::size_t i = 1; i < argc; ++i) atoms.push_back(atomOf(env, info[i]));
+  check(env, napi_typeof(env, argv[0], &selectorType));
+  std::string selector;
+  readText(env, argv[0], selectorType, selector);
+  atoms.resize(argc - 1);
+  for (std::size_t i = 1; i < argc; ++i) readAtom(env, argv[i], atoms[i - 1]);
 
   // Every argument is converted before the engine sees the message.
   state.engine->inlet(selector, atoms);
-  return Napi::Value();
+  releaseLargeStorage(atoms);
+}
+
+// dispatch is a plain Node-API callback: it runs for every host event, and
+// the wrapper of node-addon-api costs more than the work of a small message.
+napi_value Dispatch(napi_env env, napi_callback_info info) {
+  constexpr std::size_t kStackArgs = 8;
+  std::size_t argc = kStackArgs;
+  napi_value stackArgs[kStackArgs];
+  void* data = nullptr;
+  if (napi_get_cb_info(env, info, &argc, stackArgs, nullptr, &data) != napi_ok) return nullptr;
+  auto& state = *static_cast<ModuleState*>(data);
+  if (!state.engine || argc == 0) return nullptr;
+  try {
+    if (argc <= kStackArgs) {
+      DispatchMessage(env, state, argc, stackArgs);
+    } else {
+      std::vector<napi_value> args(argc);
+      check(env, napi_get_cb_info(env, info, &argc, args.data(), nullptr, nullptr));
+      DispatchMessage(env, state, argc, args.data());
+    }
+  } catch (const Napi::Error& error) {
+    error.ThrowAsJavaScriptException();
+  } catch (const std::exception& error) {
+    napi_throw_error(env, nullptr, error.what());
+  }
+  return nullptr;
 }
 
 Napi::Object Init(Napi::Env env, Napi::Object exports) {
   auto* state = new ModuleState();
   env.SetInstanceData(state);  // deleted when the environment is torn down
-  exports.Set("dispatch", Napi::Function::New(env, Dispatch, "dispatch", state));
+  napi_value dispatch;
+  check(env, napi_create_function(env, "dispatch", NAPI_AUTO_LENGTH, Dispatch, state, &dispatch));
+  exports.Set("dispatch", dispatch);
   exports.Set("onOutlet", Napi::Function::New(env, OnOutlet, "onOutlet", state));
   return exports;
 }

@@ -1,6 +1,7 @@
 // The inlet table: every selector the engine accepts and its handler.
-#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "core/engine/engine.h"
@@ -16,10 +17,38 @@ constexpr bool strictlyAscending(const Table& table) {
   return true;
 }
 
+// Lookup is on the path of every dispatched message: an open-addressing
+// table over a cheap hash of the length and three bytes finds the candidate,
+// and one comparison of the whole selector confirms it.
+constexpr std::size_t kSlots = 128;  // a power of two, about twice the selectors
+constexpr std::uint8_t kEmpty = 0xff;
+
+constexpr std::size_t hashOf(std::string_view s) {
+  std::size_t h = s.size();
+  if (!s.empty()) {
+    h = h * 131 + static_cast<unsigned char>(s[0]);
+    h = h * 131 + static_cast<unsigned char>(s[s.size() / 2]);
+    h = h * 131 + static_cast<unsigned char>(s[s.size() - 1]);
+  }
+  return h;
+}
+
+template <typename Table>
+constexpr std::array<std::uint8_t, kSlots> slotsFor(const Table& table) {
+  std::array<std::uint8_t, kSlots> slots{};
+  for (auto& slot : slots) slot = kEmpty;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    std::size_t at = hashOf(table[i].first) & (kSlots - 1);
+    while (slots[at] != kEmpty) at = (at + 1) & (kSlots - 1);
+    slots[at] = static_cast<std::uint8_t>(i);
+  }
+  return slots;
+}
+
 }  // namespace
 
-// Sorted byte-wise so that lookup is a binary search over exact matches. A
-// nested type of Engine, so that it may name the private handlers.
+// Kept sorted byte-wise so that duplicates show at compile time. A nested
+// type of Engine, so that it may name the private handlers.
 struct Engine::InletTable {
   static constexpr std::array<std::pair<std::string_view, Handler>, 61> kEntries{{
       {"audio_export_req", &Engine::onAudioExportReq},
@@ -89,10 +118,19 @@ struct Engine::InletTable {
 Engine::Handler Engine::handlerFor(std::string_view selector) {
   constexpr const auto& table = InletTable::kEntries;
   static_assert(table.size() == 61, "the engine accepts 61 selectors");
+  static_assert(table.size() < kSlots / 2, "the slot table must stay sparse");
   static_assert(strictlyAscending(table), "the inlet table must be sorted and free of duplicates");
-  const auto it = std::lower_bound(table.begin(), table.end(), selector,
-                                   [](const auto& entry, std::string_view s) { return entry.first < s; });
-  return it != table.end() && it->first == selector ? it->second : nullptr;
+  static constexpr std::array<std::uint8_t, kSlots> kSlotOf = slotsFor(table);
+
+  for (std::size_t at = hashOf(selector) & (kSlots - 1);; at = (at + 1) & (kSlots - 1)) {
+    const std::uint8_t index = kSlotOf[at];
+    if (index == kEmpty) return nullptr;
+    const auto& entry = table[index];
+    if (entry.first.size() == selector.size() &&
+        std::memcmp(entry.first.data(), selector.data(), selector.size()) == 0) {
+      return entry.second;
+    }
+  }
 }
 
 bool Engine::accepts(std::string_view selector) { return handlerFor(selector) != nullptr; }
