@@ -44,7 +44,9 @@ void readUtf8(napi_env env, napi_value string, std::string& out) {
   char stackBuffer[128];
   std::size_t length = 0;
   check(env, napi_get_value_string_utf8(env, string, stackBuffer, sizeof stackBuffer, &length));
-  if (length + 1 < sizeof stackBuffer) {
+  // The writer stops before a character (up to 4 bytes) that does not fit,
+  // so only a text well short of the buffer is known to be whole.
+  if (length + 4 < sizeof stackBuffer) {
     out.assign(stackBuffer, length);
     return;
   }

@@ -76,12 +76,14 @@ test('numbers stay numbers, everything else becomes its string', () => {
   core.dispatch('cloud:wsurl', 'caf\u00e9 \u{1F3B5}');
   core.dispatch('cloud:wsurl', 'a\u0000b');
   core.dispatch('cloud:wsurl', 'x'.repeat(1000));
+  core.dispatch('cloud:wsurl', '\u00e9\u{1F3B5}'.repeat(100));
   core.dispatch('cloud:wsurl');
   assert.deepStrictEqual(f.messages.map((m) => m[1]),
-    ['3', 'true', 'null', '1,b', '0.1', 'caf\u00e9 \u{1F3B5}', 'a\u0000b', 'x'.repeat(1000), '']);
+    ['3', 'true', 'null', '1,b', '0.1', 'caf\u00e9 \u{1F3B5}', 'a\u0000b', 'x'.repeat(1000),
+      '\u00e9\u{1F3B5}'.repeat(100), '']);
   assert.throws(() => core.dispatch(Symbol('s')), TypeError);
   assert.throws(() => core.dispatch('cloud:wsurl', Symbol('s')), TypeError);
-  assert.strictEqual(f.messages.length, 9, 'a failed conversion never reaches the engine');
+  assert.strictEqual(f.messages.length, 10, 'a failed conversion never reaches the engine');
 });
 
 // A bridge connection's bytes go through its frame reader: a frame whose
@@ -119,6 +121,30 @@ test('typed arrays of every element type become bytes of their byte length', () 
   }
   const { messages } = probeByteLength(Buffer, 16);
   assert.deepStrictEqual(messages, [['ext:drop', 9]], 'Buffer');
+});
+
+test('texts of every length arrive whole, whatever their UTF-8 widths', () => {
+  const f = recorder();
+  core.onOutlet(f.fn);
+  for (const unit of ['a', '\u00e9', '\u20ac', '\u{1F3B5}']) {
+    for (let bytes = 100; bytes < 140; ++bytes) {
+      const text = 'x'.repeat(bytes % Buffer.byteLength(unit)) + unit.repeat(Math.floor(bytes / Buffer.byteLength(unit)));
+      core.dispatch('cloud:wsurl', text);
+      assert.strictEqual(f.messages.pop()[1], text, `${Buffer.byteLength(text)} bytes of ${unit}`);
+    }
+  }
+});
+
+test('an argument reused from an earlier call carries only its new value', () => {
+  const f = recorder();
+  core.onOutlet(f.fn);
+  core.dispatch('ext:conn', 4);
+  core.dispatch('ext:data', 4, Buffer.from([1, 0, 0, 0, 0x7f]));  // one whole frame, ignored
+  core.dispatch('ext:data', 4, 'zero');  // not bytes: ignored
+  core.dispatch('ext:data', 4, 0);
+  assert.deepStrictEqual(f.messages, []);
+  core.dispatch('ext:data', 4, new Uint8Array(4));  // a length of 0
+  assert.deepStrictEqual(f.messages, [['ext:drop', 4]]);
 });
 
 test('a DataView is refused with an error and nothing reaches the engine', () => {
