@@ -88,9 +88,11 @@ class Engine {
   // The configuration the next handshake would carry.
   SessionConfig sessionConfig() { return session_.config(); }
 
-  // Whether a selector has a handler, and how many do.
+  // Whether a selector has a handler, how many do, and the one at an index
+  // of the table (empty past its end).
   static bool accepts(std::string_view selector);
   static std::size_t selectorCount();
+  static std::string_view selectorAt(std::size_t index);
 
   using Handler = void (Engine::*)(const Atoms&);
 

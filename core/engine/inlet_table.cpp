@@ -137,4 +137,8 @@ bool Engine::accepts(std::string_view selector) { return handlerFor(selector) !=
 
 std::size_t Engine::selectorCount() { return InletTable::kEntries.size(); }
 
+std::string_view Engine::selectorAt(std::size_t index) {
+  return index < InletTable::kEntries.size() ? InletTable::kEntries[index].first : std::string_view();
+}
+
 }  // namespace omber
