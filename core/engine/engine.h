@@ -161,8 +161,11 @@ class Engine {
   void onStructure(const Atoms&);
   void onStructureClear(const Atoms&);
   void onLivePath(const Atoms&);
-  void clearTimbre();
-  void clearStructure();
+  struct SourceFields;
+  SourceFields timbreFields();
+  SourceFields structureFields();
+  void clearSource(const SourceFields& source);
+  void selectFixture(const SourceFields& source, const std::string& name);
   void sendCommand(const std::string& text);
 
   // ---- core/documents/prompt_inlets.cpp ----

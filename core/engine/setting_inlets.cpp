@@ -172,45 +172,45 @@ void Engine::onSwap(const Atoms& atoms) {
   if (live_.ready) sendCommand(commands::swapSource(stringAt(atoms, 0)));
 }
 
-namespace {
+// A timbre or a structure source: the engine's fixture name and clip
+// description and the live audio path's clip.
+struct Engine::SourceFields {
+  std::optional<std::string>& fixture;
+  std::optional<std::string>& description;
+  SourceClip& clip;
+  void (ITransport::*sendFixture)(const std::string& name);
+};
 
-void clearClip(SourceClip& clip) {
-  clip.name.clear();
-  clip.held = false;
-  clip.samples.clear();
+Engine::SourceFields Engine::timbreFields() {
+  return {settings_.timbreFixture, settings_.timbreDescription, live_.timbre, &ITransport::sendTimbreFixture};
 }
 
-}  // namespace
-
-void Engine::clearTimbre() {
-  settings_.timbreFixture.reset();
-  settings_.timbreDescription.reset();
-  clearClip(live_.timbre);
+Engine::SourceFields Engine::structureFields() {
+  return {settings_.structureFixture, settings_.structureDescription, live_.structure,
+          &ITransport::sendStructureFixture};
 }
 
-void Engine::clearStructure() {
-  settings_.structureFixture.reset();
-  settings_.structureDescription.reset();
-  clearClip(live_.structure);
+void Engine::clearSource(const SourceFields& source) {
+  source.fixture.reset();
+  source.description.reset();
+  source.clip.name.clear();
+  source.clip.held = false;
+  source.clip.samples.clear();
 }
 
-void Engine::onTimbre(const Atoms& atoms) {
-  clearTimbre();
-  const std::string name = stringAt(atoms, 0);
+// Clears the source; a non-empty name becomes its fixture, which the server
+// hears of when ready.
+void Engine::selectFixture(const SourceFields& source, const std::string& name) {
+  clearSource(source);
   if (name.empty()) return;
-  settings_.timbreFixture = name;
-  live_.timbre.name = name;
-  if (live_.ready) transport_.sendTimbreFixture(name);
+  source.fixture = name;
+  source.clip.name = name;
+  if (live_.ready) (transport_.*source.sendFixture)(name);
 }
 
-void Engine::onStructure(const Atoms& atoms) {
-  clearStructure();
-  const std::string name = stringAt(atoms, 0);
-  if (name.empty()) return;
-  settings_.structureFixture = name;
-  live_.structure.name = name;
-  if (live_.ready) transport_.sendStructureFixture(name);
-}
+void Engine::onTimbre(const Atoms& atoms) { selectFixture(timbreFields(), stringAt(atoms, 0)); }
+
+void Engine::onStructure(const Atoms& atoms) { selectFixture(structureFields(), stringAt(atoms, 0)); }
 
 void Engine::onTimbreStrength(const Atoms& atoms) {
   const auto strength = finiteAt(atoms, 0);
@@ -218,12 +218,12 @@ void Engine::onTimbreStrength(const Atoms& atoms) {
 }
 
 void Engine::onTimbreClear(const Atoms&) {
-  clearTimbre();
+  clearSource(timbreFields());
   if (live_.ready) sendCommand(commands::clearTimbreSource());
 }
 
 void Engine::onStructureClear(const Atoms&) {
-  clearStructure();
+  clearSource(structureFields());
   if (live_.ready) sendCommand(commands::clearStructureSource());
 }
 
