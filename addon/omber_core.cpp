@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/engine/engine.h"
 
@@ -219,20 +220,42 @@ Napi::Value OnOutlet(const Napi::CallbackInfo& info) {
   return env.Undefined();
 }
 
+// The selector: read straight into a stack buffer when it is a string short
+// enough, as nearly every selector is; otherwise through the general path.
+class Selector {
+ public:
+  Selector(napi_env env, napi_value value) {
+    std::size_t length = 0;
+    const napi_status status = napi_get_value_string_utf8(env, value, short_, sizeof short_, &length);
+    if (status == napi_ok && length + 4 < sizeof short_) {  // see readUtf8 for the margin
+      view_ = std::string_view(short_, length);
+      return;
+    }
+    if (status != napi_ok && status != napi_string_expected) check(env, status);
+    napi_valuetype type;
+    check(env, napi_typeof(env, value, &type));
+    readText(env, value, type, long_);
+    view_ = long_;
+  }
+  std::string_view view() const { return view_; }
+
+ private:
+  char short_[64];
+  std::string long_;
+  std::string_view view_;
+};
+
 void DispatchMessage(napi_env env, ModuleState& state, std::size_t argc, const napi_value* argv) {
   if (state.argumentPool.size() <= state.depth) state.argumentPool.emplace_back();
   omber::Atoms& atoms = state.argumentPool[state.depth];
   DepthGuard nested(state.depth);
 
-  napi_valuetype selectorType;
-  check(env, napi_typeof(env, argv[0], &selectorType));
-  std::string selector;
-  readText(env, argv[0], selectorType, selector);
+  const Selector selector(env, argv[0]);
   atoms.resize(argc - 1);
   for (std::size_t i = 1; i < argc; ++i) readAtom(env, argv[i], atoms[i - 1]);
 
   // Every argument is converted before the engine sees the message.
-  state.engine->inlet(selector, atoms);
+  state.engine->inlet(selector.view(), atoms);
   releaseLargeStorage(atoms);
 }
 

@@ -31,7 +31,7 @@ Engine::Engine(OutletFn outlet)
   // streaming intake; without it a compressed slice carries no samples.
 }
 
-void Engine::inlet(const std::string& selector, const Atoms& atoms) noexcept {
+void Engine::inlet(std::string_view selector, const Atoms& atoms) noexcept {
   const Handler handler = handlerFor(selector);
   if (!handler) return;
   try {

@@ -79,7 +79,7 @@ class Engine {
   // One dispatched message. Runs the handler of the selector (compared
   // whole, case-sensitively); an unknown selector is ignored. Every
   // exception is caught here: one bad message never ends the host process.
-  void inlet(const std::string& selector, const Atoms& atoms) noexcept;
+  void inlet(std::string_view selector, const Atoms& atoms) noexcept;
 
   // The send gate: true when the server buffered amount plus bytes would be
   // at most 1 MiB.

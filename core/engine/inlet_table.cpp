@@ -1,7 +1,6 @@
 // The inlet table: every selector the engine accepts and its handler.
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "core/engine/engine.h"
@@ -31,6 +30,14 @@ constexpr std::size_t hashOf(std::string_view s) {
     h = h * 131 + static_cast<unsigned char>(s[s.size() - 1]);
   }
   return h;
+}
+
+// Selectors are short: a plain loop beats a call to memcmp.
+bool sameBytes(std::string_view a, std::string_view b) {
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 template <typename Table>
@@ -126,10 +133,7 @@ Engine::Handler Engine::handlerFor(std::string_view selector) {
     const std::uint8_t index = kSlotOf[at];
     if (index == kEmpty) return nullptr;
     const auto& entry = table[index];
-    if (entry.first.size() == selector.size() &&
-        std::memcmp(entry.first.data(), selector.data(), selector.size()) == 0) {
-      return entry.second;
-    }
+    if (entry.first.size() == selector.size() && sameBytes(entry.first, selector)) return entry.second;
   }
 }
 
