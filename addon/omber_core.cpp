@@ -281,6 +281,8 @@ napi_value Dispatch(napi_env env, napi_callback_info info) {
     error.ThrowAsJavaScriptException();
   } catch (const std::exception& error) {
     napi_throw_error(env, nullptr, error.what());
+  } catch (...) {
+    napi_throw_error(env, nullptr, "dispatch: a native exception was thrown");
   }
   return nullptr;
 }
