@@ -237,6 +237,8 @@ class Selector {
     readText(env, value, type, long_);
     view_ = long_;
   }
+  Selector(const Selector&) = delete;  // the view points into this object
+  Selector& operator=(const Selector&) = delete;
   std::string_view view() const { return view_; }
 
  private:

@@ -147,6 +147,17 @@ test('an argument reused from an earlier call carries only its new value', () =>
   assert.deepStrictEqual(f.messages, [['ext:drop', 4]]);
 });
 
+test('more than eight arguments are all converted and in order', () => {
+  const f = recorder();
+  core.onOutlet(f.fn);
+  core.dispatch('ext:conn', 6);
+  core.dispatch('ext:data', 6, new Uint8Array(4), 'a', 2, 'c', 4, 'e', 6, 'g', 8, Buffer.alloc(1), true);
+  assert.deepStrictEqual(f.messages, [['ext:drop', 6]]);
+  assert.throws(() => core.dispatch('ext:data', 6, Buffer.alloc(4), 1, 2, 3, 4, 5, 6, 7, 8, Symbol('late')),
+    TypeError);
+  assert.strictEqual(f.messages.length, 1, 'the engine never saw the message with the bad argument');
+});
+
 test('a DataView is refused with an error and nothing reaches the engine', () => {
   const f = recorder();
   core.onOutlet(f.fn);
