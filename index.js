@@ -11,7 +11,7 @@ function findAddon() {
     process.env.OMBER_BUILD_DIR && path.join(process.env.OMBER_BUILD_DIR, 'addon', 'omber-core.node'),
     path.join(__dirname, 'build', 'addon', 'omber-core.node'),
     path.join(__dirname, 'build', 'omber-core.node'),
-  ].filter(Boolean);
+  ].filter(Boolean).map((file) => path.resolve(file));  // require() needs absolute paths
   for (const file of candidates) {
     if (fs.existsSync(file)) return file;
   }

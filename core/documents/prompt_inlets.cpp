@@ -1,0 +1,78 @@
+// Prompts, key and project key: the texts the server generates from.
+#include <cmath>
+
+#include "core/documents/prompts.h"
+#include "core/engine/engine.h"
+#include "core/host/number_text.h"
+#include "core/host/text.h"
+
+namespace omber {
+namespace {
+
+// The prompt selectors leave out a first text atom that is the word "text".
+std::string promptText(const Atoms& atoms) {
+  const bool prefixed = !atoms.empty() && atoms[0].isText() && atoms[0].text == "text";
+  return joinedText(atoms, prefixed ? 1 : 0);
+}
+
+}  // namespace
+
+void Engine::onPrompt(const Atoms& atoms) {
+  settings_.promptA = promptText(atoms);
+  sendPrompt();
+}
+
+void Engine::onPromptB(const Atoms& atoms) {
+  std::string text = promptText(atoms);
+  settings_.promptB = text.empty() ? std::nullopt : std::optional<std::string>(std::move(text));
+  sendPrompt();
+}
+
+void Engine::onPromptAB(const Atoms& atoms) {
+  const std::string text = promptText(atoms);
+  const std::size_t bar = text.find('|');
+  settings_.promptA = std::string(trimmed(std::string_view(text).substr(0, bar)));
+  if (bar != std::string::npos) {
+    const std::string_view b = trimmed(std::string_view(text).substr(bar + 1));
+    if (!b.empty()) settings_.promptB = std::string(b);
+  }
+  sendPrompt();
+}
+
+void Engine::onKey(const Atoms& atoms) {
+  settings_.keyIndex = roundToInt32(numberAt(atoms, 0));
+  settings_.keyName = std::string(keyNameAt(settings_.keyIndex));
+  sendPrompt();
+}
+
+void Engine::onProjRoot(const Atoms& atoms) {
+  const double root = numberAt(atoms, 0);
+  if (!std::isfinite(root)) return;  // stored numbers stay finite
+  settings_.projectRoot = std::round(root);
+  updateProjectKey();
+}
+
+void Engine::onProjScale(const Atoms& atoms) {
+  settings_.projectScale = std::string(trimmed(stringAt(atoms, 0)));
+  updateProjectKey();
+}
+
+void Engine::updateProjectKey() {
+  std::string text = projectKeyText(settings_.projectRoot, settings_.projectScale);
+  const bool changed = text != settings_.projectKey;
+  settings_.projectKey = std::move(text);
+  // A selected key name takes precedence over the project key.
+  if (changed && settings_.keyName.empty()) sendPrompt();
+}
+
+// Trigger composition and the metadata suffix arrive with prompt
+// composition; the base text is already the one the server expects.
+std::string Engine::composeTagTextA() const {
+  return settings_.promptA.empty() ? std::string("instrumental electronic music") : settings_.promptA;
+}
+
+// The prompt command ("type" "prompt" with the tag texts) arrives with
+// prompt composition; it is sent only while the session is ready.
+void Engine::sendPrompt() {}
+
+}  // namespace omber

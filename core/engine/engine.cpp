@@ -1,0 +1,100 @@
+#include "core/engine/engine.h"
+
+#include <cstring>
+#include <limits>
+
+#include "link/frame.h"
+
+namespace omber {
+namespace {
+
+// No more than 1 MiB may wait in the WebSocket's send buffer after a write.
+constexpr std::int64_t kSendLimit = 1048577;
+constexpr double kStreamRate = 48000.0;
+
+}  // namespace
+
+Engine::Engine(OutletFn outlet)
+    : outlet_(std::move(outlet)),
+      live_(),
+      source_(),
+      transport_([this](const std::string& selector, const Atoms& atoms) { forwardFromTransport(selector, atoms); }),
+      endpoints_(outlet_, live_, source_),
+      session_(outlet_, live_, source_, [] { return std::int32_t{2}; }),
+      settings_() {
+  live_.transport = &transport_;
+  transport_.setSendGate([this](std::int64_t bytes) { return mayWrite(bytes); });
+  session_.setConfigProvider([this] { return buildSessionConfig(); });
+  session_.setSamplesProvider([this] { return settings_.startSamples; });
+  session_.setChannelProvider([this] { return settings_.startChannels; });
+  // The slice decompressor is wired to the zstd wrapper together with the
+  // streaming intake; without it a compressed slice carries no samples.
+}
+
+void Engine::inlet(std::string_view selector, const Atoms& atoms) noexcept {
+  const Handler handler = handlerFor(selector);
+  if (!handler) return;
+  try {
+    (this->*handler)(atoms);
+  } catch (...) {
+    // A decoder error, a bad allocation or a failing outlet abandons this
+    // message only; the engine stays usable for the next one.
+  }
+}
+
+bool Engine::mayWrite(std::int64_t bytes) const {
+  // buffered + bytes < limit, without overflowing for extreme values.
+  if (bytes < 0 && bytes < kSendLimit - std::numeric_limits<std::int64_t>::max()) return true;
+  return settings_.serverBuffered < kSendLimit - bytes;
+}
+
+void Engine::forwardFromTransport(const std::string& selector, const Atoms& atoms) {
+  if (selector == "core:start_from_pcm") {
+    if (!atoms.empty() && atoms[0].isBytes()) takeStartFromPcm(atoms[0].bytes);
+    return;  // never reaches the host
+  }
+  outlet_(selector, atoms);
+}
+
+void Engine::takeStartFromPcm(const std::vector<std::uint8_t>& payload) {
+  std::vector<float>& samples = settings_.startSamples;
+  samples.clear();
+  if (payload.size() < 8) {
+    settings_.startChannels = 2;
+    return;
+  }
+  const std::uint32_t channels = link::getU32(payload.data());
+  settings_.startChannels = channels == 0 ? 2 : static_cast<std::int32_t>(channels);
+  // The frame count at offset 4 is not read: the samples are what follows.
+  samples.resize((payload.size() - 8) / sizeof(float));
+  if (!samples.empty()) std::memcpy(samples.data(), payload.data() + 8, samples.size() * sizeof(float));
+  if (!samples.empty()) startSourceUpload();
+}
+
+void Engine::startSourceUpload() {
+  settings_.blendSmoothingStarted = false;
+  session_.beginSourceUpload();
+}
+
+SessionConfig Engine::buildSessionConfig() {
+  SessionConfig config;
+  config.prompt = composeTagTextA();
+  config.depth = settings_.depth;
+  config.steps = settings_.steps;
+  config.sde = settings_.sde;
+  config.lora = true;
+  if (live_.sourceTempo > 0) config.bpm = live_.sourceTempo;
+  config.fixedDurationBackend = settings_.backend == "sa3";
+  if (config.fixedDurationBackend) {
+    if (settings_.fixedRenderDuration > 0) {
+      config.duration = settings_.fixedRenderDuration;
+    } else if (settings_.startChannels > 0) {
+      const std::size_t frames = settings_.startSamples.size() / static_cast<std::size_t>(settings_.startChannels);
+      if (frames >= 1) config.duration = static_cast<double>(frames) / kStreamRate;
+    }
+    live_.renderLength = config.duration.value_or(0.0);
+  }
+  return config;
+}
+
+}  // namespace omber

@@ -1,0 +1,215 @@
+// The one core object: the whole state of a performance and the inlet that
+// every dispatched message enters.
+//
+// The inlet handlers are members of Engine, defined next to the subsystem
+// that owns their work so that each subsystem is edited in its own files:
+//   core/engine/inlet_table.cpp         selector -> handler
+//   core/engine/host_inlets.cpp         ext:, ws:, cloud:, tick: events
+//   core/engine/setting_inlets.cpp      generation settings, Live transport,
+//                                       loop and section, capture routing,
+//                                       server-side sources and LoRAs
+//   core/documents/prompt_inlets.cpp    prompts, key, project key
+//   core/documents/control_inlets.cpp   knobs, macros, LoRA slots, catalog
+//   core/documents/preset_inlets.cpp    presets and snapshots
+//   core/audiofile/export_inlet.cpp     audio export
+//   core/server/telemetry.cpp           the periodic "params" message
+// Heavier work is routed to the subsystem objects: LiveAudioPath (core/live),
+// EndpointTable (core/live), ServerSession (core/server).
+//
+// Single-threaded: every member is touched only on the host's JavaScript
+// thread, inside dispatch.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/documents/controls.h"
+#include "core/host/atom.h"
+#include "core/host/real_transport.h"
+#include "core/live/endpoint_table.h"
+#include "core/live/live_audio_path.h"
+#include "core/server/server_session.h"
+#include "core/server/session_config.h"
+#include "core/server/source_buffer.h"
+
+namespace omber {
+
+// The engine's own settings, in construction order after the subsystems.
+struct EngineSettings {
+  std::string backend = "acestep";
+  std::string promptA;
+  double blendTarget = 0.4;
+  double blendCurrent = 0.4;
+  double depth = 4.0;
+  double steps = 8.0;
+  double fixedRenderDuration = 0.0;  // seconds
+  bool blendSmoothingStarted = false;
+  bool sde = false;
+  std::vector<float> startSamples;   // start-from-audio samples, interleaved
+  std::int32_t startChannels = 2;
+  KnobTable knobs;
+  MacroBindings macros;
+  LoraCatalog loraCatalog;
+  LoraSlots loraSlots;
+  std::optional<std::string> promptB;
+  std::optional<std::string> timbreFixture;
+  std::optional<std::string> structureFixture;
+  std::optional<std::string> timbreDescription;    // source description of a timbre clip
+  std::optional<std::string> structureDescription;  // source description of a structure clip
+  std::int32_t keyIndex = 0;
+  std::string keyName;
+  std::string projectKey;  // derived from the project root note and scale
+  std::optional<double> projectRoot;
+  std::string projectScale;
+  std::string liveSetFolder;
+  std::int64_t serverBuffered = 0;  // bytes waiting in the WebSocket's send buffer
+  std::int32_t peaksCountdown = 0;
+};
+
+class Engine {
+ public:
+  // Takes the outlet to the host callback. Emits nothing.
+  explicit Engine(OutletFn outlet);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // One dispatched message. Runs the handler of the selector (compared
+  // whole, case-sensitively); an unknown selector is ignored. Every
+  // exception is caught here: one bad message never ends the host process.
+  void inlet(std::string_view selector, const Atoms& atoms) noexcept;
+
+  // The send gate: true when the server buffered amount plus bytes would be
+  // at most 1 MiB.
+  bool mayWrite(std::int64_t bytes) const;
+
+  // The configuration the next handshake would carry.
+  SessionConfig sessionConfig() { return session_.config(); }
+
+  // Whether a selector has a handler, how many do, and the one at an index
+  // of the table (empty past its end).
+  static bool accepts(std::string_view selector);
+  static std::size_t selectorCount();
+  static std::string_view selectorAt(std::size_t index);
+
+  using Handler = void (Engine::*)(const Atoms&);
+
+  // The subsystems and settings, for the engine's own parts and for tests.
+  LiveAudioPath& live() { return live_; }
+  const SourceBuffer& source() const { return source_; }
+  ITransport& transport() { return transport_; }
+  const EndpointTable& endpoints() const { return endpoints_; }
+  const ServerSession& session() const { return session_; }
+  const EngineSettings& settings() const { return settings_; }
+
+ private:
+  struct InletTable;
+  static Handler handlerFor(std::string_view selector);
+
+  // ---- engine.cpp ----
+  void forwardFromTransport(const std::string& selector, const Atoms& atoms);
+  void takeStartFromPcm(const std::vector<std::uint8_t>& payload);
+  void startSourceUpload();
+  SessionConfig buildSessionConfig();
+
+  // ---- host_inlets.cpp ----
+  void onExtConn(const Atoms&);
+  void onExtData(const Atoms&);
+  void onExtClose(const Atoms&);
+  void onWsOpen(const Atoms&);
+  void onWsData(const Atoms&);
+  void onWsClose(const Atoms&);
+  void onWsBuffered(const Atoms&);
+  void onCloudWsUrl(const Atoms&);
+  void onCloudError(const Atoms&);
+  void onTickParam(const Atoms&);
+  void onTickReconnect(const Atoms&);
+  void glideBlend();
+
+  // ---- setting_inlets.cpp ----
+  void onBackend(const Atoms&);
+  void onSa3Duration(const Atoms&);
+  void onDepth(const Atoms&);
+  void onSteps(const Atoms&);
+  void onSde(const Atoms&);
+  void onTempo(const Atoms&);
+  void onStart(const Atoms&);
+  void onStop(const Atoms&);
+  void onTransport(const Atoms&);
+  void onBar(const Atoms&);
+  void onLoopStart(const Atoms&);
+  void onLoopLen(const Atoms&);
+  void onSection(const Atoms&);
+  void onBars(const Atoms&);
+  void onQuant(const Atoms&);
+  void onSeek(const Atoms&);
+  void onLoop(const Atoms&);
+  void onFeed(const Atoms&);
+  void onFeedMix(const Atoms&);
+  void onSpliceArm(const Atoms&);
+  void onFixedArm(const Atoms&);
+  void onCanvasArm(const Atoms&);
+  void onBlend(const Atoms&);
+  void onLora(const Atoms&);
+  void onLoraOff(const Atoms&);
+  void onSwap(const Atoms&);
+  void onTimbre(const Atoms&);
+  void onTimbreStrength(const Atoms&);
+  void onTimbreClear(const Atoms&);
+  void onStructure(const Atoms&);
+  void onStructureClear(const Atoms&);
+  void onLivePath(const Atoms&);
+  struct SourceFields;
+  SourceFields timbreFields();
+  SourceFields structureFields();
+  void clearSource(const SourceFields& source);
+  void selectFixture(const SourceFields& source, const std::string& name);
+  void sendCommand(const std::string& text);
+
+  // ---- core/documents/prompt_inlets.cpp ----
+  void onPrompt(const Atoms&);
+  void onPromptB(const Atoms&);
+  void onPromptAB(const Atoms&);
+  void onKey(const Atoms&);
+  void onProjRoot(const Atoms&);
+  void onProjScale(const Atoms&);
+  void updateProjectKey();
+  // Tag text A for the handshake configuration.
+  std::string composeTagTextA() const;
+  // Composes the tag texts and sends the prompt command when ready.
+  void sendPrompt();
+
+  // ---- core/documents/control_inlets.cpp ----
+  void onKnob(const Atoms&);
+  void onKnobEnum(const Atoms&);
+  void onKnobClear(const Atoms&);
+  void onMacro(const Atoms&);
+  void onMacroVal(const Atoms&);
+  void onLoraSlot(const Atoms&);
+  void onLoraStrength(const Atoms&);
+  void onCloudCatalog(const Atoms&);
+
+  // ---- core/documents/preset_inlets.cpp ----
+  void onPresetData(const Atoms&);
+  void onSnapshotReq(const Atoms&);
+  void onRecall(const Atoms&);
+
+  // ---- core/audiofile/export_inlet.cpp ----
+  void onAudioExportReq(const Atoms&);
+
+  // ---- core/server/telemetry.cpp ----
+  void sendTelemetry();
+
+  // Members in construction order.
+  OutletFn outlet_;
+  LiveAudioPath live_;
+  SourceBuffer source_;
+  RealTransport transport_;
+  EndpointTable endpoints_;
+  ServerSession session_;
+  EngineSettings settings_;
+};
+
+}  // namespace omber

@@ -1,0 +1,238 @@
+// The small setters of the inlet table and the handlers that route to the
+// live audio path and the server.
+//
+// A number that would be stored and later written into a JSON document, a
+// file or a link frame must be finite: "inf" is not JSON, and a NaN seek
+// would put NaN into a player's play head. Setters of free numbers therefore
+// ignore a non-finite value and keep the state as it was; the selectors with
+// an explicit not-a-number rule ("blend", "sde", "sa3_duration", "loop")
+// apply that rule.
+#include <algorithm>
+#include <cmath>
+
+#include "core/engine/engine.h"
+#include "core/host/number_text.h"
+#include "core/host/text.h"
+#include "core/server/commands.h"
+#include "link/frame.h"
+
+namespace omber {
+namespace {
+
+// The finite number of atom 0, or nothing.
+std::optional<double> finiteAt(const Atoms& atoms, std::size_t i) {
+  const double v = numberAt(atoms, i);
+  return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+// A flag argument: anything but 0 is set, not-a-number included.
+bool flagAt(const Atoms& atoms, std::size_t i) { return numberAt(atoms, i) != 0; }
+
+}  // namespace
+
+void Engine::sendCommand(const std::string& text) { commands::send(outlet_, text); }
+
+// ---- generation settings ----
+
+void Engine::onBackend(const Atoms& atoms) {
+  std::string name = stringAt(atoms, 0);
+  if (name.empty()) name = "acestep";
+  live_.backendName = name;
+  settings_.backend = std::move(name);
+}
+
+void Engine::onSa3Duration(const Atoms& atoms) {
+  const double seconds = numberAt(atoms, 0);
+  if (std::isnan(seconds)) {
+    settings_.fixedRenderDuration = 0.0;
+  } else if (std::isfinite(seconds) || seconds < 0) {  // -inf clamps to 0, +inf is ignored
+    settings_.fixedRenderDuration = std::max(seconds, 0.0);
+  }
+}
+
+void Engine::onDepth(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) settings_.depth = std::round(*v);
+}
+
+void Engine::onSteps(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) settings_.steps = std::round(*v);
+}
+
+void Engine::onSde(const Atoms& atoms) { settings_.sde = flagAt(atoms, 0); }
+
+void Engine::onTempo(const Atoms& atoms) {
+  const auto bpm = finiteAt(atoms, 0);
+  if (!bpm || !(*bpm > 0)) return;
+  live_.liveTempo = *bpm;
+  live_.liveTempoKnown = true;
+}
+
+// ---- session and Live transport ----
+
+void Engine::onStart(const Atoms& atoms) {
+  if (!atoms.empty()) settings_.promptA = joinedText(atoms, 0);
+  if (settings_.startSamples.empty()) {
+    outlet_("ui:status", Atoms{Atom("no source: print the track first")});
+    return;
+  }
+  settings_.blendSmoothingStarted = false;
+  session_.start();
+}
+
+void Engine::onStop(const Atoms&) {
+  settings_.blendSmoothingStarted = false;
+  session_.stop();
+}
+
+void Engine::onTransport(const Atoms& atoms) {
+  const bool running = flagAt(atoms, 0);
+  if (running == live_.transportRunning) return;
+  live_.transportRunning = running;
+  live_.setTransportRunning(running);
+  if (running && live_.playing && live_.ready) {
+    // Restart from the top of the loop region, and count bars from here.
+    const double start = live_.loopRegion().start;
+    live_.seek(start);
+    live_.reportedPlayHead = start;
+    live_.resume = ResumePoint{live_.barCounter, start, true};
+  }
+}
+
+void Engine::onBar(const Atoms&) { live_.onBar(); }
+
+void Engine::onLoopStart(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) live_.setLoopRegion(std::round(*v), live_.loopLength);
+}
+
+void Engine::onLoopLen(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) live_.setLoopRegion(live_.loopStartBar, std::max(std::round(*v), 1.0));
+}
+
+void Engine::onSection(const Atoms& atoms) {
+  const auto v = finiteAt(atoms, 0);
+  if (!v) return;
+  const double k = std::round(*v);
+  live_.setLoopRegion(k < 0 ? -1.0 : k * live_.loopLength, live_.loopLength);
+}
+
+void Engine::onBars(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) live_.loopLength = std::max(roundToInt32(*v), 1);
+}
+
+void Engine::onQuant(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) live_.quantisation = std::max(std::round(*v), 0.0);
+}
+
+void Engine::onSeek(const Atoms& atoms) {
+  if (const auto v = finiteAt(atoms, 0)) transport_.seekPlayers(*v);
+}
+
+void Engine::onLoop(const Atoms& atoms) {
+  Atoms out;
+  out.emplace_back("players");
+  out.emplace_back(link::encodeFlag(link::FrameType::Loop, flagAt(atoms, 0)));
+  outlet_("ext:write", out);
+}
+
+// ---- capture and print ----
+
+void Engine::onFeed(const Atoms& atoms) { live_.setFeedMode(stringAt(atoms, 0)); }
+
+void Engine::onFeedMix(const Atoms& atoms) { live_.feedMixMode = stringAt(atoms, 0); }
+
+void Engine::onSpliceArm(const Atoms& atoms) {
+  live_.armSplice(atoms.empty() ? live_.loopLength : numberAt(atoms, 0));
+}
+
+void Engine::onFixedArm(const Atoms& atoms) {
+  live_.armPrint(atoms.empty() ? 4.0 : numberAt(atoms, 0), true, false);
+}
+
+void Engine::onCanvasArm(const Atoms& atoms) {
+  live_.armPrint(atoms.empty() ? 4.0 : numberAt(atoms, 0), false, false);
+}
+
+// ---- blend, LoRAs and sources on the server ----
+
+void Engine::onBlend(const Atoms& atoms) {
+  const double v = numberAt(atoms, 0);
+  settings_.blendTarget = std::isnan(v) ? 1.0 : std::clamp(v, 0.0, 1.0);
+}
+
+void Engine::onLora(const Atoms& atoms) {
+  const auto strength = finiteAt(atoms, 1);
+  if (live_.ready && strength) transport_.sendEnableLora(stringAt(atoms, 0), *strength);
+}
+
+void Engine::onLoraOff(const Atoms& atoms) {
+  if (live_.ready) sendCommand(commands::disableLora(stringAt(atoms, 0)));
+}
+
+void Engine::onSwap(const Atoms& atoms) {
+  if (live_.ready) sendCommand(commands::swapSource(stringAt(atoms, 0)));
+}
+
+// A timbre or a structure source: the engine's fixture name and clip
+// description and the live audio path's clip.
+struct Engine::SourceFields {
+  std::optional<std::string>& fixture;
+  std::optional<std::string>& description;
+  SourceClip& clip;
+  void (ITransport::*sendFixture)(const std::string& name);
+};
+
+Engine::SourceFields Engine::timbreFields() {
+  return {settings_.timbreFixture, settings_.timbreDescription, live_.timbre, &ITransport::sendTimbreFixture};
+}
+
+Engine::SourceFields Engine::structureFields() {
+  return {settings_.structureFixture, settings_.structureDescription, live_.structure,
+          &ITransport::sendStructureFixture};
+}
+
+void Engine::clearSource(const SourceFields& source) {
+  source.fixture.reset();
+  source.description.reset();
+  source.clip.name.clear();
+  source.clip.held = false;
+  source.clip.samples.clear();
+}
+
+// Clears the source; a non-empty name becomes its fixture, which the server
+// hears of when ready.
+void Engine::selectFixture(const SourceFields& source, const std::string& name) {
+  clearSource(source);
+  if (name.empty()) return;
+  source.fixture = name;
+  source.clip.name = name;
+  if (live_.ready) (transport_.*source.sendFixture)(name);
+}
+
+void Engine::onTimbre(const Atoms& atoms) { selectFixture(timbreFields(), stringAt(atoms, 0)); }
+
+void Engine::onStructure(const Atoms& atoms) { selectFixture(structureFields(), stringAt(atoms, 0)); }
+
+void Engine::onTimbreStrength(const Atoms& atoms) {
+  const auto strength = finiteAt(atoms, 0);
+  if (live_.ready && strength) sendCommand(commands::setTimbreStrength(*strength));
+}
+
+void Engine::onTimbreClear(const Atoms&) {
+  clearSource(timbreFields());
+  if (live_.ready) sendCommand(commands::clearTimbreSource());
+}
+
+void Engine::onStructureClear(const Atoms&) {
+  clearSource(structureFields());
+  if (live_.ready) sendCommand(commands::clearStructureSource());
+}
+
+// ---- project ----
+
+void Engine::onLivePath(const Atoms& atoms) {
+  const std::string path = joinedText(atoms, 0);
+  const std::size_t separator = path.find_last_of("/\\");
+  settings_.liveSetFolder = separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+}  // namespace omber

@@ -1,0 +1,118 @@
+#include "core/host/real_transport.h"
+
+#include "core/host/number_text.h"
+#include "core/server/commands.h"
+#include "link/frame.h"
+
+namespace omber {
+namespace {
+
+// Samples in a buffer frame: none for a null pointer or a product below 1.
+std::size_t sampleCount(const float* samples, std::uint64_t frames, std::int32_t channels) {
+  if (!samples || channels < 1 || frames < 1) return 0;
+  return static_cast<std::size_t>(frames * static_cast<std::uint64_t>(channels));
+}
+
+}  // namespace
+
+void RealTransport::writeTo(const char* group, std::vector<std::uint8_t> frame) {
+  Atoms atoms;
+  atoms.reserve(2);
+  atoms.emplace_back(group);
+  atoms.emplace_back(std::move(frame));
+  outlet_("ext:write", atoms);
+}
+
+void RealTransport::emitNumber(const char* selector, double value) { outlet_(selector, Atoms{Atom(value)}); }
+
+void RealTransport::initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels,
+                                double sampleRate) {
+  const auto rate = static_cast<std::uint32_t>(truncateToInt64(sampleRate));
+  writeTo("players", link::encodeBuffer(link::FrameType::Init, samples, sampleCount(samples, frames, channels),
+                                        channels, rate));
+}
+
+void RealTransport::patchPlayers(const float* stereo, std::uint32_t startFrame, std::uint64_t frames) {
+  writeTo("players", link::encodePatch(startFrame, stereo, static_cast<std::size_t>(frames)));
+}
+
+void RealTransport::swapPlayers(const float* samples, std::uint64_t frames, std::int32_t channels) {
+  writeTo("players", link::encodeBuffer(link::FrameType::Swap, samples, sampleCount(samples, frames, channels),
+                                        channels, link::kStreamRate));
+}
+
+void RealTransport::setPlayersBand(double startSeconds, double endSeconds) {
+  writeTo("players", link::encodeBand(startSeconds, endSeconds));
+}
+
+void RealTransport::seekPlayers(double seconds) { writeTo("players", link::encodeSeek(seconds)); }
+
+void RealTransport::runPlayers(bool run) { writeTo("players", link::encodeFlag(link::FrameType::Run, run)); }
+
+void RealTransport::captureFeeders(bool on) {
+  writeTo("feeders", link::encodeFlag(link::FrameType::Capture, on));
+}
+
+void RealTransport::sendLoopBand(double startSeconds, double endSeconds) {
+  commands::send(outlet_, commands::loopBand(startSeconds, endSeconds));
+}
+
+bool RealTransport::sendWriteAudio(const float* samples, std::uint64_t frames, std::int32_t channels,
+                                   const WriteAudioRequest& request, std::optional<bool> drop) {
+  const std::string text = commands::writeAudio(request);
+  std::vector<std::uint8_t> audio = commands::audioMessage(samples, frames, channels);
+  const auto total = static_cast<std::int64_t>(text.size() + audio.size());
+  const bool mayWrite = !sendGate_ || sendGate_(total);
+  if (drop.value_or(false) && !mayWrite) return false;
+  commands::send(outlet_, text);
+  commands::send(outlet_, std::move(audio));
+  return true;
+}
+
+void RealTransport::sendTimbreSource(const float* samples, std::uint64_t frames, std::int32_t channels,
+                                     const std::string& name) {
+  commands::send(outlet_, commands::setTimbreSource(name));
+  commands::send(outlet_, commands::audioMessage(samples, frames, channels));
+}
+
+void RealTransport::sendStructureSource(const float* samples, std::uint64_t frames, std::int32_t channels,
+                                        const std::string& name) {
+  commands::send(outlet_, commands::setStructureSource(name));
+  commands::send(outlet_, commands::audioMessage(samples, frames, channels));
+}
+
+void RealTransport::sendEnableLora(const std::string& id, double strength) {
+  commands::send(outlet_, commands::enableLora(id, strength));
+}
+
+void RealTransport::sendTimbreFixture(const std::string& name) {
+  commands::send(outlet_, commands::setTimbreFixture(name));
+}
+
+void RealTransport::sendStructureFixture(const std::string& name) {
+  commands::send(outlet_, commands::setStructureFixture(name));
+}
+
+void RealTransport::startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
+                                 std::optional<double> tempo) {
+  Atoms atoms;
+  atoms.emplace_back(commands::audioMessage(samples, frames, channels));
+  if (tempo) atoms.emplace_back(*tempo);
+  outlet_("core:start_from_pcm", atoms);
+}
+
+void RealTransport::emitSection(std::int32_t startBar, double startSeconds, double endSeconds) {
+  outlet_("ui:section", Atoms{Atom(static_cast<double>(startBar)), Atom(startSeconds), Atom(endSeconds)});
+}
+
+void RealTransport::emitSectionPending(std::int32_t section) {
+  emitNumber("ui:section_pending", static_cast<double>(section));
+}
+
+void RealTransport::emitPhase(double milliseconds) { emitNumber("ui:phase", milliseconds); }
+void RealTransport::emitGridBpm(double bpm) { emitNumber("ui:gridbpm", bpm); }
+void RealTransport::emitReady(std::int32_t sections) { emitNumber("ui:ready", static_cast<double>(sections)); }
+void RealTransport::emitSwap() { outlet_("ui:swap", Atoms{}); }
+void RealTransport::emitStatus(const std::string& text) { outlet_("ui:status", Atoms{Atom(text)}); }
+
+}  // namespace omber

@@ -1,0 +1,32 @@
+// Text utilities shared by the inlet handlers and the document builders.
+// Pure functions; thread-safe; they allocate only their results.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/host/atom.h"
+
+namespace omber {
+
+// Fixed notation with exactly one decimal, as printf "%.1f" (120 -> "120.0").
+std::string oneDecimal(double value);
+
+// Removes leading and trailing bytes that are a space or 9..13 (tab, line
+// feed, vertical tab, form feed, carriage return).
+std::string_view trimmed(std::string_view text);
+
+// The stringAt text of every atom from index k to the end; each piece is
+// preceded by one space once the text built so far is not empty (so an empty
+// first piece adds nothing and a later empty piece still adds its space).
+// Not trimmed: this is the inlet table's joined text.
+std::string joinedText(const Atoms& atoms, std::size_t k);
+
+// joinedText, then trimmed: the argument text of the documents.
+std::string argumentText(const Atoms& atoms, std::size_t k);
+
+// True when the text is at least 5 bytes long and begins with "file:".
+bool isFileReference(std::string_view text);
+
+}  // namespace omber

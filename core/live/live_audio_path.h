@@ -1,0 +1,196 @@
+// The engine's record of the live audio path: the players' copy of the
+// source buffer, the reported play head, the bar grid kept in step with
+// Live, the loop region, the resume point, the feed mode and the print and
+// capture state.
+//
+// Owned by the engine for its whole life; the endpoint table and the server
+// session hold references to it. Its operations are defined per concern:
+//   playback.cpp  loading, swapping and patching the players, play-head
+//                 reports, Live's transport, the waveform peaks
+//   bar_grid.cpp  bar length, loop region, snapped and expected positions,
+//                 sections and the per-bar step
+//   capture.cpp   feed mode, prints, splices, streaming and capture intake
+// Everything runs on the host's JavaScript thread; nothing is realtime-safe.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/host/atom.h"
+#include "core/host/transport.h"
+
+namespace omber {
+
+// A loop region in seconds of the source buffer.
+struct LoopRegion {
+  double start = 0.0;
+  double end = 0.0;
+};
+
+// A known pair of (bar counter, play position) from which later positions
+// are computed.
+struct ResumePoint {
+  std::int32_t bar = 0;
+  double position = 0.0;  // seconds
+  bool valid = false;
+};
+
+// At most one print at a time: armed, then recording from the next bar line.
+struct PrintJob {
+  std::string state;  // "armed", "recording"
+  std::int32_t bars = 0;
+  double tempo = 0.0;  // beats per minute
+  bool fixed = false;
+  bool quiet = false;
+  std::int64_t targetFrames = 0;
+  std::int64_t capturedFrames = 0;
+  double startPosition = 0.0;  // seconds
+  std::int32_t startBar = 0;
+  bool active = false;
+};
+
+// A bar-aligned recording written back into the source.
+struct SpliceJob {
+  std::optional<std::string> state;  // "armed", "recording"; absent = none
+  std::int32_t bars = 0;
+  std::int64_t targetFrames = 0;
+  std::int64_t capturedFrames = 0;
+  double startPosition = 0.0;  // seconds
+};
+
+// One entry of the session LoRA list, rebuilt from the two LoRA slots.
+struct SessionLora {
+  std::optional<std::string> id;
+  double strength = 1.0;
+};
+
+// Audio of a timbre or structure source clip.
+struct SourceClip {
+  std::string name;
+  bool held = false;
+  std::vector<float> samples;  // interleaved
+  std::int32_t channels = 2;
+};
+
+struct LiveAudioPath {
+  // ---- wiring ----
+  ITransport* transport = nullptr;  // the engine's transport, set once after construction
+
+  // ---- readiness of the server session ----
+  bool ready = false;
+  double sourceDuration = 0.0;             // seconds; counts only when ready
+  double serverTempo = 0.0;                // "bpm" of the readiness information, 0 when absent
+  std::string timeSignature = "4/4";
+  std::optional<bool> loopBandCapability;  // absent counts as supported
+
+  // ---- playback ----
+  const float* bufferSamples = nullptr;  // view of the engine's source buffer
+  std::uint64_t bufferFrames = 0;
+  std::int32_t channels = 0;
+  std::int64_t totalSamples = 0;  // channels x frames
+  std::int32_t generation = 0;    // source epoch of the buffer the players hold
+  bool hasBuffer = false;
+  bool playing = false;
+  std::int32_t swapCount = 0;  // Swap frames sent since the last Init
+  double reportedPlayHead = 0.0;  // seconds
+  const float* patchSamples = nullptr;  // set only while a patch is being sent
+  std::uint64_t patchFrames = 0;
+  bool transportRunning = true;  // Live's transport
+
+  // ---- bar grid ----
+  double liveTempo = 0.0;
+  bool liveTempoKnown = false;
+  double gridTempo = 0.0;
+  bool gridTempoKnown = false;
+  std::string backendName = "acestep";
+  double renderLength = 0.0;  // seconds; the "sa3" backend's fixed render, 0 when none
+  std::int32_t loopStartBar = -1;  // -1 = no loop region
+  std::int32_t loopLength = 4;     // bars
+  double quantisation = 1.0;       // bars
+  std::int32_t barCounter = 0;
+  std::int32_t startBar = 0;  // bar counter when the stream started
+  ResumePoint resume;
+  bool resyncPending = false;
+  std::int32_t lastTempoWarningBar = -99;
+  bool sectionPending = false;
+  std::int32_t pendingSection = 0;
+  std::function<void()> deferredAction;  // runs once at the next bar line
+
+  // ---- capture and print ----
+  std::string feedMode = "off";
+  std::string feedMixMode = "replace";
+  std::vector<float> captureBuffer;  // stereo interleaved
+  std::size_t captureReadIndex = 0;  // samples
+  double streamPosition = 0.0;       // seconds
+  bool streamPositionValid = false;
+  std::int64_t streamedFrames = 0;
+  PrintJob print;
+  std::vector<float> printBuffer;  // stereo interleaved
+  SpliceJob splice;
+  std::vector<double> barPositions;  // automatic mode: positions waiting for their bar
+  bool autoCollecting = false;
+  std::int64_t autoFrames = 0;
+  std::int32_t lastAutoPrintBar = 0;
+  double printPeriod = 0.0;  // seconds
+  bool printPeriodKnown = false;
+  std::optional<std::int32_t> pendingLoopBars;  // a print's bars waiting to become the loop length
+  double sourceTempo = 0.0;  // tempo recorded with the printed source, 0 when none
+
+  // ---- sources and LoRAs restated when a stream starts ----
+  std::array<SessionLora, 2> sessionLoras;
+  SourceClip timbre;
+  SourceClip structure;
+
+  // ==== playback.cpp ====
+  // Wrappers over the transport's player and feeder frames.
+  void init(std::uint64_t frames, std::int32_t channels, double sampleRate);
+  void patch(std::uint32_t startFrame, std::uint64_t frames);
+  void swap(std::int32_t channels, std::uint64_t frames);
+  void band(double startSeconds, double endSeconds);
+  void seek(double seconds);
+  void run(bool playing);
+  void capture(bool on);
+
+  // The first audio of a stream was stored as the source buffer.
+  void startPlayback(std::uint64_t frames, std::int32_t channels, std::int32_t epoch);
+  // A whole new generation replaced the source buffer.
+  void swapGeneration(std::int32_t channels, std::uint64_t frames);
+  // A slice was merged into the source buffer; samples is the merged region.
+  void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const std::vector<float>& samples);
+  // A player's Position frame.
+  void reportPlayHead(double seconds, std::int32_t reportedSwapCount);
+  // Live's transport started or stopped: run or hold the players.
+  void setTransportRunning(bool running);
+  // The waveform overview ("peaks"), emitted through the engine's outlet.
+  void reportPeaks(const OutletFn& outlet);
+
+  // ==== bar_grid.cpp ====
+  std::int32_t beatsPerBar() const;
+  double gridTempoInUse() const;
+  double barLength() const;  // seconds
+  LoopRegion loopRegion() const;
+  double snappedPosition(double seconds) const;
+  // Where the players should be at the current bar; absent when unknown.
+  std::optional<double> expectedPosition() const;
+  // A bar line of Live passed.
+  void onBar();
+  // Rounds both numbers, applies at once or at the next bar line.
+  void setLoopRegion(double startBar, double lengthBars);
+  // Makes a loop start bar current and sends its region to the players.
+  void applySection(std::int32_t startBar, bool resume);
+
+  // ==== capture.cpp ====
+  void setFeedMode(const std::string& mode);
+  void armPrint(double bars, bool fixed, bool quiet);
+  void armSplice(double bars);
+  // Frames x 2 samples from an accepted CapturePcm frame.
+  void captureIntake(std::uint64_t frames, const float* samples);
+  void clearAutoBookkeeping();
+  void clearCaptureBuffer();
+};
+
+}  // namespace omber

@@ -1,0 +1,98 @@
+// The WebSocket session with the inference server, as the engine sees it:
+// the host owns the socket and the endpoint lookup, the session decides every
+// step (start, connection request, handshake, readiness, streaming intake,
+// reconnect, stop) and speaks only through outlet messages.
+//
+// Owned by the engine; JavaScript thread only; no locks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/host/atom.h"
+#include "core/live/live_audio_path.h"
+#include "core/server/session_config.h"
+#include "core/server/source_buffer.h"
+
+namespace omber {
+
+class ServerSession {
+ public:
+  enum class State { Idle, Handshaking, AwaitingSource, Streaming };
+
+  // Set by "swap_ready"; the next binary message is the new source.
+  struct PendingSwap {
+    bool pending = false;
+    std::optional<double> duration;      // seconds
+    std::optional<double> channels;      // as received
+    std::optional<std::int64_t> epoch;   // truncated toward zero
+  };
+
+  using ConfigProvider = std::function<SessionConfig()>;
+  using SamplesProvider = std::function<std::vector<float>()>;
+  using ChannelProvider = std::function<std::int32_t()>;
+  using SliceDecompressor = std::function<std::vector<std::uint8_t>(const std::uint8_t* data, std::size_t size)>;
+
+  ServerSession(OutletFn outlet, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels);
+  ServerSession(const ServerSession&) = delete;
+  ServerSession& operator=(const ServerSession&) = delete;
+
+  void setConfigProvider(ConfigProvider provider) { configProvider_ = std::move(provider); }
+  void setSamplesProvider(SamplesProvider provider) { samplesProvider_ = std::move(provider); }
+  void setChannelProvider(ChannelProvider provider) { channelProvider_ = std::move(provider); }
+  void setSliceDecompressor(SliceDecompressor decompressor) { decompressor_ = std::move(decompressor); }
+
+  // The configuration the next handshake would carry (the defaults without a provider).
+  SessionConfig config() const { return configProvider_ ? configProvider_() : SessionConfig{}; }
+  bool hasSliceDecompressor() const { return static_cast<bool>(decompressor_); }
+
+  // ---- events ----
+  // "start" with a source present: reset, "connecting to pod", "cloud:resolve".
+  void start();
+  // "cloud:wsurl": ask the host to open the socket.
+  void onEndpoint(const std::string& url);
+  // "cloud:error": show the lookup failure.
+  void onEndpointError(const std::string& text);
+  // "ws:open": send the handshake.
+  void onOpen();
+  // "ws:data": handshake replies, the initial source, then streaming intake.
+  void onData(const Atom& data, bool binary);
+  // "ws:close": the bounded reconnect schedule.
+  void onClose(std::int32_t code);
+  // "tick:reconnect": reset the per-connection state and look the pod up again.
+  void reconnectTick();
+  // "stop": close the socket without reconnecting.
+  void stop();
+  // A printed track became the new source: stop the stream and connect anew.
+  void beginSourceUpload();
+
+  // ---- data model ----
+  State state = State::Idle;
+  std::int32_t sourceEpoch = 0;
+  std::uint64_t bytesReceived = 0;   // slice message bytes since "start" or "tick:reconnect"
+  std::int32_t channels = 2;         // announced by the server
+  std::int32_t reconnectAttempts = 0;  // closes since the last successful open
+  bool stopped = false;              // suppresses reconnecting
+  bool streamingAnnounced = false;
+  PendingSwap swap;
+  // The readiness information's "knob_manifest" (a JSON value) joins this
+  // record together with the JSON codec.
+
+ private:
+  // State Idle, swap pending and streaming announced cleared, bytes received 0.
+  void resetConnection();
+  void emit(const char* selector, Atoms atoms = {});
+
+  ConfigProvider configProvider_;
+  SamplesProvider samplesProvider_;
+  ChannelProvider channelProvider_;
+  SliceDecompressor decompressor_;
+  OutletFn outlet_;
+  LiveAudioPath& live_;
+  SourceBuffer& source_;
+};
+
+}  // namespace omber
