@@ -43,9 +43,9 @@ class Ticker {
     const now = this.clock.now();
     this.next += this.periodMs;
     if (now - this.next > this.maxLagPeriods * this.periodMs) {
-      const behind = Math.floor((now - this.next) / this.periodMs);
-      this.skipped += behind;
-      this.next += behind * this.periodMs;
+      const resumeAt = now + this.periodMs;
+      this.skipped += Math.floor((resumeAt - this.next) / this.periodMs);
+      this.next = resumeAt;
     }
     this.ticks += 1;
     try {
