@@ -4,9 +4,10 @@
 // other line is an interface message.
 const { parseLine } = require('./message-text');
 
-// send(selector, ...args); sleep(ms) -> Promise; returns 'quit' or 'end'.
+// lines: any (async) iterable of text lines. send(selector, ...args);
+// sleep(ms) -> Promise. Resolves with 'quit' or 'end'.
 async function runLines(lines, { send, sleep }) {
-  for (const raw of lines) {
+  for await (const raw of lines) {
     const line = raw.trim();
     if (!line || line.startsWith('#')) continue;
     const atoms = parseLine(line);
