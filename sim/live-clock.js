@@ -54,15 +54,18 @@ class LiveClock {
     this.send('transport', 0);
   }
 
-  // A tempo change takes effect from the next bar line on.
+  // A tempo change mid-bar plays the rest of that bar at the new tempo, as
+  // Live does: the next bar line moves by the remaining fraction of a bar.
   setTempo(bpm) {
     if (!(bpm > 0)) return;
+    const now = this.clock.now();
+    const done = this.running ? Math.min(1, (now - this.lastBarAt) / this.barMs) : 0;
     this.bpm = bpm;
     this.send('tempo', bpm);
     if (!this.running) return;
     if (this.handle !== null) this.clock.clearTimeout(this.handle);
-    this.origin = this.lastBarAt;
-    this.originBar = this.bars - 1;
+    this.origin = now + (1 - done) * this.barMs;
+    this.originBar = this.bars;
     this.schedule();
   }
 

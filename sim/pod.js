@@ -47,7 +47,7 @@ const DEFAULTS = {
   aheadSegments: 4,
   fadeFrames: 240,
   sliceKinds: 'alternate', // 'raw', 'diff' or 'alternate'
-  sourceWaitMs: 500,
+  sourceWaitMs: 1000,
   rejectHandshake: null,
   dropAfterSlices: 0,
   delayMs: 0,

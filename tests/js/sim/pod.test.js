@@ -10,7 +10,7 @@ const { waitFor } = require('../host/helpers');
 const digest = (bytes) => require('crypto').createHash('sha256').update(bytes).digest('hex');
 
 async function withPod(options, fn) {
-  const pod = new Pod({ sliceIntervalMs: 15, sourceWaitMs: 200, ...options });
+  const pod = new Pod({ sliceIntervalMs: 15, ...options });
   const info = await pod.start();
   const mirrors = [];
   const open = async (opts) => {
