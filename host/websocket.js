@@ -21,6 +21,8 @@ class WsLink {
     this.sentMessages = 0;
     this.sentBytes = 0;
     this.droppedSends = 0;
+    this.receivedMessages = 0;
+    this.receivedBytes = 0;
   }
 
   get isOpen() {
@@ -47,6 +49,8 @@ class WsLink {
     socket.on('message', (data, isBinary) => {
       if (socket !== this.socket) return;
       const bytes = Array.isArray(data) ? Buffer.concat(data) : Buffer.from(data);
+      this.receivedMessages += 1;
+      this.receivedBytes += bytes.length;
       this.onEvent('ws:data', bytes, isBinary ? 1 : 0);
     });
     socket.on('error', (err) => {
