@@ -75,27 +75,23 @@ class Files {
   }
 
   writePreset(file, text) {
-    return this.enqueue(async () => {
-      const bad = checkPath(file, 'preset');
-      if (bad) return this.onStatus(`could not save preset: ${bad}`);
-      try {
-        await this.writeAtomically(file, Buffer.from(String(text), 'utf8'));
-      } catch (err) {
-        this.onStatus(`could not save preset ${path.basename(file)}: ${reasonOf(err)}`);
-      }
-    });
+    return this.write('preset', file, Buffer.from(String(text), 'utf8'), 'save preset', null);
   }
 
   writeAudio(file, bytes) {
+    return this.write('audio', file, bytes, 'export audio', `audio exported to Omber/audio/${path.basename(String(file))}`);
+  }
+
+  write(kind, file, bytes, what, doneText) {
     return this.enqueue(async () => {
-      const bad = checkPath(file, 'audio');
-      if (bad) return this.onStatus(`could not export audio: ${bad}`);
-      if (!Buffer.isBuffer(bytes) || bytes.length === 0) return this.onStatus('could not export audio: no data');
+      const bad = checkPath(file, kind);
+      if (bad) return this.onStatus(`could not ${what}: ${bad}`);
+      if (!Buffer.isBuffer(bytes) || (kind === 'audio' && bytes.length === 0)) return this.onStatus(`could not ${what}: no data`);
       try {
         await this.writeAtomically(file, bytes);
-        this.onStatus(`audio exported to Omber/audio/${path.basename(file)}`);
+        if (doneText) this.onStatus(doneText);
       } catch (err) {
-        this.onStatus(`could not export audio ${path.basename(file)}: ${reasonOf(err)}`);
+        this.onStatus(`could not ${what} ${path.basename(file)}: ${reasonOf(err)}`);
       }
     });
   }

@@ -5,7 +5,7 @@
 // so any region can be rendered on its own, deterministically, and a region
 // rendered again with a new variation or style is a new take of those bars.
 // Cheap enough to run in real time many times over in plain JavaScript.
-const { clamp } = require('./style');
+const { clamp, styleFromText, controlsFromKnobs } = require('./style');
 
 const SAMPLE_RATE = 48000;
 const TWO_PI = 2 * Math.PI;
@@ -245,4 +245,23 @@ function renderRegion(scene, startFrame, frames) {
   return out;
 }
 
-module.exports = { SAMPLE_RATE, renderRegion, grid, hash32, rnd };
+// A scene with neutral settings: one style, the default knobs, no variation,
+// no uploaded source. Fields given in overrides replace the defaults.
+function baseScene(overrides = {}) {
+  return {
+    bpm: 120,
+    beatsPerBar: 4,
+    key: { root: 9, minor: true },
+    style: styleFromText(''),
+    melodySeed: 7,
+    controls: controlsFromKnobs({}),
+    timbre: { wave: 1 },
+    loras: {},
+    barShape: () => 1,
+    variation: () => 0,
+    source: null,
+    ...overrides,
+  };
+}
+
+module.exports = { SAMPLE_RATE, renderRegion, baseScene, grid, hash32, rnd };

@@ -17,8 +17,8 @@ const { EventEmitter } = require('events');
 const { Host } = require('../host/core');
 const { Pod } = require('./pod');
 const { LiveClock, barSeconds } = require('./live-clock');
-const { renderRegion, SAMPLE_RATE } = require('./music');
-const { styleFromText, controlsFromKnobs } = require('./style');
+const { renderRegion, baseScene, SAMPLE_RATE } = require('./music');
+const { styleFromText } = require('./style');
 const { writeWav } = require('./wavfile');
 const { FRAME } = require('./link');
 
@@ -48,19 +48,7 @@ function defaultScript({ printBars = 4, showBars = 10 } = {}) {
 
 // The feeder's track: eight bars of the pod's own arrangement in another style.
 function makeTrack(bpm, seconds) {
-  const scene = {
-    bpm,
-    beatsPerBar: 4,
-    key: { root: 4, minor: true },
-    style: styleFromText('funk bass drums'),
-    melodySeed: 11,
-    controls: controlsFromKnobs({}),
-    timbre: { wave: 2 },
-    loras: {},
-    barShape: () => 1,
-    variation: () => 0,
-    source: null,
-  };
+  const scene = baseScene({ bpm, key: { root: 4, minor: true }, style: styleFromText('funk bass drums'), melodySeed: 11, timbre: { wave: 2 } });
   return { samples: renderRegion(scene, 0, Math.round(seconds * SAMPLE_RATE)), channels: 2 };
 }
 

@@ -1,25 +1,12 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { renderRegion, SAMPLE_RATE } = require('../../../sim/music');
+const { renderRegion, baseScene, SAMPLE_RATE } = require('../../../sim/music');
 const { styleFromText, mixStyles, keyFromText, controlsFromKnobs } = require('../../../sim/style');
 const { detectKey, barEnvelope } = require('../../../sim/analysis');
 
 function scene(overrides = {}) {
-  return {
-    bpm: 120,
-    beatsPerBar: 4,
-    key: { root: 9, minor: true },
-    style: styleFromText('deep house'),
-    melodySeed: 7,
-    controls: controlsFromKnobs({}),
-    timbre: { wave: 1 },
-    loras: {},
-    barShape: () => 1,
-    variation: () => 0,
-    source: null,
-    ...overrides,
-  };
+  return baseScene({ style: styleFromText('deep house'), ...overrides });
 }
 
 function rms(samples, from = 0, to = samples.length) {
