@@ -6,6 +6,7 @@ const path = require('path');
 const { parseArgs } = require('util');
 const { Performance } = require('./performance');
 const { pickRunner } = require('./runners');
+const { PodProcess } = require('./pod-process');
 const { loadEngine } = require('../host/engine');
 
 async function main(argv) {
@@ -36,6 +37,7 @@ async function main(argv) {
     bpm: Number(values.bpm),
     speed: Number(values.speed),
     players: Number(values.players),
+    makePod: (options) => new PodProcess(options),
   });
   perf.on('progress', (line) => process.stdout.write(`${line}\n`));
   const summary = await perf.run();

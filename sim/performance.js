@@ -78,8 +78,11 @@ function sliceLatencies(slices, patches) {
 
 class Performance extends EventEmitter {
   // engine: the omber-core module (or a stand-in). runner: see runners.js.
-  constructor({ engine, runner, outDir, seconds = 30, bpm = 120, players = 2, printBars = 4, speed = 1, podOptions = {}, script = null }) {
+  // makePod(options): the pod to run against (in-process by default; the
+  // command line uses a child process so generation never delays the host).
+  constructor({ engine, runner, outDir, seconds = 30, bpm = 120, players = 2, printBars = 4, speed = 1, podOptions = {}, script = null, makePod = (o) => new Pod(o) }) {
     super();
+    this.makePod = makePod;
     this.engine = engine;
     this.runner = runner;
     this.outDir = outDir || fs.mkdtempSync(path.join(os.tmpdir(), 'omber-performance-'));
@@ -158,7 +161,7 @@ class Performance extends EventEmitter {
     const trackPath = path.join(this.outDir, 'track.wav');
     writeWav(trackPath, track.samples);
 
-    this.pod = new Pod(this.podOptions);
+    this.pod = this.makePod(this.podOptions);
     const pod = await this.pod.start();
     this.pod.on('slice', (s) => this.slices.push(s));
     this.host = new Host({
