@@ -57,21 +57,28 @@ function percentile(sorted, p) {
   return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
 }
 
-// Pairs each player's applied patch with the pod slice that caused it
-// (same start frame, the earliest one not yet paired and sent before it).
+// Pairs one player's applied patches with the pod slices that caused them:
+// each patch with the latest slice of the same start frame sent before it,
+// unless that slice is already paired (so a slice the engine dropped is
+// never paired with a later patch). Returns milliseconds, sorted.
 function sliceLatencies(slices, patches) {
   const byStart = new Map();
   for (const s of slices) {
     if (s.sentAt === null || s.corrupt) continue;
     if (!byStart.has(s.startFrame)) byStart.set(s.startFrame, []);
-    byStart.get(s.startFrame).push(s.sentAt);
+    byStart.get(s.startFrame).push({ sentAt: s.sentAt, used: false });
   }
   const out = [];
   for (const p of patches) {
-    const queue = byStart.get(p.startFrame);
-    while (queue && queue.length && queue[0] > p.at) queue.shift();
-    if (!queue || !queue.length) continue;
-    out.push(Number(p.at - queue.shift()) / 1e6);
+    const sent = byStart.get(p.startFrame) || [];
+    let pick = null;
+    for (const s of sent) {
+      if (s.sentAt > p.at) break;
+      pick = s;
+    }
+    if (!pick || pick.used) continue;
+    pick.used = true;
+    out.push(Number(p.at - pick.sentAt) / 1e6);
   }
   return out.sort((a, b) => a - b);
 }
@@ -221,7 +228,7 @@ class Performance extends EventEmitter {
   }
 
   summary(setDir) {
-    const latencies = sliceLatencies(this.slices, this.instances.flatMap((i) => (i.patchLog ? i.patchLog() : [])));
+    const latencies = this.instances.flatMap((i) => (i.patchLog ? sliceLatencies(this.slices, i.patchLog()) : [])).sort((a, b) => a - b);
     const exportDir = path.join(setDir, 'Omber', 'audio');
     const exported = fs.existsSync(exportDir) ? fs.readdirSync(exportDir).map((f) => path.join(exportDir, f)) : [];
     return {

@@ -138,8 +138,9 @@ class Pod extends EventEmitter {
   send(session, data, binary) {
     const ws = session.ws;
     const push = () => {
+      const at = process.hrtime.bigint();
       if (ws.readyState === ws.OPEN) ws.send(data, { binary });
-      return process.hrtime.bigint();
+      return at;
     };
     if (this.delayMs <= 0 && this.lastSendAt <= Date.now()) return push();
     const at = Math.max(Date.now() + this.delayMs, this.lastSendAt);

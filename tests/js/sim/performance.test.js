@@ -58,21 +58,22 @@ test('the show steps follow the stream start, and the run leaves its files and a
   }
 });
 
-test('slice latency pairs each patch with the earliest earlier slice of its region', () => {
+test('slice latency pairs each patch with the latest earlier unpaired slice of its region', () => {
   const ms = (x) => BigInt(Math.round(x * 1e6));
   const slices = [
-    { startFrame: 0, sentAt: ms(10) },
+    { startFrame: 0, sentAt: ms(10) }, // dropped by the engine: never patched
     { startFrame: 48000, sentAt: ms(11) },
     { startFrame: 0, sentAt: ms(20) },
     { startFrame: 96000, sentAt: null }, // delayed sends have no stamp
     { startFrame: 48000, sentAt: ms(30), corrupt: 'zstd' },
+    { startFrame: 0, sentAt: ms(50) },
   ];
   const patches = [
-    { startFrame: 0, at: ms(12) },
     { startFrame: 48000, at: ms(14) },
     { startFrame: 0, at: ms(23) },
-    { startFrame: 0, at: ms(40) }, // nothing left to pair with
+    { startFrame: 0, at: ms(40) }, // its slice was already paired
     { startFrame: 96000, at: ms(41) },
+    { startFrame: 0, at: ms(51.5) },
   ];
-  assert.deepEqual(sliceLatencies(slices, patches), [2, 3, 3]);
+  assert.deepEqual(sliceLatencies(slices, patches), [1.5, 3, 3]);
 });
