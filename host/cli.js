@@ -37,8 +37,9 @@ async function run(argv, io = process) {
 
   let pod = null;
   if (opts.sim) {
-    const { Pod } = require('../sim/pod');
-    pod = new Pod();
+    // In a child process, so generating never delays this one's sockets.
+    const { PodProcess } = require('../sim/pod-process');
+    pod = new PodProcess();
     const info = await pod.start();
     opts.config.podUrl = opts.config.podUrl || info.url;
     opts.config.catalogUrl = opts.config.catalogUrl || info.catalogUrl;
