@@ -38,6 +38,7 @@ class Host extends EventEmitter {
     this.pending = [];
     this.resolveToken = 0;
     this.lastCatalog = null;
+    this.lastCatalogError = null;
     this.stats = { dispatched: 0, outlets: 0, toInterface: 0 };
 
     const status = (text) => this.status(text);
@@ -177,15 +178,21 @@ class Host extends EventEmitter {
   }
 
   // Fetches the LoRA catalog and hands it to the engine when it changed; a
-  // failed fetch keeps the catalog the engine already has.
+  // failed fetch keeps the catalog the engine already has. The same failure
+  // is reported once, not at every reconnect attempt.
   refreshCatalog() {
     return this.cloud.catalog().then(
       (text) => {
+        this.lastCatalogError = null;
         if (text === this.lastCatalog) return;
         this.lastCatalog = text;
         this.dispatch('cloud:catalog', text);
       },
-      (err) => this.status(`catalog: ${err.message}`),
+      (err) => {
+        if (err.message === this.lastCatalogError) return;
+        this.lastCatalogError = err.message;
+        this.status(`catalog: ${err.message}`);
+      },
     );
   }
 }

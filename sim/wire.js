@@ -40,6 +40,25 @@ function decodeAudioMessage(bytes) {
   return { channels, frames, samples };
 }
 
+// Audio of any channel count as interleaved stereo.
+function toStereo({ samples, channels, frames }) {
+  if (channels === 2) return samples;
+  const out = new Float32Array(frames * 2);
+  for (let f = 0; f < frames; f++) {
+    let l;
+    let r;
+    if (channels === 1) {
+      l = r = samples[f];
+    } else {
+      l = samples[f * channels];
+      r = samples[f * channels + 1];
+    }
+    out[2 * f] = l;
+    out[2 * f + 1] = r;
+  }
+  return out;
+}
+
 function encodeSliceHeader({ kind, startFrame, frames = 0, channels = 2, startSeconds = 0, bpm = 0, seq = 0 }) {
   const h = Buffer.alloc(SLICE_HEADER_BYTES);
   h.writeUInt8(kind, 0);
@@ -68,5 +87,5 @@ function decodeSliceHeader(bytes) {
 
 module.exports = {
   SLICE_HEADER_BYTES, KIND_RAW, KIND_DIFF,
-  encodeAudioMessage, decodeAudioMessage, encodeSliceHeader, decodeSliceHeader,
+  encodeAudioMessage, decodeAudioMessage, encodeSliceHeader, decodeSliceHeader, toStereo,
 };
