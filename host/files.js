@@ -18,7 +18,7 @@ const KINDS = {
 
 // Returns null when the path is acceptable, else the reason it is not.
 function checkPath(file, kind) {
-  const spec = KINDS[kind];
+  const where = KINDS[kind];
   const text = typeof file === 'string' ? file : '';
   if (!text) return 'no path';
   if (!path.isAbsolute(text) && !/^[A-Za-z]:[\\/]/.test(text)) return 'path is not absolute';
@@ -26,8 +26,8 @@ function checkPath(file, kind) {
   if (parts.includes('..')) return 'path leaves its folder';
   const name = parts[parts.length - 1];
   const folder = parts.slice(-3, -1);
-  if (folder.join('/') !== spec.folder.join('/')) return `path is not in ${spec.folder.join('/')}`;
-  if (!name.endsWith(spec.ext) || name.length <= spec.ext.length) return `name does not end in ${spec.ext}`;
+  if (folder.join('/') !== where.folder.join('/')) return `path is not in ${where.folder.join('/')}`;
+  if (!name.endsWith(where.ext) || name.length <= where.ext.length) return `name does not end in ${where.ext}`;
   return null;
 }
 
