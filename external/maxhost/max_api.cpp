@@ -34,7 +34,7 @@ std::mutex& symbolLock() {
 
 extern "C" {
 
-t_class* class_new(const char* name, method mnew, method mfree, long size, method, short type, ...) {
+t_class* class_new(const char* name, method mnew, method mfree, long size, method, int type, ...) {
   auto* c = new t_class;
   c->name = name;
   c->newRoutine = mnew;

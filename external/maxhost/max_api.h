@@ -77,7 +77,9 @@ enum { ATTR_FLAGS_NONE = 0 };
 #define calcoffset(type, field) ((long)offsetof(type, field))
 #define CLASS_BOX gensym("box")
 
-t_class* class_new(const char* name, method mnew, method mfree, long size, method mmenu, short type, ...);
+// The first argument type is an int here (not short) so that the host can
+// read the rest of the list portably.
+t_class* class_new(const char* name, method mnew, method mfree, long size, method mmenu, int type, ...);
 t_max_err class_addmethod(t_class* c, method m, const char* name, ...);
 t_max_err class_addattr(t_class* c, t_object* attr);
 t_object* attr_offset_new(const char* name, t_symbol* type, long flags, method mget, method mset, long offset);
