@@ -71,6 +71,14 @@ class PlayerVoice {
     std::uint16_t channels = 2;
   };
 
+  struct RenderPlan;
+  // Renders a run of frames of one kind (plain, loop-end blend, or swap
+  // crossfade) away from every boundary; returns how many, 0 when the next
+  // frame needs renderFrame. Gives the same samples as renderFrame.
+  template <bool Crossfade, bool Stereo>
+  std::size_t renderLean(float* left, float* right, std::size_t frames, const RenderPlan& plan) noexcept;
+  // Renders one frame with every case handled.
+  void renderFrame(float& left, float& right, const RenderPlan& plan) noexcept;
   void applyBand(double startSeconds, double endSeconds) noexcept;
   void fixBandAfterSwap() noexcept;
   void clearBand() noexcept {
@@ -89,6 +97,7 @@ class PlayerVoice {
   double bandStart_ = -1.0;
   double bandEnd_ = -1.0;
   std::int32_t swapCount_ = 0;
+
 };
 
 }  // namespace omber::external
