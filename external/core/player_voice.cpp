@@ -331,7 +331,8 @@ std::size_t PlayerVoice::renderLean(float* left, float* right, std::size_t frame
       if (wholeLength) {
         current.readInside(whole - lengthFrames, fraction, tl, tr);
       } else {
-        current.readInside(split(head - plan.length, tailFraction), tailFraction, tl, tr);
+        const std::int64_t tailWhole = split(head - plan.length, tailFraction);
+        current.readInside(tailWhole, tailFraction, tl, tr);
       }
       float a, b;
       equalPower((plan.blend - (loopEnd - head)) * plan.blendAngle, a, b);
@@ -342,7 +343,8 @@ std::size_t PlayerVoice::renderLean(float* left, float* right, std::size_t frame
   } else {
     for (std::size_t k = 0; k < count; ++k) {
       float l, r;
-      current.readInside(split(head, fraction), fraction, l, r);
+      const std::int64_t whole = split(head, fraction);
+      current.readInside(whole, fraction, l, r);
       left[k] = l;
       right[k] = r;
       head += advance;

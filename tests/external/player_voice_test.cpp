@@ -119,6 +119,26 @@ TEST(PlayerVoice, BandEndBlendsEqualPowerWithTheAudioBeforeTheLoopStart) {
   EXPECT_DOUBLE_EQ(voice.playHead(), 24100.0);
 }
 
+TEST(PlayerVoice, BandOfFractionalLengthBlendsWithInterpolatedTail) {
+  PlayerVoice voice;
+  applyAndRelease(voice, bufferCommand(CommandKind::Replace, 48000));
+  const double start = 24000.0, end = 36000.3;  // a loop of 12000.3 frames
+  applyAndRelease(voice, valueCommand(CommandKind::Band, start / 48000.0, end / 48000.0));
+  applyAndRelease(voice, valueCommand(CommandKind::Seek, 33000.0 / 48000.0));
+  const auto interpolated = [](double x) {
+    const auto i = static_cast<std::size_t>(x);
+    return sampleAt(i, 0) + (sampleAt(i + 1, 0) - sampleAt(i, 0)) * static_cast<float>(x - i);
+  };
+  const auto out = render(voice, 3000);
+  for (std::size_t k = 700; k < 3000; k += 37) {
+    const double head = 33000.0 + k;
+    const double theta = (1.0 - (end - head) / 2400.0) * kPi / 2;
+    const double expected = sampleAt(static_cast<std::size_t>(head), 0) * std::cos(theta) +
+                            interpolated(head - (end - start)) * std::sin(theta);
+    ASSERT_NEAR(out.left[k], expected, 2e-6) << k;
+  }
+}
+
 TEST(PlayerVoice, SwapCrossfadesLinearlyAndShorterBuffersPullHeadAndBandIn) {
   PlayerVoice voice;
   applyAndRelease(voice, bufferCommand(CommandKind::Replace, 96000, 2, [](std::size_t, int) { return 1.0f; }));
