@@ -57,6 +57,16 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       out = args[++i];
       return true;
     };
+    // The option's value as a number within [min, max] (whole if asked).
+    auto numeric = [&](double min, double max, bool whole, const char* what, double& out) {
+      std::string text;
+      if (!value(text)) return false;
+      if (!number(text, out) || out < min || out > max || (whole && out != std::floor(out))) {
+        error = arg + " needs " + what;
+        return false;
+      }
+      return true;
+    };
     std::string text;
     double n = 0.0;
     if (arg == "-h" || arg == "--help") {
@@ -66,34 +76,18 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       options.instances.push_back(
           {arg == "--player" ? InstanceSpec::Role::Player : InstanceSpec::Role::Feeder, text});
     } else if (arg == "--port") {
-      if (!value(text)) return std::nullopt;
-      if (!number(text, n) || n != std::floor(n) || n < 1 || n > 65535) {
-        error = "--port needs a port from 1 to 65535";
-        return std::nullopt;
-      }
+      if (!numeric(1, 65535, true, "a port from 1 to 65535", n)) return std::nullopt;
       options.port = static_cast<int>(n);
     } else if (arg == "--capture") {
       options.capture = true;
     } else if (arg == "--rate") {
-      if (!value(text)) return std::nullopt;
-      if (!number(text, n) || n < 1000 || n > 768000) {
-        error = "--rate needs a sample rate from 1000 to 768000";
-        return std::nullopt;
-      }
+      if (!numeric(1000, 768000, false, "a sample rate from 1000 to 768000", n)) return std::nullopt;
       options.sampleRate = n;
     } else if (arg == "--vector") {
-      if (!value(text)) return std::nullopt;
-      if (!number(text, n) || n != std::floor(n) || n < 1 || n > 16384) {
-        error = "--vector needs a frame count from 1 to 16384";
-        return std::nullopt;
-      }
+      if (!numeric(1, 16384, true, "a frame count from 1 to 16384", n)) return std::nullopt;
       options.vectorSize = static_cast<long>(n);
     } else if (arg == "--duration") {
-      if (!value(text)) return std::nullopt;
-      if (!number(text, n) || n < 0) {
-        error = "--duration needs seconds (0 or more)";
-        return std::nullopt;
-      }
+      if (!numeric(0, 1e9, false, "seconds (0 or more)", n)) return std::nullopt;
       options.durationSeconds = n;
     } else if (arg == "--fast") {
       options.fast = true;
