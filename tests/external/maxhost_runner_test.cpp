@@ -71,8 +71,13 @@ TEST(MaxhostRunner, PlayerWritesWhatTheBridgeSendsAndStopsOnSigterm) {
   EXPECT_EQ(link::getI32(&hello[1]), 44100);  // the runner's rate
   const std::vector<float> buffer(2 * 48000, 0.5f);
   server.send(link::encodeBuffer(FrameType::Init, buffer.data(), buffer.size(), 2, 48000));
-  server.pumpUntil([&] { return !server.framesOfType(FrameType::Position).empty(); }, 3000ms);
-  server.pump(300ms);
+  // Let the buffer play for 0.2 s of the runner's real time.
+  server.pumpUntil(
+      [&] {
+        const auto positions = server.framesOfType(FrameType::Position);
+        return !positions.empty() && link::getF64(positions.back().payload.data()) > 0.2;
+      },
+      5000ms);
   kill(pid, SIGTERM);
   EXPECT_EQ(waitExit(pid), 0);
 
