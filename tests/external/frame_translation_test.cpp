@@ -51,6 +51,16 @@ TEST_F(FrameTranslation, BuffersAreCopiedWithTheirShapeAndTrailingBytesIgnored) 
   for (auto& command : commands) freeSamples(command.block);
 }
 
+TEST_F(FrameTranslation, AnEmptyInitStillReplacesTheBuffer) {
+  handle(link::encodeBuffer(FrameType::Init, nullptr, 0, 2, 48000));
+  auto commands = drain();
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].kind, CommandKind::Replace);
+  EXPECT_EQ(commands[0].frames, 0u);
+  EXPECT_NE(commands[0].block, nullptr);  // not mistaken for a failed allocation
+  freeSamples(commands[0].block);
+}
+
 TEST_F(FrameTranslation, FramesShorterThanTheirTypeNeedsAreIgnored) {
   // Init: under 10 bytes, zero channels, fewer samples than announced.
   handleRaw(FrameType::Init, std::vector<std::uint8_t>(9));
