@@ -65,24 +65,24 @@ inline std::int64_t split(double x, float& fraction) noexcept {
   return whole;
 }
 
-// cos x for 0 <= x <= pi/2 from its Taylor series up to x^12, in single
-// precision (the gains multiply f32 samples) and in Estrin's order so the
-// steps of one frame overlap: blended frames get their gains without a
-// library call and without a chain from frame to frame.
-inline float cosineToQuarterTurn(float x) noexcept {
-  const float x2 = x * x;
-  const float x4 = x2 * x2;
-  const float x8 = x4 * x4;
-  constexpr float c2 = -1.0f / 2, c4 = 1.0f / 24, c6 = -1.0f / 720, c8 = 1.0f / 40320, c10 = -1.0f / 3628800,
-                  c12 = 1.0f / 479001600;
-  return (1.0f + c2 * x2) + x4 * (c4 + c6 * x2) + x8 * ((c8 + c10 * x2) + c12 * x4);
+// cos x for 0 <= x <= pi/2 from its Taylor series up to x^12 (error below
+// 1e-8 there), in Estrin's order so the steps of one frame overlap: blended
+// frames get their gains without a library call.
+template <typename Real>
+inline Real cosineToQuarterTurn(Real x) noexcept {
+  const Real x2 = x * x;
+  const Real x4 = x2 * x2;
+  const Real x8 = x4 * x4;
+  constexpr Real c2 = Real(-1) / 2, c4 = Real(1) / 24, c6 = Real(-1) / 720, c8 = Real(1) / 40320,
+                 c10 = Real(-1) / 3628800, c12 = Real(1) / 479001600;
+  return (1 + c2 * x2) + x4 * (c4 + c6 * x2) + x8 * ((c8 + c10 * x2) + c12 * x4);
 }
 
 // The equal-power pair cos theta, sin theta for 0 <= theta <= pi/2.
 inline void equalPower(double theta, float& a, float& b) noexcept {
   const auto angle = static_cast<float>(theta);
-  a = cosineToQuarterTurn(angle);
-  b = cosineToQuarterTurn(static_cast<float>(kHalfPi) - angle);
+  a = cosineToQuarterTurn<float>(angle);
+  b = cosineToQuarterTurn<float>(static_cast<float>(kHalfPi) - angle);
 }
 
 float raisedCosine(double position, double length) noexcept {
@@ -324,7 +324,7 @@ std::size_t PlayerVoice::renderLean(float* left, float* right, std::size_t frame
     // A loop of whole frames reads the tail at the same fraction.
     const bool wholeLength = plan.length == std::floor(plan.length);
     const auto lengthFrames = static_cast<std::int64_t>(plan.length);
-    for (std::size_t k = 0; k < count; ++k) {
+    auto blendFrame = [&](std::size_t k, float a, float b) {
       float l, r, tl, tr, tailFraction = 0.0f;
       const std::int64_t whole = split(head, fraction);
       current.readInside(whole, fraction, l, r);
@@ -334,11 +334,38 @@ std::size_t PlayerVoice::renderLean(float* left, float* right, std::size_t frame
         const std::int64_t tailWhole = split(head - plan.length, tailFraction);
         current.readInside(tailWhole, tailFraction, tl, tr);
       }
-      float a, b;
-      equalPower((plan.blend - (loopEnd - head)) * plan.blendAngle, a, b);
       left[k] = l * a + tl * b;
       right[k] = r * a + tr * b;
       head += advance;
+    };
+    // The blend angle grows by the same amount every frame: four lanes of
+    // (cos, sin), each turned by four frames' angle at a time, keep
+    // consecutive frames from waiting on each other. Short blends (a large
+    // angle per frame) take the direct gains.
+    const double angleStep = plan.advancing ? step * plan.blendAngle : 0.0;
+    std::size_t k = 0;
+    if (4.0 * angleStep <= 0.25) {
+      const double theta = (plan.blend - (loopEnd - head0)) * plan.blendAngle;
+      double laneA[4], laneB[4];
+      for (int j = 0; j < 4; ++j) {
+        laneA[j] = cosineToQuarterTurn<double>(theta + j * angleStep);
+        laneB[j] = cosineToQuarterTurn<double>(kHalfPi - (theta + j * angleStep));
+      }
+      const double turnCos = cosineToQuarterTurn<double>(4.0 * angleStep);
+      const double turnSin = cosineToQuarterTurn<double>(kHalfPi - 4.0 * angleStep);
+      for (; k + 4 <= count; k += 4) {
+        for (int j = 0; j < 4; ++j) {
+          blendFrame(k + j, static_cast<float>(laneA[j]), static_cast<float>(laneB[j]));
+          const double turned = laneA[j] * turnCos - laneB[j] * turnSin;
+          laneB[j] = laneB[j] * turnCos + laneA[j] * turnSin;
+          laneA[j] = turned;
+        }
+      }
+    }
+    for (; k < count; ++k) {
+      float a, b;
+      equalPower((plan.blend - (loopEnd - head)) * plan.blendAngle, a, b);
+      blendFrame(k, a, b);
     }
   } else {
     for (std::size_t k = 0; k < count; ++k) {
