@@ -136,14 +136,14 @@ int run(const RunnerOptions& options) {
     objects.clear();
   };
   for (std::size_t i = 0; i < options.instances.size(); ++i) {
-    const InstanceSpec& spec = options.instances[i];
-    const bool feeder = spec.role == InstanceSpec::Role::Feeder;
+    const InstanceRequest& request = options.instances[i];
+    const bool feeder = request.role == InstanceRequest::Role::Feeder;
     if (feeder) {
       sources[i] = std::make_unique<WavSource>();
-      if (!sources[i]->open(spec.wavPath, options.sampleRate, options.quiet, error)) break;
+      if (!sources[i]->open(request.wavPath, options.sampleRate, options.quiet, error)) break;
     } else {
       recorders[i] = std::make_unique<WavRecorder>();
-      if (!recorders[i]->open(spec.wavPath, options.sampleRate, error)) break;
+      if (!recorders[i]->open(request.wavPath, options.sampleRate, error)) break;
     }
     std::string args = feeder ? "@role 1" : "@role 0";
     if (feeder && options.capture) args += " @capture 1";

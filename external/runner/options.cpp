@@ -74,7 +74,7 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
     } else if (arg == "--player" || arg == "--feeder") {
       if (!value(text)) return std::nullopt;
       options.instances.push_back(
-          {arg == "--player" ? InstanceSpec::Role::Player : InstanceSpec::Role::Feeder, text});
+          {arg == "--player" ? InstanceRequest::Role::Player : InstanceRequest::Role::Feeder, text});
     } else if (arg == "--port") {
       if (!numeric(1, 65535, true, "a port from 1 to 65535", n)) return std::nullopt;
       options.port = static_cast<int>(n);

@@ -7,14 +7,14 @@
 
 namespace omber::maxhost {
 
-struct InstanceSpec {
+struct InstanceRequest {
   enum class Role { Player, Feeder } role = Role::Player;
   std::string wavPath;  // player: output file; feeder: input file
 };
 
 struct RunnerOptions {
   std::string modulePath;  // empty: omber~.so next to the executable
-  std::vector<InstanceSpec> instances;
+  std::vector<InstanceRequest> instances;
   int port = 0;  // 0: send no "connect"
   bool capture = false;
   double sampleRate = 48000.0;
