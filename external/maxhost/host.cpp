@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 #include "external/maxhost/host_internal.h"
@@ -52,6 +53,9 @@ void setPostHandler(PostHandler handler) {
 }
 
 bool loadModule(const std::string& path, std::string& error) {
+  // Like Max, each module's ext_main runs once per process.
+  static std::set<std::string> loaded;
+  if (loaded.count(path)) return true;
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char* reason = dlerror();
@@ -65,6 +69,7 @@ bool loadModule(const std::string& path, std::string& error) {
     return false;
   }
   entry(nullptr);
+  loaded.insert(path);
   return true;  // the module stays loaded for the life of the process
 }
 

@@ -18,7 +18,8 @@ namespace omber::maxhost {
 using PostHandler = std::function<void(t_object* poster, const std::string& text)>;
 void setPostHandler(PostHandler handler);
 
-// dlopens a module and calls its ext_main. False with a reason on failure.
+// dlopens a module and calls its ext_main (once per path). False with a
+// reason on failure.
 bool loadModule(const std::string& path, std::string& error);
 
 t_atom longAtom(t_atom_long value);
