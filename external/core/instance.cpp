@@ -1,0 +1,107 @@
+#include "external/core/instance.h"
+
+#include <algorithm>
+#include <string>
+
+namespace omber::external {
+
+Instance::Instance(InstanceState::PostFn post, LinkThread::Timing timing)
+    : state_(std::move(post)), link_(state_, timing) {}
+
+Instance::~Instance() {
+  state_.running.store(false, std::memory_order_release);
+  link_.join();
+}
+
+void Instance::start(bool captureOn) {
+  setCapture(captureOn);
+  link_.start();
+}
+
+void Instance::connect(std::optional<long> port) {
+  if (!port) {
+    state_.post("omber~: connect <port>");
+    return;
+  }
+  if (*port < 1 || *port > 65535) {
+    state_.post("omber~: bad port " + std::to_string(*port));
+    return;
+  }
+  state_.pendingPort.store(static_cast<std::int32_t>(*port), std::memory_order_release);
+}
+
+void Instance::prepare(double sampleRate, long maxVectorFrames) {
+  state_.sampleRate.store(sampleRate, std::memory_order_relaxed);
+  const auto wanted = static_cast<std::size_t>(std::max(maxVectorFrames, 0L));
+  if (wanted > scratchLeft_.size()) {
+    scratchLeft_.assign(wanted, 0.0f);
+    scratchRight_.assign(wanted, 0.0f);
+  }
+}
+
+void Instance::applyCommands() noexcept {
+  PlayerCommand command;
+  for (int i = 0; i < kCommandsPerVector && state_.commands.pop(command); ++i) {
+    const PlayerVoice::Released released = state_.voice.apply(command);
+    for (int b = 0; b < released.count; ++b) state_.releaseBlock(released.blocks[b]);
+  }
+}
+
+void Instance::perform(const double* const* ins, long inCount, double* const* outs, long outCount,
+                       long frameCount) noexcept {
+  applyCommands();
+  const std::size_t frames = frameCount > 0 ? static_cast<std::size_t>(frameCount) : 0;
+  const double sampleRate = state_.sampleRate.load(std::memory_order_relaxed);
+
+  if (role() == kRoleFeeder) {
+    for (long i = 0; i < outCount; ++i) {
+      if (!outs[i]) continue;
+      if (i < 2 && i < inCount && ins[i]) {
+        std::copy(ins[i], ins[i] + frames, outs[i]);
+      } else {
+        std::fill(outs[i], outs[i] + frames, 0.0);
+      }
+    }
+  } else {
+    renderPlayer(outs, outCount, frames, sampleRate);
+  }
+  capture(ins, inCount, frames, sampleRate);
+}
+
+void Instance::renderPlayer(double* const* outs, long outCount, std::size_t frames, double sampleRate) noexcept {
+  double* left = outCount > 0 ? outs[0] : nullptr;
+  double* right = outCount > 1 ? outs[1] : nullptr;
+  const std::size_t capacity = scratchLeft_.size();
+  // A vector larger than dsp64 announced is rendered in scratch-sized pieces;
+  // without scratch (no dsp64 yet) the outputs stay silent.
+  std::size_t done = 0;
+  while (done < frames && capacity > 0) {
+    const std::size_t count = std::min(capacity, frames - done);
+    state_.voice.render(scratchLeft_.data(), scratchRight_.data(), count, sampleRate);
+    if (left) std::copy(scratchLeft_.data(), scratchLeft_.data() + count, left + done);
+    if (right) std::copy(scratchRight_.data(), scratchRight_.data() + count, right + done);
+    done += count;
+  }
+  if (left) std::fill(left + done, left + frames, 0.0);
+  if (right) std::fill(right + done, right + frames, 0.0);
+  for (long i = 2; i < outCount; ++i) {
+    if (outs[i]) std::fill(outs[i], outs[i] + frames, 0.0);
+  }
+  state_.reportedPlayHead.store(state_.voice.playHead() / PlayerVoice::kBufferRate, std::memory_order_relaxed);
+  state_.reportedSwapCount.store(state_.voice.swapCount(), std::memory_order_relaxed);
+}
+
+void Instance::capture(const double* const* ins, long inCount, std::size_t frames, double sampleRate) noexcept {
+  if (!state_.capturing.load(std::memory_order_relaxed)) {
+    wasCapturing_ = false;
+    return;
+  }
+  if (!wasCapturing_) resampler_.reset();
+  wasCapturing_ = true;
+  if (inCount < 1 || !ins[0]) return;
+  const double* left = ins[0];
+  const double* right = inCount > 1 && ins[1] ? ins[1] : ins[0];
+  resampler_.process(left, right, frames, sampleRate, state_.captureRing);
+}
+
+}  // namespace omber::external

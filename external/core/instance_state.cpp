@@ -1,0 +1,20 @@
+#include "external/core/instance_state.h"
+
+namespace omber::external {
+
+InstanceState::~InstanceState() {
+  PlayerCommand command;
+  while (commands.pop(command)) freeSamples(command.block);
+  freeReleasedBlocks();
+}
+
+void InstanceState::releaseBlock(float* block) noexcept {
+  if (block && !releases.push(block)) freeSamples(block);
+}
+
+void InstanceState::freeReleasedBlocks() noexcept {
+  float* block = nullptr;
+  while (releases.pop(block)) freeSamples(block);
+}
+
+}  // namespace omber::external

@@ -1,0 +1,59 @@
+// What one omber~ instance shares between its three threads: Max's main
+// thread, the audio thread and the instance's link thread.
+//
+// Only atomics and the three single-producer single-consumer rings cross
+// threads; see each ring for its producer and consumer. The voice belongs to
+// the audio thread except for its advance flag (atomic, set by Run frames).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "external/core/capture_ring.h"
+#include "external/core/player_command.h"
+#include "external/core/player_voice.h"
+
+namespace omber::external {
+
+constexpr std::int32_t kRoleFeeder = 1;  // any other role renders as a player
+
+struct InstanceState {
+  // Console output ("omber~: ..." texts). Set before the link thread starts,
+  // called from the main and link threads, never from the audio thread.
+  using PostFn = std::function<void(const std::string& text)>;
+
+  explicit InstanceState(PostFn postFn) : post(std::move(postFn)) {}
+  // Frees the blocks of queued commands and released blocks. Call only when
+  // neither the audio thread nor the link thread uses the state any more.
+  ~InstanceState();
+  InstanceState(const InstanceState&) = delete;
+  InstanceState& operator=(const InstanceState&) = delete;
+
+  // Audio thread: hands a block to the link thread for freeing; frees it
+  // right away only when the ReleaseQueue is full (the one free that may
+  // happen on the audio thread).
+  void releaseBlock(float* block) noexcept;
+  // Link thread: frees every block waiting in the ReleaseQueue.
+  void freeReleasedBlocks() noexcept;
+
+  PostFn post;
+  PlayerVoice voice;
+  CommandQueue commands;
+  ReleaseQueue releases;
+  CaptureRing captureRing;
+
+  std::atomic<bool> capturing{false};
+  std::atomic<double> reportedPlayHead{0.0};  // seconds
+  std::atomic<std::int32_t> reportedSwapCount{0};
+  std::atomic<double> sampleRate{48000.0};
+  std::atomic<bool> running{true};
+  std::atomic<std::int32_t> pendingPort{0};
+  std::atomic<bool> disconnectRequested{false};
+  std::atomic<std::int32_t> role{0};
+
+  static_assert(std::atomic<double>::is_always_lock_free, "the audio thread may not lock");
+};
+
+}  // namespace omber::external

@@ -1,0 +1,123 @@
+#include "external/maxhost/signal_chain.h"
+
+#include <algorithm>
+#include <set>
+
+#include "external/maxhost/host.h"
+#include "external/maxhost/host_internal.h"
+
+namespace omber::maxhost {
+
+namespace {
+
+// The object passed to dsp64 as the signal chain; "dsp_add64" reaches the
+// owning SignalChain through it.
+struct ChainObject {
+  t_object header;
+  SignalChain* owner;
+};
+
+t_class* chainClass() {
+  static t_class* c = [] {
+    t_class* made = class_new("dspchain", nullptr, nullptr, static_cast<long>(sizeof(ChainObject)), nullptr, 0);
+    return made;
+  }();
+  return c;
+}
+
+std::set<SignalChain*>& chains() {
+  static std::set<SignalChain*> all;
+  return all;
+}
+
+}  // namespace
+
+SignalChain::SignalChain() {
+  t_class* c = chainClass();
+  if (c->methods.find("dsp_add64") == c->methods.end()) {
+    class_addmethod(c, reinterpret_cast<method>(reinterpret_cast<void (*)()>(&SignalChain::addPerform)), "dsp_add64",
+                    A_CANT, 0);
+  }
+  auto* object = static_cast<ChainObject*>(object_alloc(c));
+  object->owner = this;
+  chainObject_ = &object->header;
+  chains().insert(this);
+}
+
+SignalChain::~SignalChain() {
+  chains().erase(this);
+  object_free(chainObject_);
+}
+
+void* SignalChain::addPerform(t_object* chainObject, void* x, void* perform, void* flags, void* userparam) {
+  SignalChain* chain = reinterpret_cast<ChainObject*>(chainObject)->owner;
+  if (chain->compiling_ >= chain->nodes_.size()) return nullptr;
+  Node& node = chain->nodes_[chain->compiling_];
+  if (static_cast<t_object*>(x) != node.object) return nullptr;
+  node.perform = reinterpret_cast<Perform64>(perform);
+  node.flags = static_cast<long>(reinterpret_cast<std::intptr_t>(flags));
+  node.userparam = userparam;
+  return nullptr;
+}
+
+bool SignalChain::compile(const std::vector<t_object*>& objects, double sampleRate, long vectorSize) {
+  sampleRate_ = sampleRate;
+  vectorSize_ = std::max(vectorSize, 1L);
+  nodes_.clear();
+  nodes_.resize(objects.size());
+  bool complete = true;
+  for (compiling_ = 0; compiling_ < objects.size(); ++compiling_) {
+    Node& node = nodes_[compiling_];
+    t_object* object = objects[compiling_];
+    node.object = object;
+    const long inlets = signalInlets(object);
+    const long outlets = signalOutlets(object);
+    node.inBuffers.assign(static_cast<std::size_t>(inlets), std::vector<double>(vectorSize_, 0.0));
+    node.outBuffers.assign(static_cast<std::size_t>(outlets), std::vector<double>(vectorSize_, 0.0));
+    for (auto& buffer : node.inBuffers) node.ins.push_back(buffer.data());
+    for (auto& buffer : node.outBuffers) node.outs.push_back(buffer.data());
+
+    const auto found = object->o_class->methods.find("dsp64");
+    if (found == object->o_class->methods.end()) {
+      complete = false;
+      continue;
+    }
+    std::vector<short> connected(static_cast<std::size_t>(inlets + outlets), 1);
+    using Dsp64 = void (*)(t_object*, t_object*, short*, double, long, long);
+    routineAs<Dsp64>(found->second.routine)(object, chainObject_, connected.data(), sampleRate_, vectorSize_,
+                                                   0);
+    complete = complete && node.perform != nullptr;
+  }
+  return complete;
+}
+
+void SignalChain::tick() noexcept {
+  for (Node& node : nodes_) {
+    if (!node.perform) continue;
+    node.perform(node.object, chainObject_, node.ins.data(), static_cast<long>(node.ins.size()), node.outs.data(),
+                 static_cast<long>(node.outs.size()), vectorSize_, node.flags, node.userparam);
+  }
+}
+
+double* SignalChain::input(std::size_t objectIndex, long inlet) {
+  if (objectIndex >= nodes_.size() || inlet < 0 || static_cast<std::size_t>(inlet) >= nodes_[objectIndex].ins.size())
+    return nullptr;
+  return nodes_[objectIndex].ins[static_cast<std::size_t>(inlet)];
+}
+
+const double* SignalChain::output(std::size_t objectIndex, long outlet) const {
+  if (objectIndex >= nodes_.size() || outlet < 0 ||
+      static_cast<std::size_t>(outlet) >= nodes_[objectIndex].outs.size())
+    return nullptr;
+  return nodes_[objectIndex].outs[static_cast<std::size_t>(outlet)];
+}
+
+void SignalChain::forgetObject(t_object* object) {
+  for (SignalChain* chain : chains()) {
+    for (Node& node : chain->nodes_) {
+      if (node.object == object) node.perform = nullptr;
+    }
+  }
+}
+
+}  // namespace omber::maxhost

@@ -1,0 +1,229 @@
+// omber-maxhost: runs omber~ instances without Max. See kUsage (--help).
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "external/maxhost/host.h"
+#include "external/maxhost/signal_chain.h"
+#include "external/runner/options.h"
+
+using namespace omber::maxhost;
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void onStopSignal(int) { g_stop.store(true); }
+
+void installStopHandlers() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+std::string defaultModulePath() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return "omber~.so";
+  std::string self(path, static_cast<std::size_t>(length));
+  return self.substr(0, self.rfind('/') + 1) + "omber~.so";
+}
+
+struct SoundFile {
+  SNDFILE* file = nullptr;
+  SF_INFO info{};
+  ~SoundFile() {
+    if (file) sf_close(file);
+  }
+};
+
+// A player's outlets on their way to a WAV file, written in blocks.
+class WavRecorder {
+ public:
+  bool open(const std::string& path, double sampleRate, std::string& error) {
+    sound_.info.samplerate = static_cast<int>(std::lround(sampleRate));
+    sound_.info.channels = 2;
+    sound_.info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    sound_.file = sf_open(path.c_str(), SFM_WRITE, &sound_.info);
+    if (!sound_.file) {
+      error = "cannot write " + path + ": " + sf_strerror(nullptr);
+      return false;
+    }
+    // Keeps the header valid after every block, so a killed run leaves a
+    // readable file.
+    sf_command(sound_.file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+    pending_.reserve(kBlockFrames * 2);
+    return true;
+  }
+  void add(const double* left, const double* right, std::size_t frames) {
+    for (std::size_t k = 0; k < frames; ++k) {
+      pending_.push_back(left ? left[k] : 0.0);
+      pending_.push_back(right ? right[k] : 0.0);
+    }
+    if (pending_.size() >= kBlockFrames * 2) flush();
+  }
+  void flush() {
+    if (!pending_.empty()) sf_writef_double(sound_.file, pending_.data(), static_cast<sf_count_t>(pending_.size() / 2));
+    pending_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kBlockFrames = 4096;
+  SoundFile sound_;
+  std::vector<double> pending_;
+};
+
+// A WAV file on its way into a feeder's inlets; silence after its end.
+class WavSource {
+ public:
+  bool open(const std::string& path, double sampleRate, bool quiet, std::string& error) {
+    sound_.file = sf_open(path.c_str(), SFM_READ, &sound_.info);
+    if (!sound_.file) {
+      error = "cannot read " + path + ": " + sf_strerror(nullptr);
+      return false;
+    }
+    if (!quiet && sound_.info.samplerate != static_cast<int>(std::lround(sampleRate))) {
+      std::fprintf(stderr, "omber-maxhost: %s is %d Hz, played unchanged at %.0f Hz\n", path.c_str(),
+                   sound_.info.samplerate, sampleRate);
+    }
+    return true;
+  }
+  void read(double* left, double* right, std::size_t frames) {
+    const auto channels = static_cast<std::size_t>(std::max(sound_.info.channels, 1));
+    interleaved_.resize(frames * channels);
+    sf_count_t got = 0;
+    if (!ended_) got = sf_readf_double(sound_.file, interleaved_.data(), static_cast<sf_count_t>(frames));
+    if (got < static_cast<sf_count_t>(frames)) ended_ = true;
+    const std::size_t right_channel = channels > 1 ? 1 : 0;
+    for (std::size_t k = 0; k < frames; ++k) {
+      const bool have = k < static_cast<std::size_t>(got);
+      if (left) left[k] = have ? interleaved_[k * channels] : 0.0;
+      if (right) right[k] = have ? interleaved_[k * channels + right_channel] : 0.0;
+    }
+  }
+
+ private:
+  SoundFile sound_;
+  std::vector<double> interleaved_;
+  bool ended_ = false;
+};
+
+int run(const RunnerOptions& options) {
+  std::string error;
+  const std::string module = options.modulePath.empty() ? defaultModulePath() : options.modulePath;
+  if (!loadModule(module, error)) {
+    std::fprintf(stderr, "omber-maxhost: %s\n", error.c_str());
+    return 1;
+  }
+
+  std::vector<t_object*> objects;
+  std::vector<std::unique_ptr<WavRecorder>> recorders(options.instances.size());
+  std::vector<std::unique_ptr<WavSource>> sources(options.instances.size());
+  auto freeAll = [&objects] {
+    for (t_object* object : objects) freeObject(object);
+    objects.clear();
+  };
+  for (std::size_t i = 0; i < options.instances.size(); ++i) {
+    const InstanceRequest& request = options.instances[i];
+    const bool feeder = request.role == InstanceRequest::Role::Feeder;
+    if (feeder) {
+      sources[i] = std::make_unique<WavSource>();
+      if (!sources[i]->open(request.wavPath, options.sampleRate, options.quiet, error)) break;
+    } else {
+      recorders[i] = std::make_unique<WavRecorder>();
+      if (!recorders[i]->open(request.wavPath, options.sampleRate, error)) break;
+    }
+    std::string args = feeder ? "@role 1" : "@role 0";
+    if (feeder && options.capture) args += " @capture 1";
+    t_object* object = newObject("omber~", parseAtoms(args));
+    if (!object) {
+      error = "cannot create omber~ " + args;
+      break;
+    }
+    objects.push_back(object);
+  }
+  if (!error.empty()) {
+    std::fprintf(stderr, "omber-maxhost: %s\n", error.c_str());
+    freeAll();
+    return 1;
+  }
+
+  SignalChain chain;
+  if (!chain.compile(objects, options.sampleRate, options.vectorSize)) {
+    std::fprintf(stderr, "omber-maxhost: the signal chain did not compile\n");
+    freeAll();
+    return 1;
+  }
+  if (options.port > 0) {
+    for (t_object* object : objects) sendMessage(object, "connect", {longAtom(options.port)});
+  }
+
+  const long vector = options.vectorSize;
+  const long long totalFrames =
+      options.durationSeconds ? std::llround(*options.durationSeconds * options.sampleRate) : -1;
+  if (!options.quiet) {
+    char until[64] = "until SIGINT/SIGTERM";
+    if (options.durationSeconds) std::snprintf(until, sizeof until, "for %g s", *options.durationSeconds);
+    std::fprintf(stderr, "omber-maxhost: %zu instance(s), %.0f Hz, vector %ld, %s, %s\n", objects.size(),
+                 options.sampleRate, vector, options.fast ? "as fast as possible" : "real time", until);
+  }
+
+  using Clock = std::chrono::steady_clock;
+  const auto started = Clock::now();
+  long long done = 0;
+  while (!g_stop.load() && (totalFrames < 0 || done < totalFrames)) {
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+      if (sources[i]) sources[i]->read(chain.input(i, 0), chain.input(i, 1), static_cast<std::size_t>(vector));
+    }
+    chain.tick();
+    const long long keep = totalFrames < 0 ? vector : std::min<long long>(vector, totalFrames - done);
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+      if (recorders[i]) recorders[i]->add(chain.output(i, 0), chain.output(i, 1), static_cast<std::size_t>(keep));
+    }
+    done += keep;
+    if (!options.fast) {
+      const auto due = started + std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(static_cast<double>(done) / options.sampleRate));
+      std::this_thread::sleep_until(due);
+    }
+  }
+
+  freeAll();  // joins the link threads before the files close
+  for (auto& recorder : recorders) {
+    if (recorder) recorder->flush();
+  }
+  if (!options.quiet) {
+    std::fprintf(stderr, "omber-maxhost: stopped after %.3f s of audio (%lld frames)%s\n",
+                 static_cast<double>(done) / options.sampleRate, done, g_stop.load() ? " on a signal" : "");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  const auto options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) {
+    std::fprintf(stderr, "omber-maxhost: %s\n(omber-maxhost --help tells the options)\n", error.c_str());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  installStopHandlers();
+  return run(*options);
+}

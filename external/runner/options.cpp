@@ -1,0 +1,115 @@
+#include "external/runner/options.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace omber::maxhost {
+
+const char* const kUsage =
+    "usage: omber-maxhost [options] (--player OUT.wav | --feeder IN.wav)...\n"
+    "\n"
+    "Loads the omber~ module, creates one instance per --player/--feeder, sends\n"
+    "each \"connect PORT\" and runs their DSP, writing every player's two\n"
+    "outlets to its WAV file (32-bit float, stereo) and feeding every feeder's\n"
+    "two inlets from its WAV file (mono feeds both inlets; silence after the\n"
+    "end). Console texts (\"omber~: ...\") go to stdout, progress to stderr.\n"
+    "\n"
+    "  --player OUT.wav   add a player (omber~ @role 0) recording to OUT.wav\n"
+    "  --feeder IN.wav    add a feeder (omber~ @role 1) playing IN.wav into its inlets\n"
+    "  --port N           send \"connect N\" to every instance (bridge on 127.0.0.1:N)\n"
+    "  --capture          create feeders with @capture 1\n"
+    "  --rate HZ          sample rate (default 48000)\n"
+    "  --vector N         signal vector size in frames (default 64)\n"
+    "  --duration S       stop after S seconds of audio (default: run until\n"
+    "                     SIGINT or SIGTERM)\n"
+    "  --fast             run as fast as possible instead of in real time\n"
+    "                     (needs --duration)\n"
+    "  --module PATH      the omber~ module (default: omber~.so next to this program)\n"
+    "  --quiet            no progress on stderr\n"
+    "  -h, --help         this text\n"
+    "\n"
+    "Stops after --duration or on SIGINT/SIGTERM: DSP ends, the instances are\n"
+    "freed (their link threads joined), the WAV files are closed. Exit status:\n"
+    "0 after a normal stop, 1 when the module, an instance or a file fails,\n"
+    "2 on a usage error.\n"
+    "\n"
+    "example: omber-maxhost --port 7400 --player out.wav --duration 10\n";
+
+namespace {
+
+bool number(const std::string& text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return !text.empty() && end && *end == '\0' && std::isfinite(value);
+}
+
+}  // namespace
+
+std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, std::string& error) {
+  RunnerOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = arg + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    // The option's value as a number within [min, max] (whole if asked).
+    auto numeric = [&](double min, double max, bool whole, const char* what, double& out) {
+      std::string text;
+      if (!value(text)) return false;
+      if (!number(text, out) || out < min || out > max || (whole && out != std::floor(out))) {
+        error = arg + " needs " + what;
+        return false;
+      }
+      return true;
+    };
+    std::string text;
+    double n = 0.0;
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--player" || arg == "--feeder") {
+      if (!value(text)) return std::nullopt;
+      options.instances.push_back(
+          {arg == "--player" ? InstanceRequest::Role::Player : InstanceRequest::Role::Feeder, text});
+    } else if (arg == "--port") {
+      if (!numeric(1, 65535, true, "a port from 1 to 65535", n)) return std::nullopt;
+      options.port = static_cast<int>(n);
+    } else if (arg == "--capture") {
+      options.capture = true;
+    } else if (arg == "--rate") {
+      if (!numeric(1000, 768000, false, "a sample rate from 1000 to 768000", n)) return std::nullopt;
+      options.sampleRate = n;
+    } else if (arg == "--vector") {
+      if (!numeric(1, 16384, true, "a frame count from 1 to 16384", n)) return std::nullopt;
+      options.vectorSize = static_cast<long>(n);
+    } else if (arg == "--duration") {
+      if (!numeric(0, 1e9, false, "seconds (0 or more)", n)) return std::nullopt;
+      options.durationSeconds = n;
+    } else if (arg == "--fast") {
+      options.fast = true;
+    } else if (arg == "--module") {
+      if (!value(options.modulePath)) return std::nullopt;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else {
+      error = "unknown argument " + arg;
+      return std::nullopt;
+    }
+  }
+  if (options.help) return options;
+  if (options.instances.empty()) {
+    error = "no instance: give at least one --player or --feeder";
+    return std::nullopt;
+  }
+  if (options.fast && !options.durationSeconds) {
+    error = "--fast needs --duration";
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace omber::maxhost

@@ -1,0 +1,33 @@
+// Command line of omber-maxhost.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace omber::maxhost {
+
+struct InstanceRequest {
+  enum class Role { Player, Feeder } role = Role::Player;
+  std::string wavPath;  // player: output file; feeder: input file
+};
+
+struct RunnerOptions {
+  std::string modulePath;  // empty: omber~.so next to the executable
+  std::vector<InstanceRequest> instances;
+  int port = 0;  // 0: send no "connect"
+  bool capture = false;
+  double sampleRate = 48000.0;
+  long vectorSize = 64;
+  std::optional<double> durationSeconds;  // empty: until SIGINT or SIGTERM
+  bool fast = false;
+  bool quiet = false;
+  bool help = false;
+};
+
+// Parses argv; on a usage error returns nothing and sets error.
+std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kUsage;
+
+}  // namespace omber::maxhost

@@ -1,0 +1,106 @@
+#include "external/core/instance.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "voice_helpers.h"
+
+namespace omber::external {
+namespace {
+
+struct Vectors {
+  explicit Vectors(std::size_t frames) : inL(frames), inR(frames), outL(frames, 7.0), outR(frames, 7.0) {}
+  std::vector<double> inL, inR, outL, outR;
+  void perform(Instance& instance, long frames) {
+    const double* ins[2] = {inL.data(), inR.data()};
+    double* outs[2] = {outL.data(), outR.data()};
+    instance.perform(ins, 2, outs, 2, frames);
+  }
+};
+
+
+class InstanceTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> posts;
+  Instance instance{[this](const std::string& text) { posts.push_back(text); }};
+};
+
+TEST_F(InstanceTest, ConnectChecksItsPort) {
+  instance.connect(std::nullopt);
+  instance.connect(0);
+  instance.connect(70000);
+  instance.connect(-5);
+  EXPECT_EQ(posts, (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0",
+                                             "omber~: bad port 70000", "omber~: bad port -5"}));
+  EXPECT_EQ(instance.state().pendingPort.load(), 0);
+  instance.connect(65535);
+  EXPECT_EQ(instance.state().pendingPort.load(), 65535);
+}
+
+TEST_F(InstanceTest, FeederPassesItsInputsUnchangedWhileCapturing) {
+  instance.setRole(kRoleFeeder);
+  instance.setCapture(true);
+  instance.prepare(48000.0, 64);
+  Vectors v(64);
+  for (std::size_t k = 0; k < 64; ++k) {
+    v.inL[k] = 0.1 * k;
+    v.inR[k] = -0.3 * k + 1e-9;
+  }
+  v.perform(instance, 64);
+  EXPECT_EQ(v.outL, v.inL);
+  EXPECT_EQ(v.outR, v.inR);
+  EXPECT_EQ(instance.state().captureRing.readable(), 63u * 8);
+
+  // An inlet Max did not supply reads as silence on its outlet.
+  const double* ins[2] = {v.inL.data(), nullptr};
+  double* outs[2] = {v.outL.data(), v.outR.data()};
+  instance.perform(ins, 2, outs, 2, 64);
+  EXPECT_EQ(v.outR, std::vector<double>(64, 0.0));
+}
+
+TEST_F(InstanceTest, PlayerRendersPublishesAndSwitchesRoleAtTheNextVector) {
+  instance.prepare(48000.0, 32);
+  instance.state().commands.push(testing::bufferCommand(CommandKind::Replace, 4800));
+  Vectors v(64);  // larger than announced: rendered in two pieces
+  v.perform(instance, 64);
+  EXPECT_FLOAT_EQ(static_cast<float>(v.outL[40]), testing::sampleAt(40, 0));
+  EXPECT_FLOAT_EQ(static_cast<float>(v.outR[63]), testing::sampleAt(63, 1));
+  EXPECT_DOUBLE_EQ(instance.state().reportedPlayHead.load(), 64.0 / 48000.0);
+
+  instance.setRole(kRoleFeeder);
+  v.perform(instance, 64);
+  EXPECT_EQ(v.outL, v.inL);
+  EXPECT_DOUBLE_EQ(instance.state().reportedPlayHead.load(), 64.0 / 48000.0);  // nothing published
+}
+
+TEST_F(InstanceTest, AppliesAtMost256CommandsPerVector) {
+  instance.prepare(48000.0, 64);
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(instance.state().commands.push(testing::valueCommand(CommandKind::Loop, 0)));
+  Vectors v(64);
+  v.perform(instance, 64);
+  EXPECT_EQ(instance.state().commands.size(), 44u);
+  v.perform(instance, 64);
+  EXPECT_EQ(instance.state().commands.size(), 0u);
+  EXPECT_FALSE(instance.state().voice.loopWhole());
+}
+
+TEST_F(InstanceTest, SilentWithoutDsp64AndCaptureRestartsTheResampler) {
+  instance.state().commands.push(testing::bufferCommand(CommandKind::Replace, 100));
+  Vectors v(16);
+  v.perform(instance, 16);
+  EXPECT_EQ(v.outL, std::vector<double>(16, 0.0));
+
+  instance.setCapture(true);
+  v.perform(instance, 16);
+  EXPECT_EQ(instance.state().captureRing.readable(), 15u * 8);  // the first frame primes
+  instance.setCapture(false);
+  v.perform(instance, 16);
+  instance.setCapture(true);
+  v.perform(instance, 16);
+  EXPECT_EQ(instance.state().captureRing.readable(), 30u * 8);  // primed again after the pause
+}
+
+}  // namespace
+}  // namespace omber::external
