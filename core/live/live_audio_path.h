@@ -174,6 +174,8 @@ struct LiveAudioPath {
   double barLength() const;  // seconds
   LoopRegion loopRegion() const;
   double snappedPosition(double seconds) const;
+  // Whole loop sections in the source (at least 1), 0 while not ready.
+  std::int32_t sectionCount() const;
   // Where the players should be at the current bar; absent when unknown.
   std::optional<double> expectedPosition() const;
   // A bar line of Live passed.
@@ -191,6 +193,11 @@ struct LiveAudioPath {
   void captureIntake(std::uint64_t frames, const float* samples);
   void clearAutoBookkeeping();
   void clearCaptureBuffer();
+  // Bar-line steps, called by onBar in its order: an armed splice or print
+  // starts recording (after the pending section), and automatic printing
+  // (after the phase and drift step).
+  void barLinePrintStep();
+  void barLineAutoStep();
 };
 
 }  // namespace omber
