@@ -136,20 +136,31 @@ std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t fr
 // ---- FrameReader ----
 
 FrameReader::FrameReader(Handler handler, std::uint32_t maxLength)
-    : handler_(std::move(handler)), maxLength_(maxLength) {}
+    : handler_(handler ? std::move(handler) : Handler([](std::uint8_t, const std::uint8_t*, std::uint64_t) {})),
+      maxLength_(maxLength) {}
 
 bool FrameReader::feed(const std::uint8_t* data, std::size_t count) {
-  if (failed_) return false;
-  try {
-    if (!feedImpl(data, count)) {
-      failed_ = true;
-      pending_.clear();
-      return false;
-    }
-  } catch (...) {
+  if (feeding_) {
+    // Re-entered from the handler: the outer call still owns the buffer.
     failed_ = true;
-    pending_.clear();
+    return false;
+  }
+  if (failed_) return false;
+  feeding_ = true;
+  bool ok;
+  try {
+    ok = feedImpl(data, count);
+  } catch (...) {
+    feeding_ = false;
+    failed_ = true;
+    std::vector<std::uint8_t>().swap(pending_);  // a failed reader is dead: free its buffer
     throw;
+  }
+  feeding_ = false;
+  if (!ok || failed_) {
+    failed_ = true;
+    std::vector<std::uint8_t>().swap(pending_);
+    return false;
   }
   return true;
 }
@@ -178,6 +189,7 @@ bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
     pos += take;
     if (pending_.size() < total) return true;
     handler_(pending_[kLengthBytes], pending_.data() + kHeaderBytes, length - 1);
+    if (failed_) return false;
     pending_.clear();
   }
 
@@ -188,6 +200,7 @@ bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
     const std::size_t total = kLengthBytes + static_cast<std::size_t>(length);
     if (count - pos < total) break;
     handler_(data[pos + kLengthBytes], data + pos + kHeaderBytes, length - 1);
+    if (failed_) return false;
     pos += total;
   }
 
