@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace omber::link {
@@ -126,15 +127,25 @@ class FrameReader {
 
   bool failed() const { return failed_; }
   // Bytes of an incomplete frame waiting for more input.
-  std::size_t buffered() const { return pending_.size(); }
+  std::size_t buffered() const { return pending_.size; }
 
  private:
+  // The receive buffer: grows without zero-filling and keeps its memory.
+  struct Buffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    void reserve(std::size_t needed);
+    void append(const std::uint8_t* data, std::size_t count);
+    void release();
+  };
+
   bool lengthValid(std::uint32_t length) const { return length != 0 && length <= maxLength_; }
   bool feedImpl(const std::uint8_t* data, std::size_t count);
 
   Handler handler_;
   std::uint32_t maxLength_;
-  std::vector<std::uint8_t> pending_;
+  Buffer pending_;
   bool failed_ = false;
   bool feeding_ = false;
 };
