@@ -16,6 +16,7 @@ constexpr std::uint64_t kSignBit = 0x8000000000000000ull;
 constexpr std::uint64_t kExponentMask = 0x7FF0000000000000ull;
 constexpr std::uint64_t kFractionMask = 0x000FFFFFFFFFFFFFull;
 constexpr std::uint64_t kQuietBit = 0x0008000000000000ull;
+constexpr std::uint64_t kTwoPow53Bits = 0x4340000000000000ull;  // 2^53: integers above may lose digits
 
 std::uint64_t bitsOf(double v) {
   std::uint64_t b;
@@ -38,56 +39,6 @@ char* appendNonFinite(char* out, std::uint64_t bits) {
   return copyWord(out, "nan");
 }
 
-// Lays out the shortest digits in fixed or scientific notation, whichever is
-// shorter (fixed on a tie) and returns the end of the text. `digits` holds
-// the significant digits without a point, `exp10` is the decimal exponent of
-// the first digit (value = d.ddd x 10^exp10). Fixed notation of a large
-// integral value pads the shortest digits with zeros rather than printing
-// the exact binary value.
-char* layOut(char* out, const char* digits, int count, int exp10) {
-  const int absExp = exp10 < 0 ? -exp10 : exp10;
-  const int expDigits = absExp >= 100 ? 3 : 2;
-  const int sciLen = count + (count > 1 ? 1 : 0) + 2 + expDigits;
-  int fixedLen;
-  if (exp10 >= 0) {
-    fixedLen = count <= exp10 + 1 ? exp10 + 1 : count + 1;
-  } else {
-    fixedLen = 2 + (-exp10 - 1) + count;  // "0." + zeros + digits
-  }
-  if (fixedLen <= sciLen) {
-    if (exp10 < 0) {
-      *out++ = '0';
-      *out++ = '.';
-      for (int i = 1; i < -exp10; ++i) *out++ = '0';
-      std::memcpy(out, digits, static_cast<std::size_t>(count));
-      return out + count;
-    }
-    if (count <= exp10 + 1) {
-      std::memcpy(out, digits, static_cast<std::size_t>(count));
-      out += count;
-      for (int i = count; i <= exp10; ++i) *out++ = '0';
-      return out;
-    }
-    std::memcpy(out, digits, static_cast<std::size_t>(exp10 + 1));
-    out += exp10 + 1;
-    *out++ = '.';
-    std::memcpy(out, digits + exp10 + 1, static_cast<std::size_t>(count - exp10 - 1));
-    return out + (count - exp10 - 1);
-  }
-  *out++ = digits[0];
-  if (count > 1) {
-    *out++ = '.';
-    std::memcpy(out, digits + 1, static_cast<std::size_t>(count - 1));
-    out += count - 1;
-  }
-  *out++ = 'e';
-  *out++ = exp10 < 0 ? '-' : '+';
-  if (absExp >= 100) *out++ = static_cast<char>('0' + absExp / 100);
-  *out++ = static_cast<char>('0' + (absExp / 10) % 10);
-  *out++ = static_cast<char>('0' + absExp % 10);
-  return out;
-}
-
 // The C locale, so that conversions read a period whatever the process locale.
 locale_t cLocale() {
   static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
@@ -104,27 +55,26 @@ double strtodC(const char* text, char** end) {
 
 char* formatNumberTo(char* out, double value) {
   const std::uint64_t bits = bitsOf(value);
-  if (bits & kSignBit) *out++ = '-';
-  if ((bits & kExponentMask) == kExponentMask) return appendNonFinite(out, bits);
-  if ((bits & ~kSignBit) == 0) {
-    *out++ = '0';
-    return out;
+  if ((bits & kExponentMask) == kExponentMask) {
+    if (bits & kSignBit) *out++ = '-';
+    return appendNonFinite(out, bits);
   }
-  // to_chars in scientific form gives the shortest round-trip digits as
-  // "d[.ddd]e+XX"; they are then laid out by the fixed/scientific rule.
+  // The plain to_chars form is the rule: shortest round-trip digits, fixed or
+  // scientific whichever is shorter, fixed on a tie, two exponent digits at
+  // least; "-" for a set sign bit, so -0 gives "-0".
+  char* const end = std::to_chars(out, out + kMaxNumberText, value).ptr;
+  // Except that it prints an integral value in fixed notation exactly, which
+  // from 2^53 on may show more digits than the shortest round trip needs:
+  // those are written as the shortest digits padded with zeros (same length).
+  if ((bits & ~kSignBit) < kTwoPow53Bits || std::memchr(out, 'e', static_cast<std::size_t>(end - out))) return end;
   char sci[32];
-  const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific);
-  char digits[20];
-  digits[0] = sci[0];
-  int count = 1;
-  const char* p = sci + 1;
-  if (*p == '.') {
-    for (++p; *p != 'e'; ++p) digits[count++] = *p;
+  const char* sciEnd = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
+  char* p = out + ((bits & kSignBit) ? 1 : 0);
+  for (const char* q = sci; q < sciEnd && *q != 'e'; ++q) {
+    if (*q != '.') *p++ = *q;
   }
-  const bool negativeExp = p[1] == '-';
-  int exp10 = 0;
-  for (p += 2; p < res.ptr; ++p) exp10 = exp10 * 10 + (*p - '0');
-  return layOut(out, digits, count, negativeExp ? -exp10 : exp10);
+  std::memset(p, '0', static_cast<std::size_t>(end - p));
+  return end;
 }
 
 void appendNumber(std::string& out, double value) {
