@@ -27,7 +27,8 @@ std::vector<double> sampleValues() {
   return v;
 }
 
-void BM_FormatNumberTo(benchmark::State& state) {
+template <class Format>
+void againstToChars(benchmark::State& state, Format format) {
   const auto values = sampleValues();
   char buf[64];
   omber::bench::measureRatio(
@@ -36,24 +37,16 @@ void BM_FormatNumberTo(benchmark::State& state) {
         for (double d : values) benchmark::DoNotOptimize(std::to_chars(buf, buf + sizeof buf, d).ptr);
       },
       [&] {
-        for (double d : values) benchmark::DoNotOptimize(omber::formatNumberTo(buf, d));
+        for (double d : values) benchmark::DoNotOptimize(format(buf, d));
       });
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
 
+void BM_FormatNumberTo(benchmark::State& state) { againstToChars(state, omber::formatNumberTo); }
+
 // The string-returning form, as most callers use it.
 void BM_FormatNumberString(benchmark::State& state) {
-  const auto values = sampleValues();
-  char buf[64];
-  omber::bench::measureRatio(
-      state,
-      [&] {
-        for (double d : values) benchmark::DoNotOptimize(std::to_chars(buf, buf + sizeof buf, d).ptr);
-      },
-      [&] {
-        for (double d : values) benchmark::DoNotOptimize(omber::formatNumber(d));
-      });
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+  againstToChars(state, [](char*, double d) { return omber::formatNumber(d); });
 }
 
 }  // namespace

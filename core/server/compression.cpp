@@ -29,6 +29,17 @@ struct ZstdDecoder::Output {
     }
     return bytes.get();
   }
+
+  // Starts a call: empty, and without memory beyond what ordinary slices
+  // need, so one huge frame does not pin its buffer for the owner's lifetime.
+  void restart() {
+    constexpr std::size_t kRetainBytes = 64u << 20;
+    size = 0;
+    if (capacity > kRetainBytes) {
+      bytes.reset();
+      capacity = 0;
+    }
+  }
 };
 
 namespace {
@@ -74,7 +85,7 @@ ZSTD_DCtx_s* ZstdDecoder::context() {
 ByteView ZstdDecoder::decompressStepwise(const std::uint8_t* data, std::size_t size) {
   ZSTD_DStream* stream = context();
   Output& out = *out_;
-  out.size = 0;
+  out.restart();
   if (size == 0) return {out.bytes.get(), 0};
 
   const std::size_t step = ZSTD_DStreamOutSize();
@@ -119,7 +130,7 @@ bool ZstdDecoder::tryWholeFrame(const std::uint8_t* data, std::size_t size) {
 
   const std::size_t room = oneStep ? step : static_cast<std::size_t>(content);
   Output& out = *out_;
-  out.size = 0;
+  out.restart();
   std::uint8_t* base = out.reserve(room);
   const std::size_t written = ZSTD_decompressDCtx(context(), base, room, data, frameSize);
   if (ZSTD_isError(written)) return false;
@@ -130,7 +141,7 @@ bool ZstdDecoder::tryWholeFrame(const std::uint8_t* data, std::size_t size) {
 ByteView ZstdDecoder::decompress(const std::uint8_t* data, std::size_t size) {
   context();
   if (size == 0) {
-    out_->size = 0;
+    out_->restart();
     return {out_->bytes.get(), 0};
   }
   if (tryWholeFrame(data, size)) return {out_->bytes.get(), out_->size};

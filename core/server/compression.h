@@ -40,7 +40,8 @@ struct ByteView {
 
 // A zstd decoder that keeps its decompression context and its output buffer
 // from one call to the next, so a stream of slices neither re-creates the
-// context nor faults in fresh output memory per slice.
+// context nor faults in fresh output memory per slice. Up to 64 MiB of output
+// memory is kept between calls; a larger buffer is given back on the next.
 //
 // Decodes the first frame of the input (input after a complete frame is
 // ignored; input that ends inside a frame yields what was decoded so far,

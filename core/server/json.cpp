@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <iterator>
 
 #include "core/host/number_text.h"
 
@@ -35,9 +36,27 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 
 // Recursive descent over [p_, end_). Every function returns false on the
 // first error; the caller then discards whatever was built.
+// Elements and members are gathered on these stacks, shared by all nesting
+// levels, and moved into a vector of exactly their count when their container
+// closes, so no container reallocates while it fills. The stacks live per
+// thread and keep their capacity between documents (up to a bound).
+struct Scratch {
+  std::vector<JsonValue> items;
+  std::vector<JsonMember> members;
+
+  void trim() {
+    items.clear();
+    members.clear();
+    constexpr std::size_t kKeep = 1024;
+    if (items.capacity() > kKeep) std::vector<JsonValue>().swap(items);
+    if (members.capacity() > kKeep) std::vector<JsonMember>().swap(members);
+  }
+};
+
 class Parser {
  public:
-  Parser(const char* begin, const char* end) : p_(begin), end_(end) {}
+  Parser(const char* begin, const char* end, Scratch& scratch)
+      : p_(begin), end_(end), items_(scratch.items), members_(scratch.members) {}
 
   bool document(JsonValue& out) {
     skipWhitespace();
@@ -90,16 +109,22 @@ class Parser {
       ++p_;
       return true;
     }
+    const std::size_t base = items_.size();
     for (;;) {
       skipWhitespace();
-      out.items.emplace_back();
-      if (!value(out.items.back(), depth + 1)) return false;
+      JsonValue item;
+      if (!value(item, depth + 1)) return false;
+      items_.push_back(std::move(item));
       skipWhitespace();
       if (p_ == end_) return false;
       const char c = *p_++;
-      if (c == ']') return true;
+      if (c == ']') break;
       if (c != ',') return false;
     }
+    out.items.assign(std::make_move_iterator(items_.begin() + static_cast<std::ptrdiff_t>(base)),
+                     std::make_move_iterator(items_.end()));
+    items_.resize(base);
+    return true;
   }
 
   bool object(JsonValue& out, int depth) {
@@ -110,23 +135,28 @@ class Parser {
       ++p_;
       return true;
     }
+    const std::size_t base = members_.size();
     for (;;) {
       skipWhitespace();
       if (p_ == end_ || *p_ != '"') return false;
-      out.members.emplace_back();
-      JsonMember& member = out.members.back();
+      JsonMember member;
       if (!string(member.key)) return false;
       skipWhitespace();
       if (p_ == end_ || *p_ != ':') return false;
       ++p_;
       skipWhitespace();
       if (!value(member.value, depth + 1)) return false;
+      members_.push_back(std::move(member));
       skipWhitespace();
       if (p_ == end_) return false;
       const char c = *p_++;
-      if (c == '}') return true;
+      if (c == '}') break;
       if (c != ',') return false;
     }
+    out.members.assign(std::make_move_iterator(members_.begin() + static_cast<std::ptrdiff_t>(base)),
+                       std::make_move_iterator(members_.end()));
+    members_.resize(base);
+    return true;
   }
 
   // Reads the four hex digits after "\u".
@@ -222,6 +252,8 @@ class Parser {
 
   const char* p_;
   const char* end_;
+  std::vector<JsonValue>& items_;     // elements of the arrays being parsed
+  std::vector<JsonMember>& members_;  // members of the objects being parsed
 };
 
 const char kHex[] = "0123456789abcdef";
@@ -244,10 +276,12 @@ std::string objectOfPairs(const std::vector<std::pair<std::string, Value>>& pair
 
 bool parseJson(std::string_view text, JsonValue& out) {
   out = JsonValue();
-  Parser parser(text.data(), text.data() + text.size());
-  if (parser.document(out)) return true;
-  out = JsonValue();
-  return false;
+  thread_local Scratch scratch;
+  Parser parser(text.data(), text.data() + text.size(), scratch);
+  const bool ok = parser.document(out);
+  scratch.trim();
+  if (!ok) out = JsonValue();
+  return ok;
 }
 
 const JsonValue* find(const JsonValue& value, std::string_view key) {
