@@ -34,8 +34,6 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-// Recursive descent over [p_, end_). Every function returns false on the
-// first error; the caller then discards whatever was built.
 // Elements and members are gathered on these stacks, shared by all nesting
 // levels, and moved into a vector of exactly their count when their container
 // closes, so no container reallocates while it fills. The stacks live per
@@ -53,6 +51,8 @@ struct Scratch {
   }
 };
 
+// Recursive descent over [p_, end_). Every function returns false on the
+// first error; the caller then discards whatever was built.
 class Parser {
  public:
   Parser(const char* begin, const char* end, Scratch& scratch)
