@@ -14,8 +14,6 @@
 #include <stdexcept>
 #include <vector>
 
-struct ZSTD_DCtx_s;
-
 namespace omber {
 
 class CompressionError : public std::runtime_error {
@@ -38,8 +36,8 @@ struct ByteView {
   std::size_t size = 0;
 };
 
-// A zstd decoder that keeps its decompression context and its output buffer
-// from one call to the next, so a stream of slices neither re-creates the
+// A zstd decoder that keeps its decompression contexts and its output buffer
+// from one call to the next, so a stream of slices neither re-creates a
 // context nor faults in fresh output memory per slice. Up to 64 MiB of output
 // memory is kept between calls; a larger buffer is given back on the next.
 //
@@ -47,9 +45,10 @@ struct ByteView {
 // ignored; input that ends inside a frame yields what was decoded so far,
 // without an error; an empty input yields empty output). Errors:
 // "zstd: createDStream failed", "zstd: " + the library's error name, and the
-// cap text above. Frames whose header declares their size are decoded in one
-// pass into a buffer presized to it; the outcome is always the same as the
-// step-wise algorithm's (same bytes, same cap failures, same error texts).
+// cap text above. The outcome is always the step-wise algorithm's with a new
+// stream per call (same bytes, same cap failures, same error texts), also for
+// corrupt input; frames that declare their size are decoded without the
+// step-wise algorithm's intermediate copy where that cannot change it.
 //
 // Not thread-safe: one decoder per owner and thread.
 class ZstdDecoder {
@@ -64,19 +63,16 @@ class ZstdDecoder {
   // The decoded bytes stay valid until the next call or the decoder's end.
   ByteView decompress(const std::uint8_t* data, std::size_t size);
 
-  // The step-wise algorithm alone, without the one-pass shortcut: a new
-  // session per call, output grown step by step. The reference the fast path
-  // is checked against in tests and fuzzing.
+  // The step-wise algorithm alone: a streaming session per call, output grown
+  // step by step. The reference the shortcuts are checked against in tests
+  // and fuzzing.
   ByteView decompressStepwise(const std::uint8_t* data, std::size_t size);
 
  private:
-  struct Output;
+  struct State;
+  State& state();
 
-  ZSTD_DCtx_s* context();
-  bool tryWholeFrame(const std::uint8_t* data, std::size_t size);
-
-  ZSTD_DCtx_s* ctx_ = nullptr;
-  std::unique_ptr<Output> out_;
+  std::unique_ptr<State> state_;
 };
 
 // One-call form of ZstdDecoder::decompress: a fresh context, a new vector.

@@ -232,6 +232,46 @@ TEST(Zstd, OnePassShortcutMatchesTheStepwiseAlgorithm) {
   EXPECT_GT(compared, 400);
 }
 
+// A raw block of one byte more than a block may hold, in a frame declaring
+// its size: the streaming session refuses it, so the decoder must too.
+Bytes oversizedRawBlockFrame(unsigned n, std::uint8_t frameHeaderDescriptor, std::uint8_t window) {
+  Bytes f = {0x28, 0xB5, 0x2F, 0xFD, frameHeaderDescriptor};
+  if (!(frameHeaderDescriptor & 0x20)) f.push_back(window);
+  for (int i = 0; i < 4; ++i) f.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+  const unsigned header = (n << 3) | 1;  // last block, raw
+  for (int i = 0; i < 3; ++i) f.push_back(static_cast<std::uint8_t>(header >> (8 * i)));
+  f.resize(f.size() + n, 0x5A);
+  return f;
+}
+
+// The step-wise algorithm opens a new stream per call; a streaming session's
+// verdict on a corrupt frame depends on the buffers it holds, so a reused
+// decoder must give what a new one gives whatever it decoded before.
+TEST(Zstd, OutcomeDoesNotDependOnEarlierFrames) {
+  const std::string big(3000000, 'a');
+  Bytes bigFrame(ZSTD_compressBound(big.size()));
+  bigFrame.resize(ZSTD_compress(bigFrame.data(), bigFrame.size(), big.data(), big.size(), 19));
+  std::vector<Bytes> inputs = {
+      // Found by fuzzing: 8 RLE blocks declaring 1 MiB, never finished.
+      base64DecodeClip("KLUv/aQAABAAAgAQAAIAEAACABAAAgAQAAIAEAACABAAAgAotS/9EAADAAAQAPE+ABbhFQAAAAA="),
+      oversizedRawBlockFrame(131073, 0xA0, 0),     // single segment
+      oversizedRawBlockFrame(131073, 0x80, 0x00),  // 1 KiB window
+      oversizedRawBlockFrame(100000, 0x80, 0x00),
+  };
+  for (const Bytes& in : inputs) {
+    ZstdDecoder fresh, used, usedStepwise;
+    used.decompress(bigFrame.data(), bigFrame.size());
+    usedStepwise.decompressStepwise(bigFrame.data(), bigFrame.size());
+    const Outcome reference = stepwiseZstd(fresh, in);
+    EXPECT_EQ(describe(fastZstd(used, in)), describe(reference));
+    EXPECT_EQ(describe(stepwiseZstd(usedStepwise, in)), describe(reference));
+  }
+  ZstdDecoder d;
+  EXPECT_EQ(describe(fastZstd(d, inputs[0])), "error \"zstd: Destination buffer is too small\"");
+  EXPECT_EQ(describe(fastZstd(d, inputs[1])), "error \"zstd: Data corruption detected\"");
+  EXPECT_EQ(describe(fastZstd(d, inputs[3])), "ok, 100000 bytes");
+}
+
 TEST(Zstd, DecoderIsReusableAfterErrorsAndMoves) {
   const std::string text(300000, 'x');
   Bytes frame(ZSTD_compressBound(text.size()));
