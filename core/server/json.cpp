@@ -101,43 +101,52 @@ class Parser {
     }
   }
 
-  bool array(JsonValue& out, int depth) {
-    out.kind = JsonValue::Kind::Array;
-    ++p_;  // '['
+  // The shared shape of arrays and objects: the opening byte, then either
+  // the closing byte at once or entries separated by commas up to it.
+  template <class Entry>
+  bool entries(char close, Entry entry) {
+    ++p_;  // '[' or '{'
     skipWhitespace();
-    if (p_ < end_ && *p_ == ']') {
+    if (p_ < end_ && *p_ == close) {
       ++p_;
       return true;
     }
-    const std::size_t base = items_.size();
     for (;;) {
       skipWhitespace();
-      JsonValue item;
-      if (!value(item, depth + 1)) return false;
-      items_.push_back(std::move(item));
+      if (!entry()) return false;
       skipWhitespace();
       if (p_ == end_) return false;
       const char c = *p_++;
-      if (c == ']') break;
+      if (c == close) return true;
       if (c != ',') return false;
     }
-    out.items.assign(std::make_move_iterator(items_.begin() + static_cast<std::ptrdiff_t>(base)),
-                     std::make_move_iterator(items_.end()));
-    items_.resize(base);
-    return true;
+  }
+
+  // Moves the entries gathered since `base` into `into`, sized exactly.
+  template <class T>
+  static void take(std::vector<T>& stack, std::size_t base, std::vector<T>& into) {
+    into.assign(std::make_move_iterator(stack.begin() + static_cast<std::ptrdiff_t>(base)),
+                std::make_move_iterator(stack.end()));
+    stack.resize(base);
+  }
+
+  bool array(JsonValue& out, int depth) {
+    out.kind = JsonValue::Kind::Array;
+    const std::size_t base = items_.size();
+    const bool ok = entries(']', [&] {
+      JsonValue item;
+      if (!value(item, depth + 1)) return false;
+      items_.push_back(std::move(item));
+      return true;
+    });
+    if (ok) take(items_, base, out.items);
+    return ok;
   }
 
   bool object(JsonValue& out, int depth) {
     out.kind = JsonValue::Kind::Object;
-    ++p_;  // '{'
-    skipWhitespace();
-    if (p_ < end_ && *p_ == '}') {
-      ++p_;
-      return true;
-    }
     const std::size_t base = members_.size();
-    for (;;) {
-      skipWhitespace();
+    const bool ok = entries('}', [&] {
       if (p_ == end_ || *p_ != '"') return false;
       JsonMember member;
       if (!string(member.key)) return false;
@@ -147,16 +156,10 @@ class Parser {
       skipWhitespace();
       if (!value(member.value, depth + 1)) return false;
       members_.push_back(std::move(member));
-      skipWhitespace();
-      if (p_ == end_) return false;
-      const char c = *p_++;
-      if (c == '}') break;
-      if (c != ',') return false;
-    }
-    out.members.assign(std::make_move_iterator(members_.begin() + static_cast<std::ptrdiff_t>(base)),
-                       std::make_move_iterator(members_.end()));
-    members_.resize(base);
-    return true;
+      return true;
+    });
+    if (ok) take(members_, base, out.members);
+    return ok;
   }
 
   // Reads the four hex digits after "\u".
