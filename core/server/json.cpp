@@ -9,6 +9,17 @@
 namespace omber {
 namespace {
 
+// The end of the run of bytes that need no escaping: the first quote,
+// backslash or control byte at or after p, or end.
+const char* plainRunEnd(const char* p, const char* end) {
+  while (p < end) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '"' || c == '\\' || c < 0x20) break;
+    ++p;
+  }
+  return p;
+}
+
 int hexDigit(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -207,13 +218,8 @@ class Parser {
   bool string(std::string& out) {
     ++p_;  // opening quote
     for (;;) {
-      // Copy the plain run up to the next quote, backslash or control byte.
       const char* run = p_;
-      while (p_ < end_) {
-        const auto c = static_cast<unsigned char>(*p_);
-        if (c == '"' || c == '\\' || c < 0x20) break;
-        ++p_;
-      }
+      p_ = plainRunEnd(p_, end_);
       out.append(run, static_cast<std::size_t>(p_ - run));
       if (p_ == end_) return false;
       const char c = *p_++;
@@ -318,11 +324,7 @@ void appendEscapedJson(std::string& out, std::string_view bytes) {
   const char* end = p + bytes.size();
   while (p < end) {
     const char* run = p;
-    while (p < end) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (c == '"' || c == '\\' || c < 0x20) break;
-      ++p;
-    }
+    p = plainRunEnd(p, end);
     out.append(run, static_cast<std::size_t>(p - run));
     if (p == end) break;
     const auto c = static_cast<unsigned char>(*p++);
