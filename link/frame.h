@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace omber::link {
@@ -101,11 +102,18 @@ std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t fr
 // Frames that arrive whole inside one chunk are handed over straight from
 // the caller's bytes; only an incomplete tail is kept, so the buffer is
 // compacted at most once per feed. Not thread-safe: one reader per connection,
-// used by one thread. Allocates when a partial frame must be kept.
+// used by one thread. Allocates when a partial frame must be kept; the
+// buffer's memory is kept for later frames, so a long-lived reader stops
+// allocating once it has seen its largest frame. Not realtime-safe.
+//
+// The handler must not destroy the reader. A feed from inside the handler
+// is refused: it fails the reader (false, or "bad frame len") instead of
+// corrupting the frame being handed over.
 class FrameReader {
  public:
   using Handler = std::function<void(std::uint8_t type, const std::uint8_t* payload, std::uint64_t size)>;
 
+  // An empty handler drops every frame.
   explicit FrameReader(Handler handler, std::uint32_t maxLength = kMaxFrameLength);
 
   // The omber~ flavour: false on an invalid length. After a failure the
@@ -119,16 +127,27 @@ class FrameReader {
 
   bool failed() const { return failed_; }
   // Bytes of an incomplete frame waiting for more input.
-  std::size_t buffered() const { return pending_.size(); }
+  std::size_t buffered() const { return pending_.size; }
 
  private:
+  // The receive buffer: grows without zero-filling and keeps its memory.
+  struct Buffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    void reserve(std::size_t needed);
+    void append(const std::uint8_t* data, std::size_t count);
+    void release();
+  };
+
   bool lengthValid(std::uint32_t length) const { return length != 0 && length <= maxLength_; }
   bool feedImpl(const std::uint8_t* data, std::size_t count);
 
   Handler handler_;
   std::uint32_t maxLength_;
-  std::vector<std::uint8_t> pending_;
+  Buffer pending_;
   bool failed_ = false;
+  bool feeding_ = false;
 };
 
 }  // namespace omber::link

@@ -16,6 +16,7 @@ constexpr std::uint64_t kSignBit = 0x8000000000000000ull;
 constexpr std::uint64_t kExponentMask = 0x7FF0000000000000ull;
 constexpr std::uint64_t kFractionMask = 0x000FFFFFFFFFFFFFull;
 constexpr std::uint64_t kQuietBit = 0x0008000000000000ull;
+constexpr std::uint64_t kTwoPow53Bits = 0x4340000000000000ull;  // 2^53: integers above may lose digits
 
 std::uint64_t bitsOf(double v) {
   std::uint64_t b;
@@ -23,110 +24,95 @@ std::uint64_t bitsOf(double v) {
   return b;
 }
 
-// Writes the non-finite words for a value whose exponent bits are all set.
-void appendNonFinite(std::string& out, std::uint64_t bits) {
-  const std::uint64_t fraction = bits & kFractionMask;
-  if (fraction == 0) {
-    out += "inf";
-  } else if ((fraction & kQuietBit) == 0) {
-    out += "nan(snan)";
-  } else if (fraction == kQuietBit && (bits & kSignBit)) {
-    out += "nan(ind)";
-  } else {
-    out += "nan";
-  }
+char* copyWord(char* out, const char* word) {
+  const std::size_t n = std::strlen(word);
+  std::memcpy(out, word, n);
+  return out + n;
 }
 
-// Lays out the shortest digits in fixed or scientific notation, whichever is
-// shorter. `digits` holds the significant digits without a point, `exp10` is
-// the decimal exponent of the first digit (value = d.ddd × 10^exp10).
-void appendShortest(std::string& out, const char* digits, int count, int exp10) {
-  // Scientific: d[.ddd]e±XX with at least two exponent digits.
-  const int absExp = exp10 < 0 ? -exp10 : exp10;
-  const int expDigits = absExp >= 100 ? 3 : 2;
-  const int sciLen = count + (count > 1 ? 1 : 0) + 2 + expDigits;
-  int fixedLen;
-  if (exp10 >= 0) {
-    fixedLen = count <= exp10 + 1 ? exp10 + 1 : count + 1;
-  } else {
-    fixedLen = 2 + (-exp10 - 1) + count;  // "0." + zeros + digits
-  }
-  if (fixedLen <= sciLen) {
-    if (exp10 >= 0) {
-      if (count <= exp10 + 1) {
-        out.append(digits, count);
-        out.append(static_cast<std::size_t>(exp10 + 1 - count), '0');
-      } else {
-        out.append(digits, exp10 + 1);
-        out += '.';
-        out.append(digits + exp10 + 1, count - exp10 - 1);
-      }
-    } else {
-      out += "0.";
-      out.append(static_cast<std::size_t>(-exp10 - 1), '0');
-      out.append(digits, count);
-    }
-    return;
-  }
-  out += digits[0];
-  if (count > 1) {
-    out += '.';
-    out.append(digits + 1, count - 1);
-  }
-  out += 'e';
-  out += exp10 < 0 ? '-' : '+';
-  char e[4];
-  int n = 0;
-  if (absExp >= 100) e[n++] = static_cast<char>('0' + absExp / 100);
-  e[n++] = static_cast<char>('0' + (absExp / 10) % 10);
-  e[n++] = static_cast<char>('0' + absExp % 10);
-  out.append(e, n);
+// Writes the non-finite words for a value whose exponent bits are all set.
+char* appendNonFinite(char* out, std::uint64_t bits) {
+  const std::uint64_t fraction = bits & kFractionMask;
+  if (fraction == 0) return copyWord(out, "inf");
+  if ((fraction & kQuietBit) == 0) return copyWord(out, "nan(snan)");
+  if (fraction == kQuietBit && (bits & kSignBit)) return copyWord(out, "nan(ind)");
+  return copyWord(out, "nan");
+}
+
+// The C locale, so that conversions read a period whatever the process locale.
+locale_t cLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return locale;
+}
+
+// strtod in the C locale on a NUL-terminated text.
+double strtodC(const char* text, char** end) {
+  const locale_t c = cLocale();
+  return c ? strtod_l(text, end, c) : std::strtod(text, end);
 }
 
 }  // namespace
 
-void appendNumber(std::string& out, double value) {
+char* formatNumberTo(char* out, double value) {
   const std::uint64_t bits = bitsOf(value);
-  if (bits & kSignBit) out += '-';
   if ((bits & kExponentMask) == kExponentMask) {
-    appendNonFinite(out, bits);
-    return;
+    if (bits & kSignBit) *out++ = '-';
+    return appendNonFinite(out, bits);
   }
-  const double magnitude = std::fabs(value);
-  if (magnitude == 0.0) {
-    out += '0';
-    return;
+  // The plain to_chars form is the rule: shortest round-trip digits, fixed or
+  // scientific whichever is shorter, fixed on a tie, two exponent digits at
+  // least; "-" for a set sign bit, so -0 gives "-0".
+  char* const end = std::to_chars(out, out + kMaxNumberText, value).ptr;
+  // Except that it prints an integral value in fixed notation exactly, which
+  // from 2^53 on may show more digits than the shortest round trip needs:
+  // those are written as the shortest digits padded with zeros (same length).
+  if ((bits & ~kSignBit) < kTwoPow53Bits || std::memchr(out, 'e', static_cast<std::size_t>(end - out))) return end;
+  char sci[32];
+  const char* sciEnd = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
+  char* p = out + ((bits & kSignBit) ? 1 : 0);
+  for (const char* q = sci; q < sciEnd && *q != 'e'; ++q) {
+    if (*q != '.') *p++ = *q;
   }
-  // Shortest round-trip digits come from to_chars in scientific form.
-  char buf[32];
-  auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
-  const char* end = res.ptr;
-  const char* e = static_cast<const char*>(std::memchr(buf, 'e', static_cast<std::size_t>(end - buf)));
-  char digits[24];
-  int count = 0;
-  for (const char* p = buf; p < e; ++p) {
-    if (*p != '.') digits[count++] = *p;
-  }
-  int exp10 = 0;
-  std::from_chars(e[1] == '+' ? e + 2 : e + 1, end, exp10);
-  appendShortest(out, digits, count, exp10);
+  std::memset(p, '0', static_cast<std::size_t>(end - p));
+  return end;
+}
+
+void appendNumber(std::string& out, double value) {
+  char buf[kMaxNumberText];
+  out.append(buf, static_cast<std::size_t>(formatNumberTo(buf, value) - buf));
 }
 
 std::string formatNumber(double value) {
-  std::string out;
-  out.reserve(24);
-  appendNumber(out, value);
-  return out;
+  char buf[kMaxNumberText];
+  return std::string(buf, formatNumberTo(buf, value));
+}
+
+double decimalToDouble(std::string_view text) {
+  double value = 0.0;
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (res.ec == std::errc()) return value;
+  // from_chars leaves the value untouched on overflow and underflow; strtod
+  // rounds those to an infinity, zero or a denormal, correctly.
+  const std::string copy(text);
+  return strtodC(copy.c_str(), nullptr);
 }
 
 double numberFromText(std::string_view text) {
-  // strtod needs a terminated string and reads with the C locale's point.
-  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  std::string copy(text);
-  const char* begin = copy.c_str();
+  // strtod needs a terminated string; short texts avoid the heap.
+  char small[64];
+  std::string large;
+  const char* begin;
+  if (text.size() < sizeof small) {
+    std::memcpy(small, text.data(), text.size());
+    small[text.size()] = '\0';
+    begin = small;
+  } else {
+    large.assign(text);
+    begin = large.c_str();
+  }
   char* end = nullptr;
   errno = 0;
-  const double v = cLocale ? strtod_l(begin, &end, cLocale) : std::strtod(begin, &end);
+  const double v = strtodC(begin, &end);
   if (end == begin || errno == ERANGE) return 0.0;
   return v;
 }

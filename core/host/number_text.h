@@ -3,6 +3,7 @@
 // except for the returned string.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,18 @@ std::string formatNumber(double value);
 
 // Appends formatNumber(value) to out without a temporary string.
 void appendNumber(std::string& out, double value);
+
+// Longest text formatNumber writes ("-2.2250738585072014e-308" is 24 bytes).
+constexpr std::size_t kMaxNumberText = 32;
+// Writes formatNumber(value) at out (room for kMaxNumberText bytes, no
+// terminator) and returns the end. Allocation-free and realtime-safe.
+char* formatNumberTo(char* out, double value);
+
+// Correctly rounded conversion of a text that is wholly a decimal number
+// (optional '-', digits, optional fraction and exponent, as JSON writes
+// them). Overflow gives an infinity, underflow zero or a denormal, with the
+// text's sign. Locale-independent.
+double decimalToDouble(std::string_view text);
 
 // strtod-like reading: leading white space skipped, trailing characters
 // ignored, "inf"/"nan" accepted; no number or a range error gives 0.0.

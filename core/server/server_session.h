@@ -14,6 +14,7 @@
 
 #include "core/host/atom.h"
 #include "core/live/live_audio_path.h"
+#include "core/server/json.h"
 #include "core/server/session_config.h"
 #include "core/server/source_buffer.h"
 
@@ -78,8 +79,9 @@ class ServerSession {
   bool stopped = false;              // suppresses reconnecting
   bool streamingAnnounced = false;
   PendingSwap swap;
-  // The readiness information's "knob_manifest" (a JSON value) joins this
-  // record together with the JSON codec.
+  // The readiness information's "knob_manifest", whole; Null when absent.
+  // Read by the knob, macro and preset code.
+  JsonValue knobManifest;
 
  private:
   // State Idle, swap pending and streaming announced cleared, bytes received 0.

@@ -71,5 +71,139 @@ TEST(FrameReader, BadLengthFailsAsSoonAsItsFourBytesArrive) {
   EXPECT_EQ(atCap.buffered(), sizeof cap);
 }
 
+std::vector<std::uint8_t> lengthBytes(std::uint32_t length) {
+  return {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+          static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
+}
+
+// Lengths at and around the limits, each announced after a valid frame and
+// fed one byte at a time: the valid ones wait, the invalid ones fail on their
+// fourth byte and never reach the handler.
+TEST(FrameReader, LengthLimits) {
+  for (std::uint32_t length : {0u, 1u, kMaxFrameLength, kMaxFrameLength + 1, 0xFFFFFFFFu}) {
+    std::vector<Seen> seen;
+    auto r = recorder(seen);
+    auto stream = encodeFlag(FrameType::Run, true);
+    const auto header = lengthBytes(length);
+    stream.insert(stream.end(), header.begin(), header.end());
+    stream.push_back(0x42);
+    const bool valid = length != 0 && length <= kMaxFrameLength;
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+      const bool ok = r.feed(&stream[i], 1);
+      const bool lengthComplete = i >= 6 + 3;
+      EXPECT_EQ(ok, valid || !lengthComplete) << length << " byte " << i;
+    }
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_EQ(seen[0], (Seen{8, {1}}));
+    if (length == 1) {
+      ASSERT_EQ(seen.size(), 2u);
+      EXPECT_EQ(seen[1], (Seen{0x42, {}}));  // empty payload
+    } else {
+      EXPECT_EQ(seen.size(), 1u) << length;
+    }
+    EXPECT_EQ(r.failed(), !valid);
+  }
+}
+
+TEST(FrameReader, FrameOfTheLargestLengthArrivesWhole) {
+  std::uint64_t handed = 0, calls = 0;
+  std::uint8_t lastByte = 0;
+  FrameReader r([&](std::uint8_t type, const std::uint8_t* p, std::uint64_t n) {
+    ++calls;
+    handed = n;
+    lastByte = static_cast<std::uint8_t>(type ^ p[n - 1]);
+  });
+  std::vector<std::uint8_t> chunk(65536, 0x11);
+  auto header = lengthBytes(kMaxFrameLength);
+  std::copy(header.begin(), header.end(), chunk.begin());
+  std::uint64_t left = kLengthBytes + std::uint64_t{kMaxFrameLength};
+  for (bool first = true; left > 0; first = false) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    ASSERT_TRUE(r.feed(chunk.data(), n));
+    if (first) std::fill(chunk.begin(), chunk.begin() + 4, 0x11);
+    left -= n;
+  }
+  EXPECT_EQ(calls, 1u);
+  EXPECT_EQ(handed, kMaxFrameLength - 1u);
+  EXPECT_EQ(lastByte, 0x11 ^ 0x11);
+  EXPECT_EQ(r.buffered(), 0u);
+}
+
+TEST(FrameReader, TwoFramesAndAPartialThird) {
+  std::vector<Seen> seen;
+  auto r = recorder(seen);
+  std::vector<std::uint8_t> chunk = encodeSeek(2.0);
+  const auto patch = encodePatch(7, nullptr, 0);
+  chunk.insert(chunk.end(), patch.begin(), patch.end());
+  const auto third = encodePosition(1.0, 3);
+  chunk.insert(chunk.end(), third.begin(), third.begin() + 3);
+  ASSERT_TRUE(r.feed(chunk.data(), chunk.size()));
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(r.buffered(), 3u);
+  ASSERT_TRUE(r.feed(third.data() + 3, third.size() - 3));
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[2].type, static_cast<std::uint8_t>(FrameType::Position));
+  EXPECT_EQ(getF64(seen[2].payload.data()), 1.0);
+  EXPECT_EQ(getI32(seen[2].payload.data() + 8), 3);
+}
+
+TEST(FrameReader, HandlerFailuresEndTheReader) {
+  const auto frames = [] {
+    auto s = encodeFlag(FrameType::Loop, true);
+    auto t = encodeFlag(FrameType::Loop, false);
+    s.insert(s.end(), t.begin(), t.end());
+    return s;
+  }();
+  int calls = 0;
+  FrameReader throwing([&](std::uint8_t, const std::uint8_t*, std::uint64_t) {
+    ++calls;
+    throw std::runtime_error("handler");
+  });
+  EXPECT_THROW(throwing.feedOrThrow(frames.data(), frames.size()), std::runtime_error);
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(throwing.failed());
+  EXPECT_FALSE(throwing.feed(frames.data(), frames.size()));
+  EXPECT_EQ(calls, 1);
+
+  // Feeding the reader from its own handler is refused, not half-done.
+  FrameReader* self = nullptr;
+  bool innerResult = true;
+  FrameReader reentrant([&](std::uint8_t, const std::uint8_t* p, std::uint64_t n) {
+    ++calls;
+    innerResult = self->feed(p, static_cast<std::size_t>(n));
+  });
+  self = &reentrant;
+  calls = 0;
+  EXPECT_FALSE(reentrant.feed(frames.data(), frames.size()));
+  EXPECT_FALSE(innerResult);
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(reentrant.failed());
+
+  FrameReader silent(nullptr);  // an empty handler drops frames
+  EXPECT_TRUE(silent.feed(frames.data(), frames.size()));
+}
+
+TEST(FrameCodec, TypedFramesLayOutTheirPayloads) {
+  const float samples[] = {1.0f, -1.0f, 0.5f, 0.25f, 9.0f};
+  const auto init = encodeBuffer(FrameType::Init, samples, 5, 2, 48000);
+  ASSERT_EQ(init.size(), 5u + 10u + 20u);
+  EXPECT_EQ(getU32(init.data()), 1u + 10u + 20u);
+  EXPECT_EQ(init[4], 1);
+  EXPECT_EQ(getU32(init.data() + 5), 48000u);
+  EXPECT_EQ(getU16(init.data() + 9), 2);
+  EXPECT_EQ(getU32(init.data() + 11), 2u);  // frames = 5 / 2
+  const auto swap = encodeBuffer(FrameType::Swap, samples, 3, 0, 48000);
+  EXPECT_EQ(getU16(swap.data() + 9), 1);  // channels clamped to 1
+  EXPECT_EQ(getU32(swap.data() + 11), 3u);
+  const auto hello = encodeHello(kRoleFeeder, 44100, 2);
+  EXPECT_EQ(hello, (std::vector<std::uint8_t>{8, 0, 0, 0, 0x80, 1, 0x44, 0xAC, 0, 0, 2, 0}));
+  const auto band = encodeBand(1.5, -1.0);
+  EXPECT_EQ(getF64(band.data() + 5), 1.5);
+  EXPECT_EQ(getF64(band.data() + 13), -1.0);
+  const auto pcm = encodeCapturePcm(samples, 2);
+  EXPECT_EQ(getU32(pcm.data() + 5), 2u);
+  EXPECT_EQ(pcm.size(), 5u + 4u + 16u);
+}
+
 }  // namespace
 }  // namespace omber::link

@@ -1,0 +1,123 @@
+#include "core/server/half_float.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define OMBER_HAVE_F16C_KERNEL 1
+#endif
+
+namespace omber {
+namespace {
+
+float floatFromBits(std::uint32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+std::uint16_t loadHalf(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+void widenPortable(const std::uint8_t* bytes, std::size_t count, float* out) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = halfToFloat(loadHalf(bytes + 2 * i));
+}
+
+void widenAddPortable(const std::uint8_t* bytes, std::size_t count, float* inOut) {
+  for (std::size_t i = 0; i < count; ++i) inOut[i] = inOut[i] + halfToFloat(loadHalf(bytes + 2 * i));
+}
+
+#ifdef OMBER_HAVE_F16C_KERNEL
+
+// Eight values at a time through vcvtph2ps. The instruction is exact except
+// that it quiets signalling NaNs; a block holding any half whose exponent is
+// all ones with the quiet bit clear (an infinity or a signalling NaN) is
+// widened again by the exact scalar code. Such blocks are rare in audio, so
+// the check costs one compare and one branch per eight values.
+__attribute__((target("avx,f16c"))) void widenF16c(const std::uint8_t* bytes, std::size_t count, float* out) {
+  const __m128i exponentAndQuiet = _mm_set1_epi16(0x7E00);
+  const __m128i allOnesNotQuiet = _mm_set1_epi16(0x7C00);
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
+    const __m128i special = _mm_cmpeq_epi16(_mm_and_si128(h, exponentAndQuiet), allOnesNotQuiet);
+    if (__builtin_expect(_mm_movemask_epi8(special) != 0, 0)) {
+      widenPortable(bytes + 2 * i, 8, out + i);
+    } else {
+      _mm256_storeu_ps(out + i, _mm256_cvtph_ps(h));
+    }
+  }
+  widenPortable(bytes + 2 * i, count - i, out + i);
+}
+
+// Adding quiets a NaN whether or not it was signalling, so the sum needs no
+// fix-up: buffer + quieted NaN and buffer + signalling NaN give the same bits.
+__attribute__((target("avx,f16c"))) void widenAddF16c(const std::uint8_t* bytes, std::size_t count,
+                                                      float* inOut) {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
+    _mm256_storeu_ps(inOut + i, _mm256_add_ps(_mm256_loadu_ps(inOut + i), _mm256_cvtph_ps(h)));
+  }
+  widenAddPortable(bytes + 2 * i, count - i, inOut + i);
+}
+
+bool cpuHasF16c() {
+  static const bool has = __builtin_cpu_supports("avx") && __builtin_cpu_supports("f16c");
+  return has;
+}
+
+#else
+
+bool cpuHasF16c() { return false; }
+
+#endif
+
+}  // namespace
+
+float halfToFloat(std::uint16_t h) {
+  const std::uint32_t sign = static_cast<std::uint32_t>(h & 0x8000u) << 16;
+  const std::uint32_t exponent = (h >> 10) & 0x1Fu;
+  std::uint32_t mantissa = h & 0x3FFu;
+  if (exponent == 0x1F) return floatFromBits(sign | 0x7F800000u | (mantissa << 13));  // inf, NaN
+  if (exponent != 0) return floatFromBits(sign | ((exponent + 112) << 23) | (mantissa << 13));
+  if (mantissa == 0) return floatFromBits(sign);
+  // Subnormal: shift until the hidden bit appears, lowering the exponent.
+  std::uint32_t e = 113;
+  while ((mantissa & 0x400u) == 0) {
+    mantissa <<= 1;
+    --e;
+  }
+  return floatFromBits(sign | (e << 23) | ((mantissa & 0x3FFu) << 13));
+}
+
+HalfKernel bestHalfKernel() { return cpuHasF16c() ? HalfKernel::F16c : HalfKernel::Portable; }
+
+void widenHalvesWith(HalfKernel kernel, const std::uint8_t* bytes, std::size_t sampleCount, float* out) {
+#ifdef OMBER_HAVE_F16C_KERNEL
+  if (kernel == HalfKernel::F16c && cpuHasF16c()) return widenF16c(bytes, sampleCount, out);
+#endif
+  (void)kernel;
+  widenPortable(bytes, sampleCount, out);
+}
+
+void widenHalvesAddWith(HalfKernel kernel, const std::uint8_t* bytes, std::size_t sampleCount, float* inOut) {
+#ifdef OMBER_HAVE_F16C_KERNEL
+  if (kernel == HalfKernel::F16c && cpuHasF16c()) return widenAddF16c(bytes, sampleCount, inOut);
+#endif
+  (void)kernel;
+  widenAddPortable(bytes, sampleCount, inOut);
+}
+
+void widenHalves(const std::uint8_t* bytes, std::size_t sampleCount, float* out) {
+  static const HalfKernel kernel = bestHalfKernel();
+  widenHalvesWith(kernel, bytes, sampleCount, out);
+}
+
+void widenHalvesAdd(const std::uint8_t* bytes, std::size_t sampleCount, float* inOut) {
+  static const HalfKernel kernel = bestHalfKernel();
+  widenHalvesAddWith(kernel, bytes, sampleCount, inOut);
+}
+
+}  // namespace omber

@@ -1,0 +1,18 @@
+// Fuzzes raw inflate on arbitrary bytes (only the wrapper's error may come
+// out), and checks that deflating the input and inflating it gives it back.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/server/compression.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    const auto out = omber::inflateRaw(data, size);
+    if (out.size() > omber::kInflateOutputCap) std::abort();
+  } catch (const omber::CompressionError&) {
+  }
+  const auto packed = omber::deflateRaw(data, size);
+  if (omber::inflateRaw(packed.data(), packed.size()) != std::vector<std::uint8_t>(data, data + size)) std::abort();
+  return 0;
+}

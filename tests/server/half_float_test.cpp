@@ -1,0 +1,107 @@
+#include "core/server/half_float.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "support/files.h"
+
+namespace omber {
+namespace {
+
+std::uint32_t bitsOf(float f) {
+  std::uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+// The exact binary32 pattern of every binary16 pattern: finite non-negative
+// values from the reference corpus, negatives by the sign bit, and infinities
+// and NaNs by rule (exponent all ones, payload shifted left by 13).
+std::vector<std::uint32_t> expectedWidening() {
+  std::vector<std::uint32_t> expected(65536);
+  std::istringstream lines(testing::readText(testing::conformancePath("float-parse-number-fxx/exhaustive-float16.txt")));
+  int finite = 0;
+  for (std::string line; std::getline(lines, line) && finite < 0x7C00; ++finite) {
+    const auto half = std::stoul(line.substr(0, 4), nullptr, 16);
+    EXPECT_EQ(half, static_cast<unsigned long>(finite));
+    expected[half] = static_cast<std::uint32_t>(std::stoul(line.substr(5, 8), nullptr, 16));
+  }
+  EXPECT_EQ(finite, 0x7C00);
+  for (std::uint32_t h = 0x7C00; h <= 0x7FFF; ++h) expected[h] = 0x7F800000u | ((h & 0x3FFu) << 13);
+  for (std::uint32_t h = 0; h < 0x8000; ++h) expected[h | 0x8000] = expected[h] | 0x80000000u;
+  return expected;
+}
+
+std::vector<std::uint8_t> allPatternsLittleEndian() {
+  std::vector<std::uint8_t> bytes(2 * 65536);
+  for (std::uint32_t h = 0; h < 65536; ++h) {
+    bytes[2 * h] = static_cast<std::uint8_t>(h);
+    bytes[2 * h + 1] = static_cast<std::uint8_t>(h >> 8);
+  }
+  return bytes;
+}
+
+TEST(HalfFloat, EveryPatternWidensExactlyWithEveryKernel) {
+  const auto expected = expectedWidening();
+  for (std::uint32_t h = 0; h < 65536; ++h) {
+    ASSERT_EQ(bitsOf(halfToFloat(static_cast<std::uint16_t>(h))), expected[h]) << std::hex << h;
+  }
+  // Bulk kernels, from an odd address so no alignment is assumed, and with a
+  // count that leaves a tail for the scalar code.
+  std::vector<std::uint8_t> shifted(1);
+  const auto bytes = allPatternsLittleEndian();
+  shifted.insert(shifted.end(), bytes.begin(), bytes.end());
+  for (HalfKernel kernel : {HalfKernel::Portable, HalfKernel::F16c}) {
+    for (std::size_t count : {std::size_t{65536}, std::size_t{65531}}) {
+      std::vector<float> out(count + 1, 42.0f);
+      widenHalvesWith(kernel, shifted.data() + 1, count, out.data());
+      for (std::size_t h = 0; h < count; ++h) {
+        ASSERT_EQ(bitsOf(out[h]), expected[h]) << "kernel " << static_cast<int>(kernel) << " " << std::hex << h;
+      }
+      EXPECT_EQ(out[count], 42.0f) << "wrote past the end";
+    }
+  }
+  std::vector<float> out(65536);
+  widenHalves(bytes.data(), 65536, out.data());
+  for (std::size_t h = 0; h < 65536; ++h) ASSERT_EQ(bitsOf(out[h]), expected[h]) << std::hex << h;
+}
+
+TEST(HalfFloat, NamedPatterns) {
+  EXPECT_EQ(halfToFloat(0x3C00), 1.0f);
+  EXPECT_EQ(halfToFloat(0xC000), -2.0f);
+  EXPECT_EQ(halfToFloat(0x0001), std::ldexp(1.0f, -24));
+  EXPECT_EQ(halfToFloat(0x7C00), INFINITY);
+  EXPECT_EQ(bitsOf(halfToFloat(0x7E00)), 0x7FC00000u);  // quiet NaN
+  EXPECT_EQ(bitsOf(halfToFloat(0x7C01)), 0x7F802000u);  // signalling NaN stays signalling
+  EXPECT_EQ(bitsOf(halfToFloat(0x8000)), 0x80000000u);
+}
+
+TEST(HalfFloat, WidenAndAddEqualsWideningThenAdding) {
+  const auto bytes = allPatternsLittleEndian();
+  std::vector<float> base(65536);
+  for (std::size_t i = 0; i < base.size(); ++i) base[i] = static_cast<float>(i % 97) * 0.25f - 12.0f;
+  for (HalfKernel kernel : {HalfKernel::Portable, HalfKernel::F16c}) {
+    std::vector<float> sum = base;
+    widenHalvesAddWith(kernel, bytes.data(), 65535, sum.data());
+    for (std::size_t h = 0; h < 65535; ++h) {
+      const float want = base[h] + halfToFloat(static_cast<std::uint16_t>(h));
+      if (std::isnan(want)) {
+        ASSERT_TRUE(std::isnan(sum[h])) << std::hex << h;
+      } else {
+        ASSERT_EQ(bitsOf(sum[h]), bitsOf(want)) << std::hex << h;
+      }
+    }
+    EXPECT_EQ(sum[65535], base[65535]) << "wrote past the end";
+  }
+  std::vector<float> twice(4, 1.0f);
+  const std::uint8_t half[] = {0x00, 0x3C, 0x00, 0xC0, 0x00, 0x38, 0x00, 0x00};  // 1, -2, 0.5, 0
+  widenHalvesAdd(half, 4, twice.data());
+  widenHalvesAdd(half, 4, twice.data());
+  EXPECT_EQ(twice, (std::vector<float>{3.0f, -3.0f, 2.0f, 1.0f}));
+}
+
+}  // namespace
+}  // namespace omber
