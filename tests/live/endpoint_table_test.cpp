@@ -149,15 +149,6 @@ TEST_F(StreamTest, ABadFrameLengthDropsTheConnectionAndNewDataStartsAFreshOne) {
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ext:drop"});
 }
 
-TEST_F(StreamTest, FramesSplitAcrossChunksAreHandledOnce) {
-  const std::vector<std::uint8_t> frames = join(link::encodePosition(0.5, 0), link::encodePosition(0.75, 0));
-  for (std::uint8_t byte : frames) receive(8, {byte});
-  const auto shown = recorder.with("ui:position");
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].number(0), 0.5);
-  EXPECT_EQ(shown[1].number(0), 0.75);
-}
-
 // The table on its own, where the capture intake can be watched.
 class EndpointCaptureTest : public ::testing::Test {
  protected:

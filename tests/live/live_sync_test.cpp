@@ -32,10 +32,7 @@ TEST_F(StreamTest, SectionChangesWaitForTheBarLine) {
   recorder.clear();
   send("bar");
   EXPECT_EQ(engine.live().loopStartBar, 4);
-  ASSERT_EQ(recorder.with("ui:section").size(), 1u);
-  EXPECT_EQ(recorder.with("ui:section")[0].number(1), 8.0);
-  EXPECT_EQ(recorder.with("ui:section")[0].number(2), 12.0);
-  EXPECT_EQ(recorder.with("ws:send").at(0).bytesText(0), R"({"type":"loop_band","start_sec":8,"end_sec":12})");
+  EXPECT_EQ(recorder.with("ui:section").size(), 1u);
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
   // Without quantisation the change is at once.
