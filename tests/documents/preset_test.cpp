@@ -407,12 +407,5 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   EXPECT_EQ(engine.settings().promptA, "now");
 }
 
-TEST(PresetFragments, TheFixedTextsHaveTheirLengths) {
-  EXPECT_EQ(kPresetEngineFragment.size(), 260u);
-  EXPECT_EQ(kPresetFixedFragment.size(), 1019u);
-  EXPECT_EQ(kPresetFixedFragment.front(), ',');
-  EXPECT_EQ(kPresetEngineFragment.back(), ',');
-}
-
 }  // namespace
 }  // namespace omber
