@@ -6,7 +6,6 @@
 // the state (a document's 1e999) are treated as missing. While a stream
 // plays, a decoded document waits for the next bar line, so a recall lands
 // on the beat.
-#include <algorithm>
 #include <cmath>
 
 #include "core/audiofile/base64.h"
