@@ -1,12 +1,287 @@
-// Presets and snapshots: saving the performance state and recalling it.
-// The behaviour arrives with the preset document; until then the selectors
-// are accepted and do nothing.
+// Presets and snapshots: saving the performance state as a preset file or a
+// snapshot text, and recalling either.
+//
+// A stored string is untrusted input: every decoding or parsing failure
+// ends the recall before anything is applied, and numbers that do not fit
+// the state (a document's 1e999) are treated as missing. While a stream
+// plays, a decoded document waits for the next bar line, so a recall lands
+// on the beat.
+#include <cmath>
+
+#include "core/audiofile/base64.h"
+#include "core/audiofile/wav.h"
+#include "core/documents/config_files.h"
+#include "core/documents/controls.h"
+#include "core/documents/preset_document.h"
 #include "core/engine/engine.h"
+#include "core/host/number_text.h"
+#include "core/host/text.h"
 
 namespace omber {
+namespace {
 
-void Engine::onPresetData(const Atoms&) {}
-void Engine::onSnapshotReq(const Atoms&) {}
-void Engine::onRecall(const Atoms&) {}
+constexpr char kDefaultPromptA[] = "heavy dubstep, deathstep, afxdump, growl heavy bass distortion";
+constexpr char kDefaultPromptB[] = "french house style, beautiful, four to the floor, angelic";
+constexpr double kDefaultBlend = 0.4;
+
+const JsonValue kNull;
+
+// A member of an object, or a null value when absent (or not an object).
+const JsonValue& memberOf(const JsonValue& value, std::string_view key) {
+  const JsonValue* member = find(value, key);
+  return member ? *member : kNull;
+}
+
+// An element of an array, or a null value when absent (or not an array).
+const JsonValue& elementOf(const JsonValue& value, std::size_t index) {
+  return value.isArray() && index < value.items.size() ? value.items[index] : kNull;
+}
+
+// A finite number member, or nothing.
+std::optional<double> finiteNumber(const JsonValue& value, std::string_view key) {
+  const std::optional<double> number = optNumber(value, key);
+  return number && std::isfinite(*number) ? number : std::nullopt;
+}
+
+std::string slotEchoName(std::int32_t slot, const char* suffix) { return "lora" + std::to_string(slot) + suffix; }
+
+}  // namespace
+
+// One of the two reference inputs, with the names its echoes carry.
+struct Engine::DocumentInput {
+  const char* label;      // "timbre", "structure": the status text's word
+  const char* echoStem;   // "timbre", "struct": "<stem>RefFix" and so on
+  void (Engine::*select)(const Atoms&);  // the fixture inlet: an empty name clears without a command
+  void (Engine::*clear)(const Atoms&);   // the clear inlet: clears and tells a ready server
+  std::optional<std::string>& fixture;
+  std::optional<std::string>& description;
+  SourceClip& clip;
+  void (ITransport::*sendSource)(const float*, std::uint64_t, std::int32_t, const std::string&);
+};
+
+Engine::DocumentInput Engine::documentInput(bool timbre) {
+  if (timbre) {
+    return {"timbre", "timbre", &Engine::onTimbre, &Engine::onTimbreClear, settings_.timbreFixture,
+            settings_.timbreDescription, live_.timbre, &ITransport::sendTimbreSource};
+  }
+  return {"structure", "struct", &Engine::onStructure, &Engine::onStructureClear, settings_.structureFixture,
+          settings_.structureDescription, live_.structure, &ITransport::sendStructureSource};
+}
+
+// ---- saving ----
+
+std::string Engine::storedDocument(bool preset) {
+  const auto descriptor = [this](bool timbre) {
+    const DocumentInput input = documentInput(timbre);
+    if (input.description) return *input.description;
+    if (input.fixture) return fixtureDescriptor(*input.fixture);
+    return std::string();
+  };
+  const std::string timbre = descriptor(true);
+  const std::string structure = descriptor(false);
+  const StoredState state{settings_.knobs,
+                          settings_.loraSlots,
+                          settings_.loraCatalog,
+                          knobManifest(),
+                          settings_.promptA,
+                          settings_.promptB ? std::string_view(*settings_.promptB) : std::string_view(),
+                          settings_.blendTarget,
+                          live_.loopStartBar,
+                          live_.loopLength,
+                          live_.quantisation,
+                          timbre,
+                          structure};
+  return preset ? presetDocument(state) : snapshotDocument(state);
+}
+
+// Without a Live Set folder the state goes to the device as a snapshot text;
+// with one it is written as a preset file (the same file again when the
+// device's current string refers to one) and the device keeps the reference.
+void Engine::onSnapshotReq(const Atoms& atoms) {
+  const std::string& folder = settings_.liveSetFolder;
+  if (folder.empty()) {
+    outlet_("snapshot", Atoms{Atom(encodeSnapshotText(storedDocument(false)))});
+    return;
+  }
+  std::optional<std::string> name = parseConfigReference(argumentText(atoms, 0));
+  if (!name) name = newConfigName();
+  outlet_("preset:write", Atoms{Atom(makeFilePath(folder, *name)), Atom(storedDocument(true))});
+  outlet_("snapshot", Atoms{Atom(makeFileReference(*name))});
+}
+
+// ---- recalling ----
+
+void Engine::onRecall(const Atoms& atoms) {
+  const std::string text = argumentText(atoms, 0);
+  if (isFileReference(text)) {
+    // The host reads the file and answers with "preset:data".
+    const std::optional<std::string> name = parseConfigReference(text);
+    if (name && !settings_.liveSetFolder.empty()) {
+      outlet_("preset:read", Atoms{Atom(makeFilePath(settings_.liveSetFolder, *name))});
+    }
+    return;
+  }
+  if (std::optional<JsonValue> document = decodeSnapshotText(text)) {
+    applyOrDefer(std::move(*document), &Engine::applySnapshotDocument);
+  }
+}
+
+void Engine::onPresetData(const Atoms& atoms) {
+  if (std::optional<JsonValue> document = parsePresetText(argumentText(atoms, 0))) {
+    applyOrDefer(std::move(*document), &Engine::applyPresetDocument);
+  }
+}
+
+void Engine::applyOrDefer(JsonValue document, void (Engine::*apply)(const JsonValue&)) {
+  if (live_.playing) {
+    // Replaces a recall already waiting: the last one asked for wins.
+    live_.deferredAction = [this, apply, document = std::move(document)] { (this->*apply)(document); };
+    return;
+  }
+  (this->*apply)(document);
+}
+
+void Engine::applyPresetDocument(const JsonValue& document) {
+  const JsonValue& ableton = memberOf(document, "ableton");
+  if (const auto quant = finiteNumber(ableton, "quantBars")) applyQuantisation(*quant);
+
+  applyControls(settings_.knobs, knobManifest(), find(document, "controls"), outlet_);
+
+  const JsonValue& prompts = memberOf(document, "prompts");
+  applyPrompts(optString(prompts, "a").value_or(kDefaultPromptA), optString(prompts, "b").value_or(kDefaultPromptB));
+  applyBlend(finiteNumber(prompts, "blend").value_or(kDefaultBlend));
+
+  // Slots are matched by the catalog entry's name; a missing element empties its slot.
+  const JsonValue& loras = memberOf(memberOf(document, "engine"), "enabled_loras");
+  for (std::int32_t slot = 1; slot <= 2; ++slot) {
+    const JsonValue& element = elementOf(loras, static_cast<std::size_t>(slot - 1));
+    std::string name;
+    double strength = 1.0;
+    if (element.isString()) {
+      name = element.text;
+    } else if (element.isObject()) {
+      name = optString(element, "name").value_or("");
+      strength = finiteNumber(element, "strength").value_or(1.0);
+    }
+    applyLoraChoice(slot, strength, catalogNumberOfName(settings_.loraCatalog, name));
+  }
+
+  if (const JsonValue& loop = memberOf(ableton, "loop"); loop.isObject()) {
+    applyLoop(finiteNumber(loop, "startBar").value_or(-1.0), finiteNumber(loop, "lenBars").value_or(4.0));
+  }
+
+  const JsonValue& inputs = memberOf(document, "inputs");
+  applyInput(find(inputs, "timbre"), true);
+  applyInput(find(inputs, "structure"), false);
+}
+
+void Engine::applySnapshotDocument(const JsonValue& document) {
+  if (const auto quant = finiteNumber(document, "quantBars")) applyQuantisation(*quant);
+
+  applyKnobSnapshot(settings_.knobs, knobManifest(), find(document, "knobs"), outlet_);
+
+  applyPrompts(optString(document, "prompt").value_or(settings_.promptA), optString(document, "promptB").value_or(""));
+  if (const auto blend = finiteNumber(document, "blend")) applyBlend(*blend);
+
+  const JsonValue& loras = memberOf(document, "loras");
+  for (const JsonValue& element : loras.items) {  // no items unless an array
+    const std::optional<double> slot = finiteNumber(element, "slot");
+    if (!slot) continue;
+    const std::int32_t slotNumber = truncateToInt32(*slot);
+    if (slotNumber == 0) continue;
+    const std::string id = optString(element, "id").value_or("");
+    applyLoraChoice(slotNumber, finiteNumber(element, "strength"), catalogNumberOfId(settings_.loraCatalog, id));
+  }
+
+  if (const JsonValue& loop = memberOf(document, "loop"); loop.isObject()) {
+    applyLoop(finiteNumber(loop, "startBar").value_or(-1.0),
+              finiteNumber(loop, "lenBars").value_or(static_cast<double>(live_.loopLength)));
+  }
+}
+
+// ---- applying one value and echoing it ----
+
+void Engine::applyQuantisation(double bars) {
+  onQuant(Atoms{Atom(bars)});
+  echoNumber(outlet_, "quant", bars);
+}
+
+void Engine::applyPrompts(std::string a, std::string b) {
+  settings_.promptA = std::move(a);
+  settings_.promptB = b.empty() ? std::nullopt : std::optional<std::string>(std::move(b));
+  sendPrompt();
+  echoWords(outlet_, "prompt", settings_.promptA);
+  echoWords(outlet_, "promptB", settings_.promptB.value_or(""));
+}
+
+// The dial shows the stored value; the blend itself stays within 0..1.
+void Engine::applyBlend(double blend) {
+  onBlend(Atoms{Atom(blend)});
+  echoNumber(outlet_, "blend", blend);
+}
+
+// Slots other than 1 and 2 hold nothing to apply and echo nothing.
+void Engine::applyLoraChoice(std::int32_t slot, std::optional<double> strength, std::int32_t catalogNumber) {
+  if (slot < 1 || slot > 2) return;
+  if (strength) {
+    setLoraStrength(slot, *strength);
+    echoNumber(outlet_, slotEchoName(slot, "str"), *strength);
+  }
+  selectLoraSlot(slot, catalogNumber);
+  echoNumber(outlet_, slotEchoName(slot, ""), catalogNumber);
+}
+
+void Engine::applyLoop(double startBar, double lengthBars) {
+  live_.setLoopRegion(startBar, lengthBars);
+  echoNumber(outlet_, "loopStart", startBar);
+  echoNumber(outlet_, "loopLen", lengthBars);
+}
+
+void Engine::applyInput(const JsonValue* descriptor, bool timbre) {
+  const DocumentInput input = documentInput(timbre);
+  const std::string stem = input.echoStem;
+  const std::optional<std::string> kind = descriptor ? optString(*descriptor, "kind") : std::nullopt;
+  const std::string name = descriptor ? optString(*descriptor, "name").value_or("") : std::string();
+  if (kind && !name.empty()) {
+    if (*kind == "fixture") {
+      (this->*input.select)(Atoms{Atom(name)});
+      echoWords(outlet_, stem + "RefFix", name);
+      return;
+    }
+    const std::optional<std::string> wavBase64 = optString(*descriptor, "wavBase64");
+    if (*kind == "clip" && wavBase64) {
+      if (loadClip(input, name, *wavBase64)) {
+        echoWords(outlet_, stem + "RefClip", name);
+        return;
+      }
+      outlet_("ui:status",
+              Atoms{Atom("inputs: skipped unreadable " + std::string(input.label) + " clip \"" + name + "\"")});
+    }
+  }
+  (this->*input.clear)(Atoms{});
+  echoWords(outlet_, stem + "RefNone", "");
+}
+
+// Decodes the clip; on success it becomes the input (replacing a fixture or
+// an earlier clip) and a ready server receives its audio.
+bool Engine::loadClip(const DocumentInput& input, const std::string& name, const std::string& wavBase64) {
+  const std::vector<std::uint8_t> wav = base64DecodeClip(wavBase64);
+  DecodedAudio audio;
+  try {
+    audio = decodeWav(wav.data(), wav.size());
+  } catch (const WavError&) {
+    return false;
+  }
+  (this->*input.select)(Atoms{Atom("")});
+  input.description = clipDescriptor(name, wavBase64);
+  input.clip.name = name;
+  input.clip.held = true;
+  input.clip.samples = std::move(audio.samples);
+  input.clip.channels = static_cast<std::int32_t>(audio.channels);
+  if (live_.ready) {
+    (transport_.*input.sendSource)(input.clip.samples.data(), audio.frames, input.clip.channels, name);
+  }
+  return true;
+}
 
 }  // namespace omber

@@ -65,14 +65,27 @@ void Engine::updateProjectKey() {
   if (changed && settings_.keyName.empty()) sendPrompt();
 }
 
-// Trigger composition and the metadata suffix arrive with prompt
-// composition; the base text is already the one the server expects.
 std::string Engine::composeTagTextA() const {
-  return settings_.promptA.empty() ? std::string("instrumental electronic music") : settings_.promptA;
+  const std::string_view base = settings_.promptA.empty() ? kDefaultTagText : std::string_view(settings_.promptA);
+  PromptMetadata metadata;
+  metadata.backend = settings_.backend;
+  metadata.sourceTempo = live_.sourceTempo;
+  metadata.liveTempo = live_.liveTempoKnown ? live_.liveTempo : 0.0;
+  metadata.keyName = settings_.keyName;
+  metadata.projectKey = settings_.projectKey;
+  return withLoraTriggers(base, settings_.loraCatalog, settings_.loraSlots) + metadataSuffix(metadata);
 }
 
-// The prompt command ("type" "prompt" with the tag texts) arrives with
-// prompt composition; it is sent only while the session is ready.
-void Engine::sendPrompt() {}
+std::string Engine::composeTagTextB() const {
+  if (!settings_.promptB) return {};
+  return withLoraTriggers(*settings_.promptB, settings_.loraCatalog, settings_.loraSlots);
+}
+
+// Nothing is queued while the session is not ready: the next change after
+// readiness sends the whole state, and the handshake carries tag text A.
+void Engine::sendPrompt() {
+  if (!live_.ready) return;
+  sendCommand(promptCommand(composeTagTextA(), composeTagTextB()));
+}
 
 }  // namespace omber

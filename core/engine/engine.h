@@ -10,7 +10,8 @@
 //                                       server-side sources and LoRAs
 //   core/documents/prompt_inlets.cpp    prompts, key, project key
 //   core/documents/control_inlets.cpp   knobs, macros, LoRA slots, catalog
-//   core/documents/preset_inlets.cpp    presets and snapshots
+//   core/documents/preset_inlets.cpp    presets and snapshots, recall of
+//                                       stored strings, reference inputs
 //   core/audiofile/export_inlet.cpp     audio export
 //   core/server/telemetry.cpp           the periodic "params" message
 // Heavier work is routed to the subsystem objects: LiveAudioPath (core/live),
@@ -176,8 +177,12 @@ class Engine {
   void onProjRoot(const Atoms&);
   void onProjScale(const Atoms&);
   void updateProjectKey();
-  // Tag text A for the handshake configuration.
+  // Tag text A, for the prompt command and the handshake configuration:
+  // prompt A (or the default tags) led by the LoRA triggers, then the
+  // metadata suffix.
   std::string composeTagTextA() const;
+  // Tag text B: prompt B led by the LoRA triggers; empty without prompt B.
+  std::string composeTagTextB() const;
   // Composes the tag texts and sends the prompt command when ready.
   void sendPrompt();
 
@@ -190,11 +195,35 @@ class Engine {
   void onLoraSlot(const Atoms&);
   void onLoraStrength(const Atoms&);
   void onCloudCatalog(const Atoms&);
+  // The knob manifest's "knobs" object from the readiness information, or nullptr.
+  const JsonValue* knobManifest() const;
+  // Slot 1 or 2 (others are ignored) takes catalog entry number (1-based;
+  // out of range empties it), telling a ready server, then re-sends the prompt.
+  void selectLoraSlot(std::int32_t slot, std::int32_t catalogNumber);
+  // Stores a slot's strength (and its strength knob); sends nothing.
+  void setLoraStrength(std::int32_t slot, double strength);
+  void rebuildSessionLoras();
 
   // ---- core/documents/preset_inlets.cpp ----
   void onPresetData(const Atoms&);
   void onSnapshotReq(const Atoms&);
   void onRecall(const Atoms&);
+  struct DocumentInput;
+  DocumentInput documentInput(bool timbre);
+  // The preset document, or the snapshot document, of the current state.
+  std::string storedDocument(bool preset);
+  // Applies a recalled document now, or at the next bar line while playing.
+  void applyOrDefer(JsonValue document, void (Engine::*apply)(const JsonValue&));
+  void applyPresetDocument(const JsonValue& document);
+  void applySnapshotDocument(const JsonValue& document);
+  // Each applies one recalled value and echoes it to the interface.
+  void applyQuantisation(double bars);
+  void applyPrompts(std::string a, std::string b);
+  void applyBlend(double blend);
+  void applyLoraChoice(std::int32_t slot, std::optional<double> strength, std::int32_t catalogNumber);
+  void applyLoop(double startBar, double lengthBars);
+  void applyInput(const JsonValue* descriptor, bool timbre);
+  bool loadClip(const DocumentInput& input, const std::string& name, const std::string& wavBase64);
 
   // ---- core/audiofile/export_inlet.cpp ----
   void onAudioExportReq(const Atoms&);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/documents/config_files.h"
 #include "core/engine/engine.h"
 #include "core/host/number_text.h"
 #include "core/host/text.h"
@@ -230,9 +231,7 @@ void Engine::onStructureClear(const Atoms&) {
 // ---- project ----
 
 void Engine::onLivePath(const Atoms& atoms) {
-  const std::string path = joinedText(atoms, 0);
-  const std::size_t separator = path.find_last_of("/\\");
-  settings_.liveSetFolder = separator == std::string::npos ? std::string() : path.substr(0, separator);
+  settings_.liveSetFolder = liveSetFolderOf(joinedText(atoms, 0));
 }
 
 }  // namespace omber

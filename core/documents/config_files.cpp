@@ -1,0 +1,69 @@
+#include "core/documents/config_files.h"
+
+#include <random>
+
+#include "core/host/text.h"
+
+namespace omber {
+namespace {
+
+constexpr std::string_view kJsonSuffix = ".json";
+
+bool isNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_';
+}
+
+}  // namespace
+
+std::string liveSetFolderOf(std::string_view livePath) {
+  const std::size_t separator = livePath.find_last_of("/\\");
+  return separator == std::string_view::npos ? std::string() : std::string(livePath.substr(0, separator));
+}
+
+std::optional<std::string> parseConfigReference(std::string_view text) {
+  if (!isFileReference(text)) return std::nullopt;
+  std::string_view rest = text.substr(5);
+  if (rest.substr(0, kConfigsFolder.size()) != kConfigsFolder) return std::nullopt;
+  rest.remove_prefix(kConfigsFolder.size());
+  if (rest.empty() || rest.front() != '/') return std::nullopt;
+  rest.remove_prefix(1);
+  if (rest.size() < kJsonSuffix.size() + 1 || rest.substr(rest.size() - kJsonSuffix.size()) != kJsonSuffix) {
+    return std::nullopt;
+  }
+  const std::string_view name = rest.substr(0, rest.size() - kJsonSuffix.size());
+  for (const char c : name) {
+    if (!isNameChar(c)) return std::nullopt;
+  }
+  if (name.find("..") != std::string_view::npos) return std::nullopt;
+  return std::string(name);
+}
+
+std::string makeFileReference(std::string_view name) {
+  std::string out = "file:";
+  out += kConfigsFolder;
+  out += '/';
+  out += name;
+  out += kJsonSuffix;
+  return out;
+}
+
+std::string makeFilePath(std::string_view liveSetFolder, std::string_view name) {
+  std::string out(liveSetFolder);
+  out += '/';
+  out += kConfigsFolder;
+  out += '/';
+  out += name;
+  out += kJsonSuffix;
+  return out;
+}
+
+std::string newConfigName() {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::random_device device;
+  std::string name(12, '0');
+  for (char& c : name) c = kDigits[device() % 16];
+  return name;
+}
+
+}  // namespace omber

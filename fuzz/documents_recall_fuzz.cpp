@@ -1,0 +1,82 @@
+// Feeds arbitrary stored strings to the engine's recall paths: "recall" with
+// raw text, with the input wrapped as a "v1." or a "v2." snapshot text (so
+// the fuzzer reaches the document appliers, not only the decoders), and
+// "preset:data". The engine must neither crash nor let an exception out,
+// and whatever state a recall leaves must save again as documents that
+// parse: a recalled value may never make the next save write broken JSON.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/audiofile/base64.h"
+#include "core/documents/preset_document.h"
+#include "core/engine/engine.h"
+#include "core/server/compression.h"
+#include "core/server/json.h"
+
+namespace {
+
+constexpr const char* kCatalog =
+    R"([{"id":"vhs","name":"VHS Tape","trigger":"VHS tape"},{"id":"lofi","name":"Lo-Fi","trigger":"lofi"}])";
+constexpr const char* kManifest = R"({"knobs":{"denoise":{"default":0.7,"min":0,"max":1},"texture":{"default":0.2}}})";
+
+void check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  std::vector<std::string> presets;    // documents of "preset:write"
+  std::vector<std::string> snapshots;  // texts of "snapshot"
+  omber::Engine engine([&](const std::string& selector, const omber::Atoms& atoms) {
+    if (selector == "preset:write") presets.push_back(omber::stringAt(atoms, 1));
+    if (selector == "snapshot") snapshots.push_back(omber::stringAt(atoms, 0));
+  });
+  engine.inlet("cloud:catalog", omber::Atoms{omber::Atom(kCatalog)});
+  omber::JsonValue manifest;
+  omber::parseJson(kManifest, manifest);
+  // The server session fills this from its readiness information.
+  const_cast<omber::ServerSession&>(engine.session()).knobManifest = manifest;
+
+  // The first byte picks the path and the session state, the rest is the text.
+  const std::uint8_t mode = data[0];
+  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  engine.live().ready = mode & 0x10;
+  engine.live().playing = mode & 0x20;
+  engine.inlet("live_path", omber::Atoms{omber::Atom("/sets/gig/gig.als")});
+
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  switch (mode & 3) {
+    case 0:
+      engine.inlet("recall", omber::Atoms{omber::Atom(text)});
+      break;
+    case 1:
+      engine.inlet("recall", omber::Atoms{omber::Atom("v1." + omber::base64EncodeSnapshot(bytes, text.size()))});
+      break;
+    case 2: {
+      const std::vector<std::uint8_t> packed = omber::deflateRaw(bytes, text.size());
+      engine.inlet("recall",
+                   omber::Atoms{omber::Atom("v2." + omber::base64EncodeSnapshot(packed.data(), packed.size()))});
+      break;
+    }
+    default:
+      engine.inlet("preset:data", omber::Atoms{omber::Atom(text)});
+  }
+  engine.inlet("bar", {});  // runs a recall deferred while playing
+
+  // Saved once as a preset file and once as a snapshot text, the state must
+  // give documents that read back.
+  engine.live().playing = false;
+  engine.inlet("snapshot_req", omber::Atoms{omber::Atom(text)});
+  engine.inlet("live_path", {});
+  engine.inlet("snapshot_req", {});
+  check(presets.size() == 1 && snapshots.size() == 2);
+  omber::JsonValue doc;
+  check(omber::parseJson(presets[0], doc) && doc.isObject());
+  check(omber::decodeSnapshotText(snapshots[1]).has_value());
+  return 0;
+}
