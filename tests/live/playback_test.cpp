@@ -9,15 +9,10 @@
 namespace omber {
 namespace {
 
+using testing::floatAt;
 using testing::frameType;
 using testing::framePayload;
 using testing::Recorder;
-
-float floatAt(const std::vector<std::uint8_t>& b, std::size_t offset) {
-  float f;
-  std::memcpy(&f, b.data() + offset, sizeof f);
-  return f;
-}
 
 class PlaybackTest : public ::testing::Test {
  protected:

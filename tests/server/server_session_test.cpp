@@ -14,16 +14,11 @@ namespace {
 using testing::Bytes;
 using testing::bytesOf;
 using testing::differenceSlice;
+using testing::floatAt;
 using testing::frameType;
 using testing::framePayload;
 using testing::halves;
 using testing::rawSlice;
-
-float floatAt(const Bytes& b, std::size_t offset) {
-  float f;
-  std::memcpy(&f, b.data() + offset, sizeof f);
-  return f;
-}
 
 constexpr const char* kReady =
     R"({"type":"ready","duration":2,"bpm":120,"key":"A minor","time_signature":"4/4","channels":2,)"
