@@ -3,6 +3,9 @@
 // step (start, connection request, handshake, readiness, streaming intake,
 // reconnect, stop) and speaks only through outlet messages.
 //
+// The handshake, readiness and reconnects are in server_session.cpp, the
+// streaming intake (sources, events, slices) in slice_intake.cpp.
+//
 // Owned by the engine; JavaScript thread only; no locks.
 #pragma once
 

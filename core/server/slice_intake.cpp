@@ -14,6 +14,7 @@
 #include "core/host/number_text.h"
 #include "core/server/half_float.h"
 #include "core/server/server_session.h"
+#include "link/frame.h"
 
 namespace omber {
 namespace {
@@ -22,11 +23,6 @@ namespace {
 // reads past (4 + 2 + 4 + 4 + 4).
 constexpr std::size_t kSliceHeaderBytes = 23;
 constexpr std::uint8_t kKindDifference = 1;
-
-std::int32_t clampToInt32(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
 
 }  // namespace
 
@@ -87,7 +83,7 @@ void ServerSession::takeSwappedSource(const std::uint8_t* data, std::size_t size
   const std::int64_t next = static_cast<std::int64_t>(sourceEpoch) + 1;
   std::int64_t epoch = pending.epoch.value_or(next);
   if (epoch < 0) epoch = next;
-  sourceEpoch = clampToInt32(epoch);
+  sourceEpoch = truncateToInt32(static_cast<double>(epoch));  // saturates
 
   // A non-finite duration would reach the loop band and the players' band.
   if (pending.duration && std::isfinite(*pending.duration)) live_.sourceDuration = *pending.duration;
@@ -103,9 +99,7 @@ void ServerSession::takeSlice(const std::uint8_t* data, std::size_t size) {
   bytesReceived += size;
   if (size < kSliceHeaderBytes) return;
   const std::uint8_t kind = data[0];
-  const std::uint32_t startFrame = static_cast<std::uint32_t>(data[1]) | (static_cast<std::uint32_t>(data[2]) << 8) |
-                                   (static_cast<std::uint32_t>(data[3]) << 16) |
-                                   (static_cast<std::uint32_t>(data[4]) << 24);
+  const std::uint32_t startFrame = link::getU32(data + 1);
   // A slice of another generation, or one starting past the end, changes
   // nothing: it is dropped before its payload is decoded.
   if (sourceEpoch != source_.epoch) return;
