@@ -31,9 +31,9 @@ void putF64(std::vector<std::uint8_t>& out, double v) {
 
 void putF32s(std::vector<std::uint8_t>& out, const float* samples, std::size_t count) {
   if (!samples || count == 0) return;
-  const std::size_t at = out.size();
-  out.resize(at + count * sizeof(float));
-  std::memcpy(out.data() + at, samples, count * sizeof(float));
+  // insert copies straight into the reserved room; resize would first zero it.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(samples);
+  out.insert(out.end(), bytes, bytes + count * sizeof(float));
 }
 
 std::size_t beginFrame(std::vector<std::uint8_t>& out, FrameType type, std::size_t payloadHint) {

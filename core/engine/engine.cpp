@@ -27,8 +27,9 @@ Engine::Engine(OutletFn outlet)
   session_.setConfigProvider([this] { return buildSessionConfig(); });
   session_.setSamplesProvider([this] { return settings_.startSamples; });
   session_.setChannelProvider([this] { return settings_.startChannels; });
-  // The slice decompressor is wired to the zstd wrapper together with the
-  // streaming intake; without it a compressed slice carries no samples.
+  // One zstd decoder for the whole session: its contexts and output memory
+  // are reused from slice to slice.
+  session_.setSliceDecompressor(zstdSliceDecompressor());
 }
 
 void Engine::inlet(std::string_view selector, const Atoms& atoms) noexcept {

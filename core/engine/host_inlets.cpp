@@ -28,7 +28,8 @@ void Engine::onWsOpen(const Atoms&) { session_.onOpen(); }
 
 void Engine::onWsData(const Atoms& atoms) {
   if (atoms.empty() || !atoms[0].isBytes()) return;
-  session_.onData(atoms[0], numberAt(atoms, 1) != 0);  // not-a-number counts as binary
+  const std::vector<std::uint8_t>& bytes = atoms[0].bytes;
+  session_.onData(bytes.data(), bytes.size(), numberAt(atoms, 1) != 0);  // not-a-number counts as binary
 }
 
 void Engine::onWsClose(const Atoms& atoms) { session_.onClose(intAt(atoms, 0)); }

@@ -159,9 +159,14 @@ struct LiveAudioPath {
   void startPlayback(std::uint64_t frames, std::int32_t channels, std::int32_t epoch);
   // A whole new generation replaced the source buffer.
   void swapGeneration(std::int32_t channels, std::uint64_t frames);
-  // A slice was merged into the source buffer; samples is the merged region.
-  void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const std::vector<float>& samples);
-  // A player's Position frame.
+  // A slice of generation sliceEpoch was merged into the source buffer:
+  // sampleCount samples from startFrame, read in place (the region of the
+  // source buffer, or any memory valid during the call). Sends the players
+  // what fits their buffer as a Patch, only for their generation.
+  void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples,
+                  std::uint64_t sampleCount);
+  // A player's Position frame: the play head counts only when it belongs to
+  // the buffer generation the players were last sent (same swap count).
   void reportPlayHead(double seconds, std::int32_t reportedSwapCount);
   // Live's transport started or stopped: run or hold the players.
   void setTransportRunning(bool running);

@@ -1,9 +1,21 @@
 // Keeping the players' copy of the source buffer equal to the engine's:
 // loading, swapping and patching, play-head reports, Live's transport and
 // the waveform peaks.
+#include <algorithm>
+#include <cmath>
+
 #include "core/live/live_audio_path.h"
 
 namespace omber {
+namespace {
+
+// Every buffer the players receive counts as 48 kHz.
+constexpr double kBufferRate = 48000.0;
+// Bins of the waveform overview, and the frame stride inside a bin.
+constexpr std::uint64_t kPeakBins = 200;
+constexpr std::uint64_t kPeakStride = 8;
+
+}  // namespace
 
 void LiveAudioPath::init(std::uint64_t frames, std::int32_t channelCount, double sampleRate) {
   transport->initPlayers(bufferSamples, frames, channelCount, sampleRate);
@@ -25,21 +37,117 @@ void LiveAudioPath::seek(double seconds) { transport->seekPlayers(seconds); }
 void LiveAudioPath::run(bool isPlaying) { transport->runPlayers(isPlaying); }
 void LiveAudioPath::capture(bool on) { transport->captureFeeders(on); }
 
-// Loading the players when a stream starts arrives with playback scheduling.
-void LiveAudioPath::startPlayback(std::uint64_t, std::int32_t, std::int32_t) {}
+void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCount, std::int32_t epoch) {
+  totalSamples = static_cast<std::int64_t>(frames) * channelCount;
+  channels = channelCount;
+  generation = epoch;
+  hasBuffer = true;
 
-// Swapping the players to a new generation arrives with playback scheduling.
-void LiveAudioPath::swapGeneration(std::int32_t, std::uint64_t) {}
+  // Every connected player loads the whole buffer and starts it at frame 0.
+  init(frames, channelCount, kBufferRate);
 
-// Patching merged slices into the players arrives with playback scheduling.
-void LiveAudioPath::patchSlice(std::int32_t, std::uint32_t, const std::vector<float>&) {}
+  swapCount = 0;
+  reportedPlayHead = 0.0;
+  playing = true;
+  sectionPending = false;
+  resyncPending = true;
+  startBar = barCounter;
+  streamedFrames = 0;
+  streamPositionValid = false;
+  clearAutoBookkeeping();
+  clearCaptureBuffer();
 
-// Following the players' play-head reports arrives with the endpoints.
-void LiveAudioPath::reportPlayHead(double, std::int32_t) {}
+  // A finished print's bars become the loop of this stream: its first
+  // section of that length, unless the performer chose a loop start.
+  if (pendingLoopBars && loopStartBar < 0) {
+    loopLength = std::max(*pendingLoopBars, 1);
+    loopStartBar = 0;
+  }
+  pendingLoopBars.reset();
+
+  // Band, seek, play head and resume point for the region; the first bar
+  // line that can places the players on the grid.
+  applySection(loopStartBar, false);
+  resyncPending = true;
+
+  // What the performer chose before the stream started.
+  for (const SessionLora& lora : sessionLoras) {
+    if (lora.id) transport->sendEnableLora(*lora.id, lora.strength);
+  }
+  const auto restate = [this](const SourceClip& clip, void (ITransport::*sendSource)(const float*, std::uint64_t,
+                                                                                     std::int32_t, const std::string&),
+                              void (ITransport::*sendFixture)(const std::string&)) {
+    if (clip.held) {
+      const std::int32_t clipChannels = std::max(clip.channels, 1);
+      const std::uint64_t clipFrames = clip.samples.size() / static_cast<std::size_t>(clipChannels);
+      (transport->*sendSource)(clip.samples.data(), clipFrames, clip.channels, clip.name);
+    } else if (!clip.name.empty()) {
+      (transport->*sendFixture)(clip.name);
+    }
+  };
+  restate(timbre, &ITransport::sendTimbreSource, &ITransport::sendTimbreFixture);
+  restate(structure, &ITransport::sendStructureSource, &ITransport::sendStructureFixture);
+
+  std::int32_t sections = 0;
+  if (ready) {
+    const double sectionSeconds = barLength() * loopLength;
+    const double whole = std::floor(sourceDuration / sectionSeconds);
+    sections = whole >= 1 ? static_cast<std::int32_t>(std::min(whole, 2147483647.0)) : 1;
+  }
+  transport->emitReady(sections);
+}
+
+void LiveAudioPath::swapGeneration(std::int32_t channelCount, std::uint64_t frames) {
+  // Every player crossfades to the new buffer and keeps its frame position.
+  swap(channelCount, frames);
+  // Position reports of the old generation are ignored from now on.
+  swapCount += 1;
+  streamPositionValid = false;
+  if (playing) applySection(loopStartBar, true);
+  transport->emitSwap();
+}
+
+void LiveAudioPath::patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples,
+                               std::uint64_t sampleCount) {
+  if (sliceEpoch != generation) return;
+  const std::int64_t room = totalSamples - static_cast<std::int64_t>(channels) * startFrame;
+  if (room <= 0 || sampleCount == 0) return;
+  const std::uint64_t n = std::min(static_cast<std::uint64_t>(room), sampleCount);
+  // The Patch frame is always stereo.
+  patchSamples = samples;
+  patchFrames = n / 2;
+  patch(startFrame, patchFrames);
+  patchSamples = nullptr;
+  patchFrames = 0;
+}
+
+void LiveAudioPath::reportPlayHead(double seconds, std::int32_t reportedSwapCount) {
+  if (reportedSwapCount == swapCount) reportedPlayHead = seconds;
+}
 
 void LiveAudioPath::setTransportRunning(bool running) { run(running); }
 
-// The waveform overview arrives with playback scheduling.
-void LiveAudioPath::reportPeaks(const OutletFn&) {}
+void LiveAudioPath::reportPeaks(const OutletFn& outlet) {
+  if (!bufferSamples || bufferFrames == 0) return;
+  const std::uint64_t frames = bufferFrames;
+  const std::uint64_t stride = static_cast<std::uint64_t>(channels < 1 ? 2 : channels);
+  const std::uint64_t bin = std::max<std::uint64_t>(frames / kPeakBins, 1);
+
+  Atoms atoms;
+  atoms.reserve(2 + kPeakBins);
+  atoms.emplace_back(ready ? sourceDuration : 0.0);
+  atoms.emplace_back(barLength());
+  for (std::uint64_t i = 0; i < kPeakBins; ++i) {
+    const std::uint64_t begin = std::min(i * bin, frames);
+    const std::uint64_t end = std::min((i + 1) * bin, frames);
+    float peak = 0.0f;
+    for (std::uint64_t f = begin; f < end; f += kPeakStride) {
+      const float v = std::fabs(bufferSamples[f * stride]);
+      if (v > peak) peak = v;
+    }
+    atoms.emplace_back(std::round(static_cast<double>(peak) * 100.0) / 100.0);
+  }
+  outlet("peaks", atoms);
+}
 
 }  // namespace omber

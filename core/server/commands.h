@@ -14,8 +14,14 @@
 
 #include "core/host/atom.h"
 #include "core/host/transport.h"
+#include "core/server/session_config.h"
 
 namespace omber::commands {
+
+// The handshake configuration, the first message on every new socket: it has
+// no "type"; "bpm" only with a tempo; "backend" "sa3" (and "sa3_duration_s"
+// when a duration is set) only for the fixed-duration backend.
+std::string handshake(const SessionConfig& config);
 
 std::string setPromptBlend(double value);
 std::string setTimbreStrength(double value);
@@ -37,6 +43,11 @@ std::string writeAudio(const WriteAudioRequest& request);
 // samples give that many zero samples. The same layout carries the
 // handshake's source audio and the start-from-audio payload.
 std::vector<std::uint8_t> audioMessage(const float* samples, std::uint64_t frames, std::int32_t channels);
+// The same header with every one of sampleCount samples after it, also a
+// trailing partial frame (the frame count is sampleCount / channels): the
+// handshake's source audio sends the printed track whole.
+std::vector<std::uint8_t> audioMessageOfSamples(const float* samples, std::uint64_t sampleCount,
+                                                std::int32_t channels);
 
 // Emits "ws:send" with one bytes atom holding the given data.
 void send(const OutletFn& outlet, std::string_view data);

@@ -30,19 +30,36 @@ void widenAddPortable(const std::uint8_t* bytes, std::size_t count, float* inOut
 
 #ifdef OMBER_HAVE_F16C_KERNEL
 
-// Eight values at a time through vcvtph2ps. The instruction is exact except
-// that it quiets signalling NaNs; a block holding any half whose exponent is
+// Through vcvtph2ps, 32 values per step. The instruction is exact except
+// that it quiets signalling NaNs; a step holding any half whose exponent is
 // all ones with the quiet bit clear (an infinity or a signalling NaN) is
-// widened again by the exact scalar code. Such blocks are rare in audio, so
-// the check costs one compare and one branch per eight values.
+// widened again by the exact scalar code. Such steps are rare in audio, so
+// one combined test and branch per 32 values keeps the loop at the speed of
+// a plain copy (a test per 8 values cost almost twice that).
+__attribute__((target("avx,f16c"))) inline __m128i notQuietAllOnes(__m128i h) {
+  return _mm_cmpeq_epi16(_mm_and_si128(h, _mm_set1_epi16(0x7E00)), _mm_set1_epi16(0x7C00));
+}
+
 __attribute__((target("avx,f16c"))) void widenF16c(const std::uint8_t* bytes, std::size_t count, float* out) {
-  const __m128i exponentAndQuiet = _mm_set1_epi16(0x7E00);
-  const __m128i allOnesNotQuiet = _mm_set1_epi16(0x7C00);
   std::size_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    const auto* in = reinterpret_cast<const __m128i*>(bytes + 2 * i);
+    const __m128i h0 = _mm_loadu_si128(in), h1 = _mm_loadu_si128(in + 1);
+    const __m128i h2 = _mm_loadu_si128(in + 2), h3 = _mm_loadu_si128(in + 3);
+    const __m128i special = _mm_or_si128(_mm_or_si128(notQuietAllOnes(h0), notQuietAllOnes(h1)),
+                                         _mm_or_si128(notQuietAllOnes(h2), notQuietAllOnes(h3)));
+    if (__builtin_expect(_mm_movemask_epi8(special) != 0, 0)) {
+      widenPortable(bytes + 2 * i, 32, out + i);
+      continue;
+    }
+    _mm256_storeu_ps(out + i, _mm256_cvtph_ps(h0));
+    _mm256_storeu_ps(out + i + 8, _mm256_cvtph_ps(h1));
+    _mm256_storeu_ps(out + i + 16, _mm256_cvtph_ps(h2));
+    _mm256_storeu_ps(out + i + 24, _mm256_cvtph_ps(h3));
+  }
   for (; i + 8 <= count; i += 8) {
     const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
-    const __m128i special = _mm_cmpeq_epi16(_mm_and_si128(h, exponentAndQuiet), allOnesNotQuiet);
-    if (__builtin_expect(_mm_movemask_epi8(special) != 0, 0)) {
+    if (__builtin_expect(_mm_movemask_epi8(notQuietAllOnes(h)) != 0, 0)) {
       widenPortable(bytes + 2 * i, 8, out + i);
     } else {
       _mm256_storeu_ps(out + i, _mm256_cvtph_ps(h));

@@ -1,23 +1,56 @@
 #include "core/server/server_session.h"
 
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string_view>
+
+#include "core/host/number_text.h"
+#include "core/server/commands.h"
+
 namespace omber {
+namespace {
+
+// Closes counted before the session gives up reconnecting.
+constexpr std::int32_t kMaxReconnects = 30;
+
+std::string_view textOf(const std::uint8_t* data, std::size_t size) {
+  return std::string_view(reinterpret_cast<const char*>(data), size);
+}
+
+// A finite number member; an infinity from an overlong JSON number counts as
+// absent, so it never reaches a loop band, a frame or a later document.
+std::optional<double> finiteNumber(const JsonValue& object, std::string_view key) {
+  const std::optional<double> v = optNumber(object, key);
+  return v && std::isfinite(*v) ? v : std::nullopt;
+}
+
+}  // namespace
 
 ServerSession::ServerSession(OutletFn outlet, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels)
     : channelProvider_(std::move(channels)), outlet_(std::move(outlet)), live_(live), source_(source) {}
 
+ServerSession::SliceDecompressor zstdSliceDecompressor() {
+  auto decoder = std::make_shared<ZstdDecoder>();
+  return [decoder](const std::uint8_t* data, std::size_t size) { return decoder->decompress(data, size); };
+}
+
 void ServerSession::emit(const char* selector, Atoms atoms) { outlet_(selector, atoms); }
+
+void ServerSession::emitStatus(const char* text) { emit("ui:status", Atoms{Atom(text)}); }
 
 void ServerSession::resetConnection() {
   state = State::Idle;
   swap = PendingSwap{};
   streamingAnnounced = false;
+  sliceFaultShown = false;
   bytesReceived = 0;
 }
 
 void ServerSession::start() {
   stopped = false;
   resetConnection();
-  emit("ui:status", Atoms{Atom("connecting to pod")});
+  emitStatus("connecting to pod");
   emit("cloud:resolve");
 }
 
@@ -27,14 +60,109 @@ void ServerSession::onEndpointError(const std::string& text) {
   emit("ui:status", Atoms{Atom("cloud: " + text)});
 }
 
-// The handshake (configuration and source audio) arrives with the server link.
-void ServerSession::onOpen() {}
+void ServerSession::onOpen() {
+  commands::send(outlet_, commands::handshake(config()));
+  if (samplesProvider_) {
+    const std::vector<float> samples = samplesProvider_();
+    if (!samples.empty()) {
+      const std::int32_t channelCount = channelProvider_ ? channelProvider_() : 2;
+      commands::send(outlet_, commands::audioMessageOfSamples(samples.data(), samples.size(), channelCount));
+    }
+  }
+  state = State::Handshaking;
+  reconnectAttempts = 0;
+  stopped = false;
+}
 
-// Handshake replies and the streaming intake arrive with the server link.
-void ServerSession::onData(const Atom&, bool) { (void)source_; }
+void ServerSession::onData(const std::uint8_t* data, std::size_t size, bool binary) {
+  switch (state) {
+    case State::Idle:
+      return;
+    case State::Handshaking:
+      onHandshakeReply(data, size, binary);
+      return;
+    case State::AwaitingSource:
+      if (!binary) return;
+      takeInitialSource(data, size);
+      state = State::Streaming;
+      emit("param:start");
+      emit("core:connected");
+      return;
+    case State::Streaming:
+      onStreamingMessage(data, size, binary);
+      return;
+  }
+}
 
-// The reconnect schedule arrives with the server link.
-void ServerSession::onClose(std::int32_t) {}
+void ServerSession::failConnection(const std::string& reason) {
+  emit("core:connect_failed", Atoms{Atom(reason)});
+}
+
+void ServerSession::onHandshakeReply(const std::uint8_t* data, std::size_t size, bool binary) {
+  if (binary) {
+    failConnection("Unexpected binary during handshake");
+    return;
+  }
+  JsonValue reply;
+  if (!parseJson(textOf(data, size), reply)) {
+    failConnection("malformed handshake JSON");
+    return;
+  }
+  const std::string type = optString(reply, "type").value_or("");
+  if (type == "ready") {
+    applyReadiness(reply);
+    state = State::AwaitingSource;
+  } else if (type == "init_ack") {
+    // Acknowledgement only; "ready" follows.
+  } else if (type == "error") {
+    failConnection(optString(reply, "message").value_or("server error during handshake"));
+  } else {
+    failConnection("Unexpected init message: " + type);
+  }
+}
+
+void ServerSession::applyReadiness(const JsonValue& ready) {
+  if (const auto duration = finiteNumber(ready, "duration")) live_.sourceDuration = *duration;
+  live_.serverTempo = finiteNumber(ready, "bpm").value_or(0.0);
+  const std::optional<std::string> key = optString(ready, "key");
+  if (auto signature = optString(ready, "time_signature")) live_.timeSignature = std::move(*signature);
+  const std::optional<double> announced = optNumber(ready, "channels");
+  channels = announced ? truncateToInt32(*announced) : 2;
+  if (channels < 1) channels = 2;
+  const std::optional<double> epoch = optNumber(ready, "source_epoch");
+  sourceEpoch = epoch ? std::max(truncateToInt32(*epoch), 0) : 0;
+  const JsonValue* capabilities = find(ready, "capabilities");
+  live_.loopBandCapability =
+      capabilities && capabilities->isObject() ? optBool(*capabilities, "loop_band") : std::nullopt;
+  const JsonValue* manifest = find(ready, "knob_manifest");
+  knobManifest = manifest ? *manifest : JsonValue{};
+  live_.ready = true;
+
+  emit("core:ready_info", Atoms{Atom(live_.sourceDuration), Atom(live_.serverTempo), Atom(key.value_or("?"))});
+
+  const JsonValue* knobs = find(knobManifest, "knobs");
+  if (knobs && knobs->isObject() && !knobs->members.empty()) {
+    Atoms names;
+    names.reserve(knobs->members.size());
+    for (const JsonMember& member : knobs->members) names.emplace_back(member.key);
+    emit("knobnames", names);
+  }
+}
+
+void ServerSession::onClose(std::int32_t) {
+  if (stopped || !live_.playing) return;
+  // Saturates: after the give-up the count only has to stay above the limit.
+  if (reconnectAttempts < std::numeric_limits<std::int32_t>::max()) reconnectAttempts += 1;
+  const std::int32_t n = reconnectAttempts;
+  if (n > kMaxReconnects) {
+    emit("core:reconnect_giveup");
+    return;
+  }
+  // 1000, 2000, 4000, then 8000 ms for every later attempt.
+  const double delayMs = std::min(std::ldexp(1000.0, std::min(n - 1, 3)), 10000.0);
+  emitStatus("reconnecting");
+  emit("ws:reconnect_in", Atoms{Atom(delayMs)});
+}
 
 void ServerSession::reconnectTick() {
   resetConnection();
@@ -46,14 +174,14 @@ void ServerSession::stop() {
   live_.playing = false;
   emit("ws:close");
   emit("param:stop");
-  emit("ui:status", Atoms{Atom("stopped")});
+  emitStatus("stopped");
 }
 
 void ServerSession::beginSourceUpload() {
   stopped = true;  // closing the current socket must not reconnect
   resetConnection();
   emit("param:stop");
-  emit("ui:status", Atoms{Atom("uploading captured track to pod")});
+  emitStatus("uploading captured track to pod");
   emit("cloud:resolve");
 }
 

@@ -3,6 +3,9 @@
 // step (start, connection request, handshake, readiness, streaming intake,
 // reconnect, stop) and speaks only through outlet messages.
 //
+// The handshake, readiness and reconnects are in server_session.cpp, the
+// streaming intake (sources, events, slices) in slice_intake.cpp.
+//
 // Owned by the engine; JavaScript thread only; no locks.
 #pragma once
 
@@ -14,6 +17,7 @@
 
 #include "core/host/atom.h"
 #include "core/live/live_audio_path.h"
+#include "core/server/compression.h"
 #include "core/server/json.h"
 #include "core/server/session_config.h"
 #include "core/server/source_buffer.h"
@@ -35,7 +39,9 @@ class ServerSession {
   using ConfigProvider = std::function<SessionConfig()>;
   using SamplesProvider = std::function<std::vector<float>()>;
   using ChannelProvider = std::function<std::int32_t()>;
-  using SliceDecompressor = std::function<std::vector<std::uint8_t>(const std::uint8_t* data, std::size_t size)>;
+  // Decodes the payload of a compressed slice. The decoded bytes stay valid
+  // until the next call; a corrupt payload throws (CompressionError).
+  using SliceDecompressor = std::function<ByteView(const std::uint8_t* data, std::size_t size)>;
 
   ServerSession(OutletFn outlet, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels);
   ServerSession(const ServerSession&) = delete;
@@ -60,7 +66,8 @@ class ServerSession {
   // "ws:open": send the handshake.
   void onOpen();
   // "ws:data": handshake replies, the initial source, then streaming intake.
-  void onData(const Atom& data, bool binary);
+  // The bytes are read during the call only.
+  void onData(const std::uint8_t* data, std::size_t size, bool binary);
   // "ws:close": the bounded reconnect schedule.
   void onClose(std::int32_t code);
   // "tick:reconnect": reset the per-connection state and look the pod up again.
@@ -78,6 +85,10 @@ class ServerSession {
   std::int32_t reconnectAttempts = 0;  // closes since the last successful open
   bool stopped = false;              // suppresses reconnecting
   bool streamingAnnounced = false;
+  // A slice failed to decode and the performer was told; cleared by the next
+  // slice that decodes and by a new connection, so one fault episode is
+  // reported once.
+  bool sliceFaultShown = false;
   PendingSwap swap;
   // The readiness information's "knob_manifest", whole; Null when absent.
   // Read by the knob, macro and preset code.
@@ -87,6 +98,22 @@ class ServerSession {
   // State Idle, swap pending and streaming announced cleared, bytes received 0.
   void resetConnection();
   void emit(const char* selector, Atoms atoms = {});
+  void emitStatus(const char* text);
+
+  // ---- handshake (server_session.cpp) ----
+  void onHandshakeReply(const std::uint8_t* data, std::size_t size, bool binary);
+  void applyReadiness(const JsonValue& ready);
+  void failConnection(const std::string& reason);
+
+  // ---- streaming intake (slice_intake.cpp) ----
+  void takeInitialSource(const std::uint8_t* data, std::size_t size);
+  void onStreamingMessage(const std::uint8_t* data, std::size_t size, bool binary);
+  void onServerEvent(const std::uint8_t* data, std::size_t size);
+  void takeSwappedSource(const std::uint8_t* data, std::size_t size);
+  void takeSlice(const std::uint8_t* data, std::size_t size);
+  // Replaces the source buffer with the halves of a whole message and points
+  // the live audio path's buffer view at it.
+  void storeSource(const std::uint8_t* data, std::size_t size, std::int32_t channelCount, std::int32_t epoch);
 
   ConfigProvider configProvider_;
   SamplesProvider samplesProvider_;
@@ -96,5 +123,9 @@ class ServerSession {
   LiveAudioPath& live_;
   SourceBuffer& source_;
 };
+
+// A slice decompressor that owns one ZstdDecoder, so the contexts and the
+// output memory are reused from slice to slice.
+ServerSession::SliceDecompressor zstdSliceDecompressor();
 
 }  // namespace omber

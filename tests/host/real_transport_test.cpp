@@ -9,14 +9,9 @@
 namespace omber {
 namespace {
 
+using testing::floatAt;
 using testing::frameType;
 using testing::Recorder;
-
-float floatAt(const std::vector<std::uint8_t>& b, std::size_t offset) {
-  float f;
-  std::memcpy(&f, b.data() + offset, sizeof f);
-  return f;
-}
 
 class RealTransportTest : public ::testing::Test {
  protected:

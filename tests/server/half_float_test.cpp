@@ -79,6 +79,27 @@ TEST(HalfFloat, NamedPatterns) {
   EXPECT_EQ(bitsOf(halfToFloat(0x8000)), 0x80000000u);
 }
 
+// The bulk kernel tests whole steps of values at once: one signalling NaN
+// anywhere in a step of ordinary values must still come out signalling, and
+// its neighbours exact, in the long steps and in the short tail steps.
+TEST(HalfFloat, ALoneSignallingNaNIsKeptAtEveryPositionOfAStep) {
+  constexpr std::size_t kCount = 45;  // one step of 32, one of 8, 5 scalar values
+  for (std::size_t at = 0; at < kCount; ++at) {
+    std::vector<std::uint8_t> bytes(2 * kCount);
+    for (std::size_t i = 0; i < kCount; ++i) {
+      const std::uint16_t h = i == at ? 0x7C01 : static_cast<std::uint16_t>(0x3C00 + i);
+      bytes[2 * i] = static_cast<std::uint8_t>(h);
+      bytes[2 * i + 1] = static_cast<std::uint8_t>(h >> 8);
+    }
+    std::vector<float> out(kCount);
+    widenHalvesWith(HalfKernel::F16c, bytes.data(), kCount, out.data());
+    for (std::size_t i = 0; i < kCount; ++i) {
+      const std::uint16_t h = i == at ? 0x7C01 : static_cast<std::uint16_t>(0x3C00 + i);
+      ASSERT_EQ(bitsOf(out[i]), bitsOf(halfToFloat(h))) << "NaN at " << at << ", value " << i;
+    }
+  }
+}
+
 TEST(HalfFloat, WidenAndAddEqualsWideningThenAdding) {
   const auto bytes = allPatternsLittleEndian();
   std::vector<float> base(65536);

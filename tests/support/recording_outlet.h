@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,13 @@ inline link::FrameType frameType(const Message& m) {
 inline std::vector<std::uint8_t> framePayload(const Message& m) {
   const auto& b = m.bytes(1);
   return std::vector<std::uint8_t>(b.begin() + 5, b.end());
+}
+
+// The f32 at a byte offset of a payload (little-endian, as on the wire).
+inline float floatAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+  float f;
+  std::memcpy(&f, bytes.data() + offset, sizeof f);
+  return f;
 }
 
 }  // namespace omber::testing

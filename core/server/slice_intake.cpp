@@ -1,0 +1,146 @@
+// What the server streams once the handshake is complete: the initial source,
+// server events, swapped sources and slices merged into the source buffer
+// and handed to playback.
+//
+// The hot path is the slice: its samples are widened (or widened and added)
+// straight from the message, or from the decoder's output, into the source
+// buffer, and playback reads the merged region in place. The source buffer is
+// never reallocated by a slice.
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <limits>
+
+#include "core/host/number_text.h"
+#include "core/server/half_float.h"
+#include "core/server/server_session.h"
+#include "link/frame.h"
+
+namespace omber {
+namespace {
+
+// kind (1) + start frame (4) + five fields the server fills and the engine
+// reads past (4 + 2 + 4 + 4 + 4).
+constexpr std::size_t kSliceHeaderBytes = 23;
+constexpr std::uint8_t kKindDifference = 1;
+
+}  // namespace
+
+void ServerSession::storeSource(const std::uint8_t* data, std::size_t size, std::int32_t channelCount,
+                                std::int32_t epoch) {
+  const std::size_t count = size / 2;  // a trailing odd byte is ignored
+  std::vector<float>& samples = source_.samples;
+  samples.resize(count);
+  widenHalves(data, count, samples.data());
+  const std::size_t frames = count / static_cast<std::size_t>(channelCount);
+  source_.channels = channelCount;
+  source_.frames = static_cast<std::int32_t>(std::min<std::size_t>(frames, std::numeric_limits<std::int32_t>::max()));
+  source_.epoch = epoch;
+  live_.bufferSamples = samples.data();
+  live_.bufferFrames = static_cast<std::uint64_t>(source_.frames);
+}
+
+void ServerSession::takeInitialSource(const std::uint8_t* data, std::size_t size) {
+  const std::int32_t channelCount = channels < 1 ? 2 : channels;
+  storeSource(data, size, channelCount, sourceEpoch);
+  live_.startPlayback(live_.bufferFrames, channelCount, sourceEpoch);
+}
+
+void ServerSession::onStreamingMessage(const std::uint8_t* data, std::size_t size, bool binary) {
+  if (!binary) {
+    onServerEvent(data, size);
+  } else if (swap.pending) {
+    takeSwappedSource(data, size);
+  } else {
+    takeSlice(data, size);
+  }
+}
+
+void ServerSession::onServerEvent(const std::uint8_t* data, std::size_t size) {
+  JsonValue event;
+  if (!parseJson(std::string_view(reinterpret_cast<const char*>(data), size), event)) return;
+  const std::string type = optString(event, "type").value_or("");
+  if (type == "swap_ready") {
+    swap.pending = true;
+    swap.duration = optNumber(event, "duration");
+    swap.channels = optNumber(event, "channels");
+    const std::optional<double> epoch = optNumber(event, "source_epoch");
+    swap.epoch = epoch ? std::optional<std::int64_t>(truncateToInt64(*epoch)) : std::nullopt;
+  } else if (type == "command_failed") {
+    emit("ui:status", Atoms{Atom("command failed: " + optString(event, "command").value_or("?"))});
+  } else if (type == "audio_write_failed") {
+    emit("ui:status", Atoms{Atom("write_audio failed: " + optString(event, "error").value_or("?"))});
+  }
+}
+
+void ServerSession::takeSwappedSource(const std::uint8_t* data, std::size_t size) {
+  PendingSwap pending = swap;
+  swap = PendingSwap{};
+
+  std::int32_t channelCount = pending.channels ? truncateToInt32(*pending.channels) : source_.channels;
+  if (channelCount < 1) channelCount = source_.channels >= 1 ? source_.channels : 2;
+
+  const std::int64_t next = static_cast<std::int64_t>(sourceEpoch) + 1;
+  std::int64_t epoch = pending.epoch.value_or(next);
+  if (epoch < 0) epoch = next;
+  sourceEpoch = truncateToInt32(static_cast<double>(epoch));  // saturates
+
+  // A non-finite duration would reach the loop band and the players' band.
+  if (pending.duration && std::isfinite(*pending.duration)) live_.sourceDuration = *pending.duration;
+
+  storeSource(data, size, channelCount, sourceEpoch);
+  live_.totalSamples = static_cast<std::int64_t>(live_.bufferFrames) * channelCount;
+  live_.channels = channelCount;
+  live_.generation = sourceEpoch;
+  live_.swapGeneration(channelCount, live_.bufferFrames);
+}
+
+void ServerSession::takeSlice(const std::uint8_t* data, std::size_t size) {
+  bytesReceived += size;
+  if (size < kSliceHeaderBytes) return;
+  const std::uint8_t kind = data[0];
+  const std::uint32_t startFrame = link::getU32(data + 1);
+  // A slice of another generation, or one starting past the end, changes
+  // nothing: it is dropped before its payload is decoded.
+  if (sourceEpoch != source_.epoch) return;
+  const std::uint64_t base = std::uint64_t{startFrame} * static_cast<std::uint64_t>(std::max(source_.channels, 0));
+  const std::uint64_t bufferSamples = source_.samples.size();
+  if (base >= bufferSamples) return;
+
+  const std::uint8_t* payload = data + kSliceHeaderBytes;
+  std::size_t payloadSize = size - kSliceHeaderBytes;
+  if (kind == kKindDifference) {
+    if (!decompressor_) return;  // no decoder: the slice has no samples
+    ByteView decoded;
+    try {
+      decoded = decompressor_(payload, payloadSize);
+    } catch (const std::exception&) {
+      // A corrupt frame abandons this slice only; the buffer, playback and
+      // the session stay as they were. Said once while the fault lasts.
+      if (!sliceFaultShown) {
+        sliceFaultShown = true;
+        emitStatus("corrupt audio slice from pod dropped");
+      }
+      return;
+    }
+    payload = decoded.data;
+    payloadSize = decoded.size;
+  }
+  sliceFaultShown = false;
+
+  const std::uint64_t count = std::min<std::uint64_t>(bufferSamples - base, payloadSize / 2);
+  if (count == 0) return;
+  float* region = source_.samples.data() + base;
+  if (kind == kKindDifference) {
+    widenHalvesAdd(payload, count, region);
+  } else {
+    widenHalves(payload, count, region);
+  }
+  live_.patchSlice(sourceEpoch, startFrame, region, count);
+  if (!streamingAnnounced) {
+    streamingAnnounced = true;
+    emitStatus("live - inference streaming");
+  }
+}
+
+}  // namespace omber
