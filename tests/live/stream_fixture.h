@@ -1,19 +1,15 @@
 // An engine driven through its inlet, with scripted bridge connections and a
-// stream that plays.
-//
-// The stream is put in place the way the server link leaves it when the
-// first generated source arrived: the source buffer filled, the session
-// ready, the players loaded with Init and the section applied. Until the
-// server link's session and startPlayback are in this branch, startStream()
-// sets that state itself; it is the one place to switch to "start",
-// "cloud:wsurl", "ws:open", the "ready" reply and a binary source.
+// stream that plays: the server session walked from "start" to the first
+// generated source, and new generations swapped in as the server sends them.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "core/host/number_text.h"
 #include "engine/engine_fixture.h"
+#include "server/server_messages.h"
 #include "link/frame.h"
 
 namespace omber::testing {
@@ -32,45 +28,34 @@ class StreamTest : public EngineTest {
   }
 
   // A stream of a stereo source `seconds` long at the session grid tempo
-  // `bpm` (as a finished print sets it), playing from now on.
+  // `bpm` (as a finished print sets it), playing from now on: "start", the
+  // endpoint, the handshake, the readiness information and the first source.
   void startStream(double seconds, double bpm) {
     LiveAudioPath& live = engine.live();
     live.gridTempo = bpm;
     live.gridTempoKnown = true;
-
-    // Stand-in for the server link: the source buffer and the session's readiness.
-    auto& source = const_cast<SourceBuffer&>(engine.source());
-    source.frames = static_cast<std::int32_t>(std::lround(seconds * kRate));
-    source.channels = 2;
-    source.samples.resize(static_cast<std::size_t>(source.frames) * 2);
-    for (std::size_t i = 0; i < source.samples.size(); ++i) source.samples[i] = static_cast<float>(i % 1000) / 1000.0f;
-    live.ready = true;
-    live.sourceDuration = seconds;
-    live.bufferSamples = source.samples.data();
-    live.bufferFrames = static_cast<std::uint64_t>(source.frames);
-
-    // Stand-in for startPlayback.
-    live.channels = 2;
-    live.totalSamples = static_cast<std::int64_t>(source.samples.size());
-    live.generation = source.epoch;
-    live.hasBuffer = true;
-    live.init(live.bufferFrames, 2, kRate);
-    live.swapCount = 0;
-    live.reportedPlayHead = 0;
-    live.playing = true;
-    live.sectionPending = false;
-    live.resyncPending = true;
-    live.startBar = live.barCounter;
-    live.applySection(live.loopStartBar, false);
-    live.resyncPending = true;
+    const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
+    engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+    send("start");
+    send("cloud:wsurl", "ws://pod.test/");
+    send("ws:open");
+    const std::string ready = R"({"type":"ready","duration":)" + formatNumber(seconds) +
+                              R"(,"bpm":120,"time_signature":"4/4","channels":2,"source_epoch":0})";
+    send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(ready.begin(), ready.end())), Atom(0.0)});
+    std::vector<float> source(static_cast<std::size_t>(std::lround(seconds * kRate)) * 2);
+    for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<float>(i % 64) / 64.0f;
+    send("ws:data", Atoms{Atom(halves(source)), Atom(1.0)});
+    ASSERT_TRUE(live.playing);
   }
 
-  // Stand-in for swapGeneration: the players were sent a new generation.
+  // The server sends a new generation of the same length.
   void swapGeneration() {
-    LiveAudioPath& live = engine.live();
-    live.swap(live.channels, live.bufferFrames);
-    live.swapCount += 1;
-    if (live.playing) live.applySection(live.loopStartBar, true);
+    const std::string swapReady = R"({"type":"swap_ready"})";
+    send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(swapReady.begin(), swapReady.end())), Atom(0.0)});
+    const std::int32_t swaps = engine.live().swapCount;
+    std::vector<float> source(engine.source().samples.size(), 0.25f);
+    send("ws:data", Atoms{Atom(halves(source)), Atom(1.0)});
+    ASSERT_EQ(engine.live().swapCount, swaps + 1);
   }
 
   // The "ext:write" messages to a target, and the seconds of every Seek among them.
