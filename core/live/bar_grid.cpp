@@ -151,13 +151,6 @@ double LiveAudioPath::snappedPosition(double seconds) const {
   return std::max(v, 0.0);
 }
 
-std::int32_t LiveAudioPath::sectionCount() const {
-  if (!ready) return 0;
-  const double sectionSeconds = barLength() * loopLength;
-  const double sections = std::floor(sourceDuration / sectionSeconds);
-  return std::max(truncateToInt32(sections), 1);
-}
-
 std::optional<double> LiveAudioPath::expectedPosition() const {
   if (!(gridTempo > 0) || !resume.valid) return std::nullopt;
   const LoopRegion r = loopRegion();

@@ -92,7 +92,7 @@ void EndpointTable::onPosition(const std::uint8_t* payload, std::uint64_t size) 
   const std::int32_t swapCount = link::getI32(payload + 8);
   // Not a position at all: it would reach the phase report and the telemetry.
   if (!std::isfinite(playHead)) return;
-  if (swapCount == live_.swapCount) live_.reportedPlayHead = playHead;
+  live_.reportPlayHead(playHead, swapCount);
   outlet_("ui:position", Atoms{Atom(playHead)});
 }
 

@@ -179,8 +179,6 @@ struct LiveAudioPath {
   double barLength() const;  // seconds
   LoopRegion loopRegion() const;
   double snappedPosition(double seconds) const;
-  // Whole loop sections in the source (at least 1), 0 while not ready.
-  std::int32_t sectionCount() const;
   // Where the players should be at the current bar; absent when unknown.
   std::optional<double> expectedPosition() const;
   // A bar line of Live passed.

@@ -157,33 +157,6 @@ TEST_F(BarGridTest, SnappedPositions) {
   }
 }
 
-struct SectionCase {
-  bool ready;
-  double duration;
-  double gridTempo;
-  double liveTempo;
-  std::int32_t loopLength;
-  std::int32_t sections;
-};
-
-TEST_F(BarGridTest, SectionCounts) {
-  const SectionCase cases[] = {
-      {true, 30, 120, 0, 4, 3},   // 8 s sections, floor(3.75)
-      {true, 5, 120, 0, 4, 1},    // shorter than one section: still 1
-      {true, 30, 0, 60, 2, 3},    // Live's tempo: 8 s sections
-      {true, 32, 0, 0, 1, 16},    // 120 when no tempo is known
-      {false, 30, 120, 0, 4, 0},  // not ready
-  };
-  for (const SectionCase& c : cases) {
-    SCOPED_TRACE(c.duration);
-    source(c.duration, c.gridTempo);
-    live.ready = c.ready;
-    live.liveTempo = c.liveTempo;
-    live.loopLength = c.loopLength;
-    EXPECT_EQ(live.sectionCount(), c.sections);
-  }
-}
-
 TEST_F(BarGridTest, ExpectedPositionCountsBarsFromTheResumePoint) {
   source(16, 120);
   EXPECT_FALSE(live.expectedPosition());
