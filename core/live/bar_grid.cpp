@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "core/host/number_text.h"
 #include "core/live/live_audio_path.h"
@@ -12,6 +13,83 @@ namespace {
 
 // ((x mod m) + m) mod m: x wrapped into [0, m).
 double wrap(double x, double m) { return std::fmod(std::fmod(x, m) + m, m); }
+
+// Bars between two warnings while the tempo mismatch lasts.
+constexpr std::int64_t kTempoWarningBars = 8;
+// Tempos this close (beats per minute) count as equal.
+constexpr double kTempoTolerance = 0.5;
+// Drift up to this many seconds is only reported, not corrected.
+constexpr double kDriftTolerance = 0.04;
+// The fixed-render backend considers a correction only at loop boundaries
+// and only beyond this error (the drift tolerance applies as well).
+constexpr double kLoopBoundaryTolerance = 0.006;
+
+bool gridKnown(const LiveAudioPath& live) { return live.gridTempoKnown && live.gridTempo != 0; }
+
+// A print takes the players' position as its start: nobody moves them meanwhile.
+bool printInProgress(const LiveAudioPath& live) { return live.print.active; }
+
+void moveTo(LiveAudioPath& live, double seconds) {
+  live.seek(seconds);
+  live.reportedPlayHead = seconds;
+}
+
+// Work queued for the bar line (a preset recall, say) runs once. It is taken
+// out first, so it may queue the next one; if it fails, the bar's other steps
+// still run.
+void runDeferredAction(LiveAudioPath& live) {
+  if (!live.deferredAction) return;
+  std::function<void()> action = std::move(live.deferredAction);
+  live.deferredAction = nullptr;
+  try {
+    action();
+  } catch (...) {
+  }
+}
+
+// "TEMPO MISMATCH" at once, then at most every 8 bars while it lasts.
+void warnOfTempoMismatch(LiveAudioPath& live) {
+  if (!live.playing || !gridKnown(live) || !live.liveTempoKnown || !(live.liveTempo > 0)) return;
+  if (!(std::fabs(live.gridTempo - live.liveTempo) > kTempoTolerance)) {
+    live.lastTempoWarningBar = -99;
+    return;
+  }
+  if (std::int64_t{live.barCounter} - live.lastTempoWarningBar < kTempoWarningBars) return;
+  live.lastTempoWarningBar = live.barCounter;
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "TEMPO MISMATCH: session grid %.1f vs Live %.1f - disconnect and reconnect to re-sync", live.gridTempo,
+                live.liveTempo);
+  live.transport->emitStatus(text);
+}
+
+// Places the players on the grid once after a stream started.
+void resyncToGrid(LiveAudioPath& live) {
+  if (!live.resyncPending || !live.playing || !gridKnown(live) || !live.resume.valid || printInProgress(live)) return;
+  live.resyncPending = false;
+  if (const auto expected = live.expectedPosition()) moveTo(live, *expected);
+}
+
+// Reports how far the players are from the grid and pulls them back, at the
+// bar line only, when they drifted beyond the tolerance.
+void correctPhase(LiveAudioPath& live) {
+  if (!live.playing || !live.ready || !gridKnown(live) || !live.resume.valid || printInProgress(live)) return;
+  const std::optional<double> expected = live.expectedPosition();
+  if (!expected) return;
+  const LoopRegion r = live.loopRegion();
+  const double len = r.end - r.start;
+  const double half = len / 2;
+  const double err = wrap(live.reportedPlayHead - *expected + half, len) - half;
+  live.transport->emitPhase(err * 1000);
+  if (live.backendName == "sa3") {
+    const std::int64_t loopBars = std::max(live.loopLength, 1);
+    const std::int64_t sinceResume = std::int64_t{live.barCounter} - live.resume.bar + loopBars;
+    if (sinceResume % loopBars != 0 || !(std::fabs(err) > kLoopBoundaryTolerance)) return;
+  }
+  if (live.feedMode == "fixed") return;
+  if (!(std::fabs(err) > kDriftTolerance)) return;
+  moveTo(live, *expected);
+}
 
 }  // namespace
 
@@ -84,18 +162,16 @@ std::optional<double> LiveAudioPath::expectedPosition() const {
 
 void LiveAudioPath::onBar() {
   barCounter += 1;
-  if (deferredAction) {
-    // Taken out first: the action may defer another one.
-    std::function<void()> action = std::move(deferredAction);
-    deferredAction = nullptr;
-    action();
-  }
+  runDeferredAction(*this);
   if (sectionPending) {
     sectionPending = false;
     applySection(pendingSection, false);
   }
-  // Still to come at this point of the bar: the splice and print steps, the
-  // tempo warning, the resync, phase and drift, and automatic printing.
+  barLinePrintStep();
+  warnOfTempoMismatch(*this);
+  resyncToGrid(*this);
+  correctPhase(*this);
+  barLineAutoStep();
 }
 
 void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {

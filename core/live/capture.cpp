@@ -29,6 +29,12 @@ void LiveAudioPath::armSplice(double) {}
 // Collecting captured audio arrives with capture and print.
 void LiveAudioPath::captureIntake(std::uint64_t, const float*) {}
 
+// Starting armed splices and prints at the bar line arrives with capture and print.
+void LiveAudioPath::barLinePrintStep() {}
+
+// Automatic printing at the bar line arrives with capture and print.
+void LiveAudioPath::barLineAutoStep() {}
+
 void LiveAudioPath::clearAutoBookkeeping() {
   autoCollecting = false;
   autoFrames = 0;

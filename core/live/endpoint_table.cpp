@@ -1,9 +1,23 @@
 #include "core/live/endpoint_table.h"
 
+#include <cmath>
+#include <cstring>
+#include <string>
+
 namespace omber {
+namespace {
+
+constexpr std::uint64_t kPositionBytes = 12;  // f64 play head, i32 swap count
+constexpr std::uint64_t kFrameCountBytes = 4;
+constexpr std::uint64_t kStereoFrameBytes = 2 * sizeof(float);
+
+}  // namespace
 
 EndpointTable::EndpointTable(OutletFn outlet, LiveAudioPath& live, const SourceBuffer& source)
-    : live_(live), source_(source), outlet_(std::move(outlet)) {}
+    : live_(live),
+      source_(source),
+      outlet_(std::move(outlet)),
+      captureIntake_([&live](std::uint64_t frames, const float* samples) { live.captureIntake(frames, samples); }) {}
 
 Endpoint& EndpointTable::connect(std::int32_t id) {
   Endpoint endpoint;
@@ -32,11 +46,64 @@ void EndpointTable::onData(std::int32_t id, const std::uint8_t* data, std::size_
 
 void EndpointTable::onClose(std::int32_t id) { endpoints_.erase(id); }
 
-// Hello, Position and CapturePcm are handled with the player and feeder
-// endpoints; until then complete frames are accepted and ignored.
-void EndpointTable::handleFrame(std::int32_t, std::uint8_t, const std::uint8_t*, std::uint64_t) {
-  (void)live_;
-  (void)source_;
+void EndpointTable::handleFrame(std::int32_t id, std::uint8_t type, const std::uint8_t* payload,
+                                std::uint64_t size) {
+  switch (static_cast<link::FrameType>(type)) {
+    case link::FrameType::Hello:
+      onHello(id, payload, size);
+      break;
+    case link::FrameType::Position:
+      onPosition(payload, size);
+      break;
+    case link::FrameType::CapturePcm:
+      onCapturePcm(id, payload, size);
+      break;
+    default:
+      break;  // the engine acts only on what omber~ sends
+  }
+}
+
+// Announces the role to the host; a player that joins late gets the buffer
+// the others play and, while a stream plays, the band they loop.
+void EndpointTable::onHello(std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {
+  if (size < 1) return;
+  const std::uint8_t role = payload[0];
+  endpoints_.at(id).role = role;
+  const bool feeder = role == link::kRoleFeeder;
+  outlet_("ext:role", Atoms{Atom(static_cast<double>(id)), Atom(feeder ? "feeders" : "players")});
+  if (feeder) return;
+  if (role == link::kRolePlayer && !source_.samples.empty()) {
+    Atoms atoms;
+    atoms.reserve(2);
+    atoms.emplace_back(std::to_string(id));
+    atoms.emplace_back(link::encodeBuffer(link::FrameType::Init, source_.samples.data(), source_.samples.size(),
+                                          source_.channels, link::kStreamRate));
+    outlet_("ext:write", atoms);
+  }
+  // Restating the band moves nobody's play head.
+  if (live_.playing) live_.applySection(live_.loopStartBar, true);
+}
+
+// A report from an older generation (before the latest Swap) is shown but not
+// kept: its play head belongs to a buffer the players no longer hold.
+void EndpointTable::onPosition(const std::uint8_t* payload, std::uint64_t size) {
+  if (size < kPositionBytes) return;
+  const double playHead = link::getF64(payload);
+  const std::int32_t swapCount = link::getI32(payload + 8);
+  // Not a position at all: it would reach the phase report and the telemetry.
+  if (!std::isfinite(playHead)) return;
+  live_.reportPlayHead(playHead, swapCount);
+  outlet_("ui:position", Atoms{Atom(playHead)});
+}
+
+void EndpointTable::onCapturePcm(std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {
+  if (endpoints_.at(id).role != link::kRoleFeeder || size < kFrameCountBytes) return;
+  const std::uint64_t frames = link::getU32(payload);
+  if (size - kFrameCountBytes < frames * kStereoFrameBytes) return;
+  // The samples may lie at any address in the chunk: copy them into floats.
+  captureSamples_.resize(static_cast<std::size_t>(frames * 2));
+  if (frames > 0) std::memcpy(captureSamples_.data(), payload + kFrameCountBytes, frames * kStereoFrameBytes);
+  captureIntake_(frames, captureSamples_.data());
 }
 
 }  // namespace omber

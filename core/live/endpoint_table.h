@@ -1,11 +1,14 @@
 // The bridge connections of the omber~ instances, as the host reports them:
 // one Endpoint per connection id, each with its own frame reader and the
-// role its Hello announced. Owned by the engine; JavaScript thread only.
+// role its Hello announced. Owned by the engine; JavaScript thread only;
+// nothing here is realtime-safe.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "core/host/atom.h"
 #include "core/live/live_audio_path.h"
@@ -21,6 +24,10 @@ struct Endpoint {
 
 class EndpointTable {
  public:
+  // Where accepted CapturePcm audio goes: frames x 2 stereo samples, valid
+  // only during the call.
+  using CaptureIntake = std::function<void(std::uint64_t frames, const float* samples)>;
+
   EndpointTable(OutletFn outlet, LiveAudioPath& live, const SourceBuffer& source);
   EndpointTable(const EndpointTable&) = delete;
   EndpointTable& operator=(const EndpointTable&) = delete;
@@ -34,17 +41,26 @@ class EndpointTable {
   // "ext:close": removes the endpoint; an unknown id changes nothing.
   void onClose(std::int32_t id);
 
+  // Replaces the capture intake (the live audio path's captureIntake by
+  // default), for tests and measurements.
+  void setCaptureIntake(CaptureIntake intake) { captureIntake_ = std::move(intake); }
+
   const std::map<std::int32_t, Endpoint>& endpoints() const { return endpoints_; }
 
  private:
   Endpoint& connect(std::int32_t id);
   // One complete frame from connection id; the payload is valid only during the call.
   void handleFrame(std::int32_t id, std::uint8_t type, const std::uint8_t* payload, std::uint64_t size);
+  void onHello(std::int32_t id, const std::uint8_t* payload, std::uint64_t size);
+  void onPosition(const std::uint8_t* payload, std::uint64_t size);
+  void onCapturePcm(std::int32_t id, const std::uint8_t* payload, std::uint64_t size);
 
   std::map<std::int32_t, Endpoint> endpoints_;
   LiveAudioPath& live_;
   const SourceBuffer& source_;
   OutletFn outlet_;
+  CaptureIntake captureIntake_;
+  std::vector<float> captureSamples_;  // aligned copy of the latest CapturePcm, reused
 };
 
 }  // namespace omber

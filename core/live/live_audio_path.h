@@ -196,6 +196,11 @@ struct LiveAudioPath {
   void captureIntake(std::uint64_t frames, const float* samples);
   void clearAutoBookkeeping();
   void clearCaptureBuffer();
+  // Bar-line steps, called by onBar in its order: an armed splice or print
+  // starts recording (after the pending section), and automatic printing
+  // (after the phase and drift step).
+  void barLinePrintStep();
+  void barLineAutoStep();
 };
 
 }  // namespace omber

@@ -1,0 +1,65 @@
+// Drives the bridge endpoints and the bar grid with arbitrary connection
+// events: well-formed frames of the three types omber~ sends (with arbitrary
+// payloads), raw chunks that cut frames anywhere, closes, bar lines and
+// changes of the stream's state. The engine must neither crash nor let an
+// exception out of its inlet.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/engine/engine.h"
+#include "link/frame.h"
+
+namespace {
+
+constexpr std::uint8_t kTypes[] = {0x80, 0x81, 0x82, 0x01, 0x00};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  omber::Engine engine([](const std::string&, const omber::Atoms&) {});
+  omber::LiveAudioPath& live = engine.live();
+  FuzzedDataProvider in(data, size);
+  auto chunk = [&in] { return in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegral<std::uint8_t>()); };
+  while (in.remaining_bytes() > 0) {
+    const auto op = in.ConsumeIntegralInRange<int>(0, 5);
+    const auto id = static_cast<double>(in.ConsumeIntegralInRange<int>(0, 3));
+    switch (op) {
+      case 0: {  // one whole frame of a chosen type
+        const std::uint8_t type = in.PickValueInArray(kTypes);
+        const std::vector<std::uint8_t> payload = chunk();
+        engine.inlet("ext:data", omber::Atoms{omber::Atom(id), omber::Atom(omber::link::encodeFrame(
+                                                                   type, payload.data(), payload.size()))});
+        break;
+      }
+      case 1:  // a raw chunk, cutting frames anywhere
+        engine.inlet("ext:data", omber::Atoms{omber::Atom(id), omber::Atom(chunk())});
+        break;
+      case 2:
+        engine.inlet(in.ConsumeBool() ? "ext:conn" : "ext:close", omber::Atoms{omber::Atom(id)});
+        break;
+      case 3:
+        engine.inlet("bar", {});
+        break;
+      case 4: {  // the stream's state, as the server link and a print would leave it
+        const auto flags = in.ConsumeIntegral<std::uint8_t>();
+        live.ready = flags & 1;
+        live.playing = flags & 2;
+        live.hasBuffer = flags & 4;
+        live.gridTempoKnown = flags & 8;
+        live.gridTempo = flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0;
+        live.resume.valid = flags & 16;
+        live.backendName = flags & 32 ? "sa3" : "acestep";
+        live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
+        live.swapCount = in.ConsumeIntegralInRange<std::int32_t>(0, 2);
+        break;
+      }
+      default:
+        engine.inlet(in.ConsumeBool() ? "section" : "loop_len",
+                     omber::Atoms{omber::Atom(static_cast<double>(in.ConsumeIntegral<std::int8_t>()))});
+    }
+  }
+  return 0;
+}
