@@ -1,5 +1,6 @@
 #include "core/live/endpoint_table.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -53,7 +54,7 @@ void EndpointTable::handleFrame(std::int32_t id, std::uint8_t type, const std::u
       onHello(id, payload, size);
       break;
     case link::FrameType::Position:
-      onPosition(payload, size);
+      onPosition(endpoints_.at(id), payload, size);
       break;
     case link::FrameType::CapturePcm:
       onCapturePcm(id, payload, size);
@@ -73,6 +74,9 @@ void EndpointTable::onHello(std::int32_t id, const std::uint8_t* payload, std::u
   outlet_("ext:role", Atoms{Atom(static_cast<double>(id)), Atom(feeder ? "feeders" : "players")});
   if (feeder) return;
   if (role == link::kRolePlayer && !source_.samples.empty()) {
+    Endpoint& endpoint = endpoints_.at(id);
+    endpoint.swapBase = live_.swapCount;
+    endpoint.initStamp = live_.initCount;
     Atoms atoms;
     atoms.reserve(2);
     atoms.emplace_back(std::to_string(id));
@@ -85,13 +89,19 @@ void EndpointTable::onHello(std::int32_t id, const std::uint8_t* payload, std::u
 }
 
 // A report from an older generation (before the latest Swap) is shown but not
-// kept: its play head belongs to a buffer the players no longer hold.
-void EndpointTable::onPosition(const std::uint8_t* payload, std::uint64_t size) {
+// kept: its play head belongs to a buffer the players no longer hold. A player
+// that joined late counts its swaps from its own Init, so its count is moved
+// onto the engine's count before the comparison.
+void EndpointTable::onPosition(const Endpoint& endpoint, const std::uint8_t* payload, std::uint64_t size) {
   if (size < kPositionBytes) return;
   const double playHead = link::getF64(payload);
-  const std::int32_t swapCount = link::getI32(payload + 8);
+  std::int32_t swapCount = link::getI32(payload + 8);
   // Not a position at all: it would reach the phase report and the telemetry.
   if (!std::isfinite(playHead)) return;
+  if (endpoint.initStamp == live_.initCount && endpoint.swapBase > 0 && swapCount >= 0 &&
+      swapCount <= INT32_MAX - endpoint.swapBase) {
+    swapCount += endpoint.swapBase;
+  }
   live_.reportPlayHead(playHead, swapCount);
   outlet_("ui:position", Atoms{Atom(playHead)});
 }

@@ -20,6 +20,11 @@ namespace omber {
 struct Endpoint {
   std::unique_ptr<link::FrameReader> reader;  // its handler is bound to (table, id)
   std::uint8_t role = 0;                      // 0 until a Hello arrives; 0 player, 1 feeder
+  // A player that joined late got its own Init after `swapBase` swaps of the
+  // others; its reported swap counts start again at 0 from there. Valid while
+  // `initStamp` equals the live path's init count (a common Init resets all).
+  std::int32_t swapBase = 0;
+  std::uint32_t initStamp = 0;
 };
 
 class EndpointTable {
@@ -52,7 +57,7 @@ class EndpointTable {
   // One complete frame from connection id; the payload is valid only during the call.
   void handleFrame(std::int32_t id, std::uint8_t type, const std::uint8_t* payload, std::uint64_t size);
   void onHello(std::int32_t id, const std::uint8_t* payload, std::uint64_t size);
-  void onPosition(const std::uint8_t* payload, std::uint64_t size);
+  void onPosition(const Endpoint& endpoint, const std::uint8_t* payload, std::uint64_t size);
   void onCapturePcm(std::int32_t id, const std::uint8_t* payload, std::uint64_t size);
 
   std::map<std::int32_t, Endpoint> endpoints_;

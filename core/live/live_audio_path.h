@@ -96,6 +96,7 @@ struct LiveAudioPath {
   bool hasBuffer = false;
   bool playing = false;
   std::int32_t swapCount = 0;  // Swap frames sent since the last Init
+  std::uint32_t initCount = 0;  // Init frames sent to all players; tells a late joiner's swaps apart
   double reportedPlayHead = 0.0;  // seconds
   const float* patchSamples = nullptr;  // set only while a patch is being sent
   std::uint64_t patchFrames = 0;

@@ -47,6 +47,7 @@ void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCoun
   init(frames, channelCount, kBufferRate);
 
   swapCount = 0;
+  ++initCount;
   reportedPlayHead = 0.0;
   playing = true;
   sectionPending = false;

@@ -111,6 +111,33 @@ TEST_F(StreamTest, StalePositionsAreIgnoredAfterASwap) {
   EXPECT_EQ(shown[2].number(0), 3.25);
 }
 
+TEST_F(StreamTest, APlayerJoiningAfterASwapCountsItsSwapsFromItsOwnInit) {
+  startStream(8, 120);
+  hello(1, link::kRolePlayer);
+  swapGeneration();
+  swapGeneration();
+  hello(2, link::kRolePlayer);  // its Init holds the current generation: its count restarts at 0
+  recorder.clear();
+
+  position(2, 2.5, 0);
+  EXPECT_EQ(engine.live().reportedPlayHead, 2.5);
+  position(1, 2.75, 2);
+  EXPECT_EQ(engine.live().reportedPlayHead, 2.75);
+
+  swapGeneration();
+  position(2, 3.0, 0);  // the late player's report from before this swap
+  EXPECT_EQ(engine.live().reportedPlayHead, 2.75);
+  position(2, 3.5, 1);
+  EXPECT_EQ(engine.live().reportedPlayHead, 3.5);
+
+  // A new stream loads everybody with a common Init: the late offset no longer applies.
+  startStream(8, 120);
+  position(2, 1.25, 0);
+  EXPECT_EQ(engine.live().reportedPlayHead, 1.25);
+  position(2, 1.5, 1);
+  EXPECT_EQ(engine.live().reportedPlayHead, 1.25);
+}
+
 TEST_F(StreamTest, MalformedPositionsAreIgnored) {
   std::vector<std::uint8_t> shortPayload;
   link::putF64(shortPayload, 2.0);
