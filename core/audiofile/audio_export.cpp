@@ -30,13 +30,7 @@ FrameSpan exportSpan(const LoopRegion& region, std::uint64_t frames) {
 }
 
 std::string audioFilePath(std::string_view liveSetFolder, std::string_view name) {
-  std::string out(liveSetFolder);
-  out += '/';
-  out += kAudioFolder;
-  out += '/';
-  out += name;
-  out += ".wav";
-  return out;
+  return std::string(liveSetFolder).append("/").append(kAudioFolder).append("/").append(name).append(".wav");
 }
 
 void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std::string& liveSetFolder,
