@@ -1,10 +1,12 @@
-// Audio export: the source buffer (or its loop region) as a WAV file in the
-// Live Set folder. The behaviour arrives with the WAV codec; until then the
-// selector is accepted and does nothing.
+// "audio_export_req": the source buffer, limited to the current loop region,
+// as a WAV file in the Live Set folder.
+#include "core/audiofile/audio_export.h"
 #include "core/engine/engine.h"
 
 namespace omber {
 
-void Engine::onAudioExportReq(const Atoms&) {}
+void Engine::onAudioExportReq(const Atoms&) {
+  exportAudio(source_, live_.loopRegion(), settings_.liveSetFolder, outlet_);
+}
 
 }  // namespace omber

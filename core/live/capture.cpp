@@ -1,5 +1,9 @@
-// Capture and print: when the feeders capture, and what becomes of the audio
-// they send.
+// Capture: when the feeders capture, and where the audio they send goes.
+// Prints and splices are in print.cpp, stream pieces and the automatic mode
+// in stream.cpp.
+#include <algorithm>
+#include <iterator>
+
 #include "core/live/live_audio_path.h"
 
 namespace omber {
@@ -12,28 +16,36 @@ void LiveAudioPath::setFeedMode(const std::string& mode) {
     streamPositionValid = false;
   }
   if (mode != "fixed" && print.active && print.fixed) {
-    print.active = false;
+    print = PrintJob{};
     printBuffer.clear();
   }
   clearAutoBookkeeping();
   clearCaptureBuffer();
-  capture(mode != "off");
+  // Every mode but "off" captures, whatever its text. A print that is still
+  // active keeps the feeders sending until it finishes: without their audio
+  // it would never complete, and no other print could be armed meanwhile.
+  capture(mode != "off" || print.active);
 }
 
-// Arming a print arrives with capture and print.
-void LiveAudioPath::armPrint(double, bool, bool) {}
-
-// Arming a splice arrives with capture and print.
-void LiveAudioPath::armSplice(double) {}
-
-// Collecting captured audio arrives with capture and print.
-void LiveAudioPath::captureIntake(std::uint64_t, const float*) {}
-
-// Starting armed splices and prints at the bar line arrives with capture and print.
-void LiveAudioPath::barLinePrintStep() {}
-
-// Automatic printing at the bar line arrives with capture and print.
-void LiveAudioPath::barLineAutoStep() {}
+void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples) {
+  if (print.active && print.state == "recording") {
+    // A recording print takes everything; the other modes hear nothing meanwhile.
+    printBuffer.insert(printBuffer.end(), samples, samples + frames * 2);
+    print.capturedFrames += static_cast<std::int64_t>(frames);
+    if (print.capturedFrames >= print.targetFrames) finishPrint();
+    return;
+  }
+  if (!ready || !playing) return;
+  if (feedMode == "auto") {
+    autoIntake(frames, samples);
+  } else if (feedMode == "stream") {
+    streamIntake(frames, samples);
+  } else if (feedMode == "splice" && splice.state == "recording") {
+    appendCapture(samples, frames);
+    splice.capturedFrames += static_cast<std::int64_t>(frames);
+    if (splice.capturedFrames >= splice.targetFrames) finishSplice();
+  }
+}
 
 void LiveAudioPath::clearAutoBookkeeping() {
   autoCollecting = false;
@@ -44,6 +56,22 @@ void LiveAudioPath::clearAutoBookkeeping() {
 void LiveAudioPath::clearCaptureBuffer() {
   captureBuffer.clear();
   captureReadIndex = 0;
+}
+
+void LiveAudioPath::appendCapture(const float* samples, std::uint64_t frames) {
+  const std::size_t waiting = captureBuffer.size() - captureReadIndex;
+  if (captureReadIndex > 0 && captureReadIndex >= waiting) {
+    // Moves only what waits, and at most as many samples as were consumed
+    // since the last compaction: amortised constant cost per sample.
+    captureBuffer.erase(captureBuffer.begin(),
+                        captureBuffer.begin() + static_cast<std::ptrdiff_t>(captureReadIndex));
+    captureReadIndex = 0;
+  }
+  captureBuffer.insert(captureBuffer.end(), samples, samples + frames * 2);
+}
+
+std::uint64_t LiveAudioPath::captureFramesWaiting() const {
+  return (captureBuffer.size() - captureReadIndex) / 2;
 }
 
 }  // namespace omber

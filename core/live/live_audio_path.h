@@ -9,7 +9,9 @@
 //                 reports, Live's transport, the waveform peaks
 //   bar_grid.cpp  bar length, loop region, snapped and expected positions,
 //                 sections and the per-bar step
-//   capture.cpp   feed mode, prints, splices, streaming and capture intake
+//   capture.cpp   feed mode, capture intake and the capture buffer
+//   print.cpp     prints and splices: arming, the bar-line start, finishing
+//   stream.cpp    stream pieces and the automatic mode's bar writes
 // Everything runs on the host's JavaScript thread; nothing is realtime-safe.
 #pragma once
 
@@ -24,6 +26,10 @@
 #include "core/host/transport.h"
 
 namespace omber {
+
+// Captured audio, like every buffer exchanged with the players, is stereo at
+// 48 kHz: frames per second.
+constexpr double kCaptureRate = 48000.0;
 
 // A loop region in seconds of the source buffer.
 struct LoopRegion {
@@ -191,17 +197,37 @@ struct LiveAudioPath {
 
   // ==== capture.cpp ====
   void setFeedMode(const std::string& mode);
-  void armPrint(double bars, bool fixed, bool quiet);
-  void armSplice(double bars);
-  // Frames x 2 samples from an accepted CapturePcm frame.
+  // Frames x 2 samples from an accepted CapturePcm frame: a recording print
+  // takes them all; otherwise, while ready and playing, the feed mode's
+  // stream, splice or automatic mode does.
   void captureIntake(std::uint64_t frames, const float* samples);
   void clearAutoBookkeeping();
   void clearCaptureBuffer();
-  // Bar-line steps, called by onBar in its order: an armed splice or print
-  // starts recording (after the pending section), and automatic printing
-  // (after the phase and drift step).
+  // Appends to the capture buffer. Consumed samples (before the read index)
+  // are dropped first once they are at least half the buffer, so the buffer
+  // holds what waits plus at most as much again, however long capture runs.
+  void appendCapture(const float* samples, std::uint64_t frames);
+  // Stereo frames waiting in the capture buffer after the read index.
+  std::uint64_t captureFramesWaiting() const;
+
+  // ==== print.cpp ====
+  // "fixed_arm", "canvas_arm" (quiet off) and the automatic mode (quiet on).
+  void armPrint(double bars, bool fixed, bool quiet);
+  // "splice_arm": at least 1 bar.
+  void armSplice(double bars);
+  // Bar-line step called by onBar after the pending section: an armed splice
+  // or print starts recording.
   void barLinePrintStep();
+  // Captured frames reached the target.
+  void finishPrint();
+  void finishSplice();
+
+  // ==== stream.cpp ====
+  // Automatic-mode step called by onBar last, after the phase and drift step.
   void barLineAutoStep();
+  // The "stream" and "auto" feed modes' share of captureIntake.
+  void streamIntake(std::uint64_t frames, const float* samples);
+  void autoIntake(std::uint64_t frames, const float* samples);
 };
 
 }  // namespace omber

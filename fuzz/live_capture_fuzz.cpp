@@ -1,0 +1,80 @@
+// Drives capture and print through the engine's inlet with arbitrary feed
+// modes, arming requests (any number, not-a-number and infinities too), bar
+// lines, tempos, back-pressure, exports and CapturePcm frames of any length
+// from a feeder, across the stream states a session passes through. The
+// engine must neither crash nor let an exception out of its inlet.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "core/engine/engine.h"
+#include "link/frame.h"
+
+namespace {
+
+const char* const kModes[] = {"off", "stream", "splice", "auto", "fixed", "other"};
+const char* const kArms[] = {"fixed_arm", "canvas_arm", "splice_arm"};
+const double kOddNumbers[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(), 1e300, -1e300, 0.0};
+
+double number(FuzzedDataProvider& in) {
+  return in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(-8.0, 64.0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using omber::Atom;
+  using omber::Atoms;
+  omber::Engine engine([](const std::string&, const Atoms&) {});
+  omber::LiveAudioPath& live = engine.live();
+  engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeHello(omber::link::kRoleFeeder, 48000, 2))});
+  engine.inlet("live_path", Atoms{Atom("/set/Set.als")});
+  FuzzedDataProvider in(data, size);
+  std::vector<float> audio;
+  while (in.remaining_bytes() > 0) {
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+      case 0:
+        engine.inlet("feed", Atoms{Atom(in.PickValueInArray(kModes))});
+        break;
+      case 1:
+        engine.inlet(in.PickValueInArray(kArms), Atoms{Atom(number(in))});
+        break;
+      case 2:
+        engine.inlet("bar", {});
+        break;
+      case 3: {  // captured audio: up to two bars at the fastest tempo per frame
+        const auto frames = in.ConsumeIntegralInRange<std::uint32_t>(0, 60000);
+        audio.assign(static_cast<std::size_t>(frames) * 2, in.ConsumeFloatingPointInRange(-1.0f, 1.0f));
+        engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeCapturePcm(audio.data(), frames))});
+        break;
+      }
+      case 4:
+        engine.inlet("tempo", Atoms{Atom(in.ConsumeFloatingPointInRange(20.0, 1000.0))});
+        break;
+      case 5:
+        engine.inlet("ws:buffered", Atoms{Atom(static_cast<double>(in.ConsumeIntegralInRange<int>(0, 2'000'000)))});
+        break;
+      case 6: {  // the session's state, as the server link and earlier prints leave it
+        const auto flags = in.ConsumeIntegral<std::uint8_t>();
+        live.ready = flags & 1;
+        live.playing = flags & 2;
+        live.hasBuffer = flags & 4;
+        live.printPeriodKnown = flags & 8;
+        // A finished print's length: at least a bar at the fastest tempo.
+        live.printPeriod = in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(0.2, 64.0);
+        live.backendName = flags & 16 ? "sa3" : "acestep";
+        live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
+        live.reportedPlayHead = number(in);
+        live.loopStartBar = in.ConsumeIntegralInRange<std::int32_t>(-1, 8);
+        break;
+      }
+      default:
+        engine.inlet("audio_export_req", {});
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,308 @@
+// Prints and splices on a live audio path: arming, the bar line that starts
+// the recording, the frame that finishes it, and what a finished print
+// becomes (a replacing write, a fill, or a new source).
+#include <cmath>
+#include <limits>
+
+#include "live/capture_fixture.h"
+
+namespace omber {
+namespace {
+
+using testing::AudioWrite;
+using testing::CaptureTest;
+using testing::capturedAudio;
+
+// The first `frames` frames of a capture, repeated `times` times.
+std::vector<float> repeated(std::uint64_t frames, std::uint64_t times) {
+  const std::vector<float> print = capturedAudio(0, frames);
+  std::vector<float> out;
+  for (std::uint64_t i = 0; i < times; ++i) out.insert(out.end(), print.begin(), print.end());
+  return out;
+}
+
+TEST_F(CaptureTest, ArmingCapsThePrintAtAMinuteOfBars) {
+  live.liveTempo = 120;
+  live.liveTempoKnown = true;
+  live.armPrint(40, true, false);
+  EXPECT_EQ(live.print.bars, 30);
+  EXPECT_EQ(live.print.state, "armed");
+  EXPECT_TRUE(live.print.active && live.print.fixed && !live.print.quiet);
+  EXPECT_EQ(statuses().back(), "print armed \u2014 30 bars from next barline");
+  ASSERT_EQ(recorder.with("ui:gridbpm").size(), 1u);
+  EXPECT_EQ(recorder.with("ui:gridbpm")[0].number(0), 120);
+  EXPECT_EQ(captureFlags(), std::vector<bool>{true});
+
+  // Not playing: a new request replaces the armed print.
+  for (const double bars : {0.0, -3.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+    live.armPrint(bars, false, false);
+    EXPECT_EQ(live.print.bars, 1) << bars;
+    EXPECT_EQ(statuses().back(), "print armed \u2014 1 bar from next barline");
+  }
+  live.armPrint(3.9, false, false);
+  EXPECT_EQ(live.print.bars, 3);
+
+  // Quiet prints (the automatic mode's) say nothing.
+  const std::size_t said = statuses().size();
+  live.armPrint(2, false, true);
+  EXPECT_EQ(statuses().size(), said);
+
+  // While playing, an active print is not replaced.
+  streaming(32);
+  recorder.clear();
+  live.armPrint(8, true, false);
+  EXPECT_EQ(live.print.bars, 2);
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(CaptureTest, APrintTakesLivesTempoAndCountsItsBarsAtThatTempo) {
+  // No tempo known at all: 120.
+  live.armPrint(4, false, false);
+  EXPECT_EQ(live.print.tempo, 120);
+  // The session grid's tempo while Live's is unknown.
+  live.gridTempo = 90;
+  live.armPrint(4, false, false);
+  EXPECT_EQ(live.print.tempo, 90);
+  // Live's tempo wins; a minute at 60 BPM holds 15 bars although the grid's
+  // 2 s bars would allow 30: the new source stays within 60 s.
+  live.gridTempo = 120;
+  live.liveTempo = 60;
+  live.liveTempoKnown = true;
+  live.armPrint(40, false, false);
+  EXPECT_EQ(live.print.tempo, 60);
+  EXPECT_EQ(live.print.bars, 15);
+  live.onBar();
+  EXPECT_EQ(live.print.targetFrames, 2'880'000);
+}
+
+TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
+  streaming(32);
+  live.feedMode = "stream";
+  live.barCounter = 6;
+  live.reportedPlayHead = 5.1;
+  live.armPrint(4, false, false);
+  // Audio before the bar line belongs to the stream, not the print.
+  capture(0, 9600);
+  EXPECT_EQ(writes().size(), 1u);
+  EXPECT_TRUE(live.printBuffer.empty());
+
+  live.onBar();
+  EXPECT_EQ(live.print.state, "recording");
+  EXPECT_EQ(statuses().back(), "printing 4 bars");
+  EXPECT_EQ(live.print.targetFrames, 384'000);
+  EXPECT_EQ(live.print.startBar, 7);
+  EXPECT_EQ(live.print.startPosition, 6.0);
+  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+
+  // While the print records, the stream hears nothing.
+  recorder.clear();
+  capture(0, 20000);
+  EXPECT_TRUE(writes().empty());
+  EXPECT_EQ(live.print.capturedFrames, 20000);
+}
+
+TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
+  live.feedMode = "stream";
+  live.liveTempo = 120;
+  live.liveTempoKnown = true;
+  live.barCounter = 11;
+  live.armPrint(4, false, false);
+  live.onBar();
+  EXPECT_EQ(live.print.targetFrames, 384'000);
+  capture(0, 383'999);
+  EXPECT_TRUE(live.print.active);
+  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  // The frame that reaches the target finishes the print, however far it
+  // passes it: the print is the first 384,000 frames.
+  capture(383'999, 10'000, 10'000);
+  EXPECT_FALSE(live.print.active);
+  EXPECT_EQ(statuses().back(), "printed 4 bars");
+
+  const std::vector<float> source = newSource();
+  EXPECT_EQ(source.size(), 2'688'000u * 2);
+  EXPECT_TRUE(source == repeated(384'000, 7));
+  const std::vector<testing::Message> start = recorder.with("core:start_from_pcm");
+  EXPECT_EQ(start[0].number(1), 120);
+  EXPECT_EQ(captureFlags().back(), true);  // "stream" keeps capturing
+
+  // The print defines the session grid and the new source's tempo.
+  EXPECT_TRUE(live.gridTempoKnown);
+  EXPECT_EQ(live.gridTempo, 120);
+  EXPECT_EQ(live.sourceTempo, 120);
+  EXPECT_TRUE(live.resume.valid);
+  EXPECT_EQ(live.resume.bar, 12);
+  EXPECT_EQ(live.resume.position, 0.0);
+  EXPECT_TRUE(live.printPeriodKnown);
+  EXPECT_EQ(live.printPeriod, 8.0);
+  EXPECT_TRUE(live.printBuffer.empty());
+  // Its bars become the loop of the coming stream.
+  ASSERT_TRUE(live.pendingLoopBars.has_value());
+  EXPECT_EQ(*live.pendingLoopBars, 4);
+  live.ready = true;
+  live.sourceDuration = 56;
+  live.startPlayback(2'688'000, 2, 0);
+  EXPECT_EQ(live.loopStartBar, 0);
+  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_FALSE(live.pendingLoopBars.has_value());
+}
+
+TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {
+  streaming(32);
+  live.reportedPlayHead = 4.0;
+  live.armPrint(4, false, false);
+  live.onBar();
+  capture(0, 384'000);
+
+  const std::vector<AudioWrite> ws = writes();
+  ASSERT_EQ(ws.size(), 1u);
+  EXPECT_EQ(ws[0].at, 4.0);
+  EXPECT_EQ(ws[0].mix, "replace");
+  EXPECT_EQ(ws[0].repeat, "fill");
+  EXPECT_EQ(ws[0].epoch, 3.0);
+  EXPECT_EQ(ws[0].frames, 384'000u);
+  EXPECT_TRUE(ws[0].samples == capturedAudio(0, 384'000));
+  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  // The print's bars become the loop at once.
+  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_EQ(live.loopStartBar, 0);
+  EXPECT_EQ(recorder.with("ui:section").size(), 1u);
+  EXPECT_EQ(live.printPeriod, 8.0);
+}
+
+TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesItsBars) {
+  // 32 s / 8 s = 4: a fill, and the grid resumes from the print's start.
+  streaming(32);
+  live.barCounter = 20;
+  live.reportedPlayHead = 12.2;
+  live.armPrint(4, true, false);
+  live.onBar();
+  capture(0, 384'000);
+  std::vector<AudioWrite> ws = writes();
+  ASSERT_EQ(ws.size(), 1u);
+  EXPECT_EQ(ws[0].repeat, "fill");
+  EXPECT_EQ(live.resume.bar, 21);
+  EXPECT_EQ(live.resume.position, 12.0);
+  EXPECT_EQ(live.loopStartBar, -1);  // a fixed print leaves the loop alone
+
+  // 30 s / 8 s = 3.75: the print replaces its own bars; no new source, the
+  // grid stays as it was.
+  recorder.clear();
+  streaming(30);
+  live.printPeriodKnown = false;
+  live.reportedPlayHead = 12.2;
+  live.armPrint(4, true, false);
+  live.onBar();
+  capture(0, 384'000);
+  ws = writes();
+  ASSERT_EQ(ws.size(), 1u);
+  EXPECT_EQ(ws[0].at, 12.0);
+  EXPECT_EQ(ws[0].mix, "replace");
+  EXPECT_EQ(ws[0].repeat, "");
+  EXPECT_EQ(ws[0].epoch, 3.0);
+  EXPECT_TRUE(ws[0].samples == capturedAudio(0, 384'000));
+  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  EXPECT_FALSE(live.printPeriodKnown);
+  // The same at Live's 100 BPM (9.6 s, ratio 3.125): the grid keeps its 120.
+  live.liveTempo = 100;
+  live.armPrint(4, true, false);
+  live.onBar();
+  capture(0, 460'800);
+  EXPECT_EQ(writes().size(), 2u);
+  EXPECT_EQ(live.gridTempo, 120);
+
+  // A canvas print needs no whole number: 30 s over 9.6 s fills.
+  recorder.clear();
+  live.armPrint(4, false, false);
+  live.onBar();
+  capture(0, 460'800);
+  ws = writes();
+  ASSERT_EQ(ws.size(), 1u);
+  EXPECT_EQ(ws[0].repeat, "fill");
+}
+
+TEST_F(CaptureTest, APrintLongerThanTheSourceBecomesANewSource) {
+  streaming(6);
+  live.armPrint(4, false, false);
+  live.onBar();
+  capture(0, 384'000);
+  EXPECT_TRUE(writes().empty());
+  EXPECT_EQ(newSource().size(), 384'000u * 7 * 2);
+}
+
+TEST_F(CaptureTest, TheFixedRenderBackendRepeatsShortPrintsToFiveAndAHalfSeconds) {
+  live.backendName = "sa3";
+  live.armPrint(2, false, false);  // 4 s at 120 BPM
+  live.onBar();
+  capture(0, 192'000);
+  EXPECT_TRUE(newSource() == repeated(192'000, 2));  // ceil(5.5 / 4)
+  EXPECT_EQ(live.loopStartBar, 0);
+  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_FALSE(live.pendingLoopBars.has_value());
+
+  // 8 s is long enough by itself; even a fixed print while playing becomes a
+  // new source (the backend renders only whole sources).
+  recorder.clear();
+  streaming(30);
+  live.armPrint(4, true, false);
+  live.onBar();
+  capture(0, 384'000);
+  EXPECT_TRUE(writes().empty());
+  EXPECT_TRUE(newSource() == repeated(384'000, 1));
+  EXPECT_EQ(live.loopLength, 4);
+}
+
+TEST_F(CaptureTest, LeavingTheFixedModeCancelsAFixedPrintOnly) {
+  live.setFeedMode("fixed");
+  live.armPrint(4, true, false);
+  live.onBar();
+  capture(0, 1000);
+  live.setFeedMode("stream");
+  EXPECT_FALSE(live.print.active);
+  EXPECT_TRUE(live.printBuffer.empty());
+
+  live.armPrint(4, false, false);
+  live.setFeedMode("off");
+  EXPECT_TRUE(live.print.active);
+  // Capture stays on for the print's sake, and only until it finishes.
+  EXPECT_EQ(captureFlags().back(), true);
+  live.onBar();
+  capture(0, 384'000);
+  EXPECT_FALSE(live.print.active);
+  EXPECT_EQ(captureFlags().back(), false);
+  live.setFeedMode("off");
+  EXPECT_EQ(captureFlags().back(), false);
+}
+
+TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
+  streaming(32);
+  live.setFeedMode("splice");
+  live.feedMixMode = "add";
+  live.reportedPlayHead = 9.1;
+  live.armSplice(2);
+  capture(0, 1000);  // armed, not yet recording: ignored
+  live.onBar();
+  EXPECT_EQ(live.splice.state, "recording");
+  EXPECT_EQ(live.splice.targetFrames, 192'000);
+  capture(0, 191'999);
+  EXPECT_TRUE(writes().empty());
+  capture(191'999, 10'001);
+
+  const std::vector<AudioWrite> ws = writes();
+  ASSERT_EQ(ws.size(), 1u);
+  EXPECT_EQ(ws[0].at, 10.0);
+  EXPECT_EQ(ws[0].mix, "add");
+  EXPECT_EQ(ws[0].epoch, 3.0);
+  EXPECT_EQ(ws[0].frames, 192'000u);
+  EXPECT_TRUE(ws[0].samples == capturedAudio(0, 192'000));
+  EXPECT_FALSE(live.splice.state.has_value());
+  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+
+  // At least one bar; leaving the mode cancels an armed splice.
+  live.armSplice(0);
+  EXPECT_EQ(live.splice.bars, 1);
+  live.setFeedMode("stream");
+  EXPECT_FALSE(live.splice.state.has_value());
+}
+
+}  // namespace
+}  // namespace omber
