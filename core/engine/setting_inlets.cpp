@@ -61,9 +61,14 @@ void Engine::onSteps(const Atoms& atoms) {
 
 void Engine::onSde(const Atoms& atoms) { settings_.sde = flagAt(atoms, 0); }
 
+// Live's tempo never leaves 1..999 BPM. A value far beyond that would make
+// bars microseconds long: one-frame prints and millions of repeated writes per
+// bar, so it is taken as bad input and ignored like a non-positive one.
+constexpr double kMaxLiveTempo = 999.0;
+
 void Engine::onTempo(const Atoms& atoms) {
   const auto bpm = finiteAt(atoms, 0);
-  if (!bpm || !(*bpm > 0)) return;
+  if (!bpm || !(*bpm > 0) || *bpm > kMaxLiveTempo) return;
   live_.liveTempo = *bpm;
   live_.liveTempoKnown = true;
 }

@@ -77,6 +77,10 @@ TEST_F(EngineTest, GenerationSettings) {
   EXPECT_TRUE(engine.live().liveTempoKnown);
   send("tempo", 0);
   EXPECT_EQ(engine.live().liveTempo, 121.5);
+  send("tempo", 999);
+  EXPECT_EQ(engine.live().liveTempo, 999);
+  send("tempo", 1e9);  // microsecond bars would flood the server with writes
+  EXPECT_EQ(engine.live().liveTempo, 999);
   send("feed_mix", "add");
   EXPECT_EQ(engine.live().feedMixMode, "add");
 }
