@@ -12,7 +12,8 @@
 //       against the floor of delivering such a message from Node-API, and
 //       the same floor with a 4 KiB Buffer.
 // Build with -DOMBER_BUILD_BENCH=ON, then: node bench/addon_dispatch.js [build dir]
-// Environment: REPS (default 7), CALLS per repetition (default 300000).
+// Environment: REPS (default 7), CALLS per repetition (default 300000),
+// JSON_OUT (a file that receives the ratios, for bench/report.js).
 const path = require('path');
 
 const buildDir = path.resolve(process.argv[2] || process.env.OMBER_BUILD_DIR || 'build');
@@ -74,3 +75,12 @@ const estimate4k = 1 / (1 / cases.deliver4k + ours);
 console.log(`    (c) with a 4 KiB atom, est.   ${fmt(estimate4k)}   our share ${(100 * ours * estimate4k).toFixed(0)}% ` +
   `of the time, the rest is Node-API delivery and the Buffer`);
 console.log(`(${delivered} outlet messages delivered)`);
+if (process.env.JSON_OUT) {
+  require('fs').writeFileSync(process.env.JSON_OUT, JSON.stringify({
+    a: cases.emptyCall / cases.a,
+    b: cases.emptyCall / cases.b,
+    bSameArguments: cases.emptyCallWithBuffer / cases.b,
+    cOurSharePct: 100 * ours * estimate4k,
+    rates: cases,
+  }, null, 2));
+}
