@@ -1,5 +1,6 @@
 #include "external/runner/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -16,6 +17,10 @@ const char* const kUsage =
     "\n"
     "  --player OUT.wav   add a player (omber~ @role 0) recording to OUT.wav\n"
     "  --feeder IN.wav    add a feeder (omber~ @role 1) playing IN.wav into its inlets\n"
+    "  --buffer-out FILE  the last --player's buffer goes to FILE at exit and on\n"
+    "                     SIGUSR1: u32 channels, u32 frames, f32 samples (LE)\n"
+    "  --patch-log FILE   the last --player logs every Patch its audio thread\n"
+    "                     applies: \"<steady-clock ns> <start frame> <frames>\"\n"
     "  --port N           send \"connect N\" to every instance (bridge on 127.0.0.1:N)\n"
     "  --capture          create feeders with @capture 1\n"
     "  --rate HZ          sample rate (default 48000)\n"
@@ -73,8 +78,20 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       options.help = true;
     } else if (arg == "--player" || arg == "--feeder") {
       if (!value(text)) return std::nullopt;
-      options.instances.push_back(
-          {arg == "--player" ? InstanceRequest::Role::Player : InstanceRequest::Role::Feeder, text});
+      InstanceRequest request;
+      request.role = arg == "--player" ? InstanceRequest::Role::Player : InstanceRequest::Role::Feeder;
+      request.wavPath = text;
+      options.instances.push_back(request);
+    } else if (arg == "--buffer-out" || arg == "--patch-log") {
+      if (!value(text)) return std::nullopt;
+      auto player = std::find_if(options.instances.rbegin(), options.instances.rend(), [](const InstanceRequest& r) {
+        return r.role == InstanceRequest::Role::Player;
+      });
+      if (player == options.instances.rend()) {
+        error = arg + " follows no --player";
+        return std::nullopt;
+      }
+      (arg == "--buffer-out" ? player->bufferPath : player->patchLogPath) = text;
     } else if (arg == "--port") {
       if (!numeric(1, 65535, true, "a port from 1 to 65535", n)) return std::nullopt;
       options.port = static_cast<int>(n);

@@ -10,6 +10,10 @@ namespace omber::maxhost {
 struct InstanceRequest {
   enum class Role { Player, Feeder } role = Role::Player;
   std::string wavPath;  // player: output file; feeder: input file
+  // Player diagnostics (empty: none): its buffer at exit and on SIGUSR1 (u32
+  // channels, u32 frames, f32 samples), and one line per applied Patch.
+  std::string bufferPath;
+  std::string patchLogPath;
 };
 
 struct RunnerOptions {
