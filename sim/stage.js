@@ -98,11 +98,9 @@ class Stage extends EventEmitter {
     let reader = this.readers.get(id);
     if (!reader) {
       reader = new FrameReader((type, payload) => {
-        if (type !== FRAME.Position) return;
-        const msg = decodePayload(type, payload);
-        if (!msg) return;
+        if (type !== FRAME.Position || payload.length < 12) return;
         if (!this.positions.has(id)) this.positions.set(id, []);
-        this.positions.get(id).push({ at: nowMs(), seconds: msg.seconds, swapCount: msg.swapCount });
+        this.positions.get(id).push({ at: nowMs(), seconds: payload.readDoubleLE(0), swapCount: payload.readInt32LE(8) });
       });
       this.readers.set(id, reader);
     }
