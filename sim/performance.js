@@ -148,6 +148,13 @@ class Performance extends EventEmitter {
 
   onBar(n) {
     this.bar = n;
+    this.emit('bar', {
+      bar: n,
+      totalBars: this.totalBars,
+      streamBar: this.streamBar === null ? null : n - this.streamBar,
+      patches: this.metrics.patches,
+      status: this.status,
+    });
     const prelude = this.script.prelude.filter((s) => s.bar === n);
     prelude.forEach((s) => this.send(s));
     if (this.streamBar !== null) {
@@ -182,13 +189,22 @@ class Performance extends EventEmitter {
     this.host.fromInterface('live_path', path.join(setDir, 'Performance.als'));
 
     this.instances = [];
+    this.players = [];
     this.playerWavs = [];
     try {
       this.instances.push(await this.runner.startFeeder(port, { track, trackPath }));
       for (let i = 0; i < this.playerCount; i++) {
         const wavOut = path.join(this.outDir, `player${i + 1}.wav`);
         this.playerWavs.push(wavOut);
-        this.instances.push(await this.runner.startPlayer(port, { wavOut }));
+        const work = path.join(this.outDir, 'work');
+        fs.mkdirSync(work, { recursive: true });
+        const player = await this.runner.startPlayer(port, {
+          wavOut,
+          bufferOut: path.join(work, `player${i + 1}.buffer`),
+          patchLog: path.join(work, `player${i + 1}.patches`),
+        });
+        this.instances.push(player);
+        this.players.push(player);
       }
       await this.waitFor(() => this.metrics.roles >= this.playerCount + 1, 5000, 'the instances to say hello');
 
@@ -228,7 +244,8 @@ class Performance extends EventEmitter {
   }
 
   summary(setDir) {
-    const latencies = this.instances.flatMap((i) => (i.patchLog ? sliceLatencies(this.slices, i.patchLog()) : [])).sort((a, b) => a - b);
+    const logs = this.players.map((p) => (p.patchLog ? p.patchLog() : []));
+    const latencies = logs.flatMap((log) => sliceLatencies(this.slices, log)).sort((a, b) => a - b);
     const exportDir = path.join(setDir, 'Omber', 'audio');
     const exported = fs.existsSync(exportDir) ? fs.readdirSync(exportDir).map((f) => path.join(exportDir, f)) : [];
     return {
@@ -236,6 +253,7 @@ class Performance extends EventEmitter {
       streamStartedAtBar: this.streamBar,
       slicesSent: this.slices.filter((s) => !s.corrupt).length,
       patchesToPlayers: this.metrics.patches,
+      slicesAppliedByPlayers: logs.map((log) => log.length),
       bytesReceived: this.host.ws.receivedBytes,
       largestPhaseErrorMs: this.metrics.phaseMaxMs,
       reconnects: this.metrics.reconnects,

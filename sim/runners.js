@@ -84,7 +84,12 @@ function readPatchLog(file) {
 // killed on its own. A player writes its outlets to wavOut, logs every patch
 // its audio thread applies and writes its buffer at exit or on request.
 function maxhostRunner(program, { vector = 64, workDir = null } = {}) {
-  const dir = () => workDir || fs.mkdtempSync(path.join(os.tmpdir(), 'omber-maxhost-'));
+  let dirMade = workDir;
+  const dir = () => {
+    if (!dirMade) dirMade = fs.mkdtempSync(path.join(os.tmpdir(), 'omber-maxhost-'));
+    else fs.mkdirSync(dirMade, { recursive: true });
+    return dirMade;
+  };
   const start = (args, files = {}) => {
     const child = spawn(program, ['--quiet', '--vector', String(vector), ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
     let log = '';
@@ -125,8 +130,8 @@ function maxhostRunner(program, { vector = 64, workDir = null } = {}) {
     name: 'maxhost',
     async startPlayer(port, { wavOut, bufferOut = null, patchLog = null }) {
       players += 1;
-      const base = path.join(dir(), `player${players}`);
-      const files = { bufferPath: bufferOut || `${base}.buffer`, patchLogPath: patchLog || `${base}.patches` };
+      const base = () => path.join(dir(), `player${players}`);
+      const files = { bufferPath: bufferOut || `${base()}.buffer`, patchLogPath: patchLog || `${base()}.patches` };
       fs.rmSync(files.bufferPath, { force: true });
       return start(['--port', String(port), '--player', wavOut, '--buffer-out', files.bufferPath, '--patch-log', files.patchLogPath], files);
     },

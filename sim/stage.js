@@ -172,7 +172,11 @@ class Stage extends EventEmitter {
   // number of patches sent to players before it joined are kept on it.
   async addPlayer(name = `player${this.instances.length + 1}`) {
     const from = this.events.length;
-    const inst = await this.runner.startPlayer(this.port, { wavOut: path.join(this.dir, `${name}.wav`) });
+    const inst = await this.runner.startPlayer(this.port, {
+      wavOut: path.join(this.dir, `${name}.wav`),
+      bufferOut: path.join(this.dir, `${name}.buffer`),
+      patchLog: path.join(this.dir, `${name}.patches`),
+    });
     const role = await this.waitForEvent('ext:role', 15000, { from, match: (a) => a[1] === 'players' });
     inst.id = role.args[0];
     inst.name = name;
