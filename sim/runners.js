@@ -83,7 +83,9 @@ function readPatchLog(file) {
 // One omber-maxhost process per instance, so that each can be stopped or
 // killed on its own. A player writes its outlets to wavOut, logs every patch
 // its audio thread applies and writes its buffer at exit or on request.
-function maxhostRunner(program, { vector = 64, workDir = null } = {}) {
+// rtPriority: the players' audio loops run with that realtime priority
+// when the system permits it (as under Max), 0 for normal scheduling.
+function maxhostRunner(program, { vector = 64, workDir = null, rtPriority = 0 } = {}) {
   let dirMade = workDir;
   const dir = () => {
     if (!dirMade) dirMade = fs.mkdtempSync(path.join(os.tmpdir(), 'omber-maxhost-'));
@@ -133,7 +135,8 @@ function maxhostRunner(program, { vector = 64, workDir = null } = {}) {
       const base = () => path.join(dir(), `player${players}`);
       const files = { bufferPath: bufferOut || `${base()}.buffer`, patchLogPath: patchLog || `${base()}.patches` };
       fs.rmSync(files.bufferPath, { force: true });
-      return start(['--port', String(port), '--player', wavOut, '--buffer-out', files.bufferPath, '--patch-log', files.patchLogPath], files);
+      const rt = rtPriority > 0 ? ['--rt-priority', String(rtPriority)] : [];
+      return start([...rt, '--port', String(port), '--player', wavOut, '--buffer-out', files.bufferPath, '--patch-log', files.patchLogPath], files);
     },
     async startFeeder(port, { trackPath }) {
       return start(['--port', String(port), '--feeder', trackPath]);

@@ -218,7 +218,9 @@ class Stage extends EventEmitter {
     this.host.fromInterface('prompt', prompt);
     this.startClock();
     this.host.fromInterface('canvas_arm', bars);
-    await this.waitForEvent('param:start', timeoutMs, { from });
+    const started = await this.waitForEvent('param:start', timeoutMs, { from });
+    // On the monotonic clock of the pod's send times (nanoseconds).
+    this.streamStartedAt = BigInt(Math.round(started.at * 1e6));
   }
 
   // Stops the pod's slices and waits until the engine sent nothing more to

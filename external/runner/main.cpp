@@ -1,5 +1,7 @@
 // omber-maxhost: runs omber~ instances without Max. See kUsage (--help).
 #include <sndfile.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -267,6 +270,18 @@ int run(const RunnerOptions& options) {
     if (options.durationSeconds) std::snprintf(until, sizeof until, "for %g s", *options.durationSeconds);
     std::fprintf(stderr, "omber-maxhost: %zu instance(s), %.0f Hz, vector %ld, %s, %s\n", objects.size(),
                  options.sampleRate, vector, options.fast ? "as fast as possible" : "real time", until);
+  }
+
+  // Only this thread (the audio loop) changes its scheduling: the omber~
+  // link threads were started before and keep theirs, as under Max.
+  if (options.realtimePriority > 0) {
+    sched_param param{};
+    param.sched_priority = options.realtimePriority;
+    const int failed = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (failed) {
+      std::fprintf(stderr, "omber-maxhost: realtime priority %d not permitted (%s); running at normal priority\n",
+                   options.realtimePriority, std::strerror(failed));
+    }
   }
 
   using Clock = std::chrono::steady_clock;

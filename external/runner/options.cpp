@@ -29,6 +29,9 @@ const char* const kUsage =
     "                     SIGINT or SIGTERM)\n"
     "  --fast             run as fast as possible instead of in real time\n"
     "                     (needs --duration)\n"
+    "  --rt-priority N    run the audio loop with realtime (FIFO) priority N,\n"
+    "                     1 to 99, as an audio host does (real time only; a\n"
+    "                     system that does not permit it gets a warning)\n"
     "  --module PATH      the omber~ module (default: omber~.so next to this program)\n"
     "  --quiet            no progress on stderr\n"
     "  -h, --help         this text\n"
@@ -106,6 +109,9 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
     } else if (arg == "--duration") {
       if (!numeric(0, 1e9, false, "seconds (0 or more)", n)) return std::nullopt;
       options.durationSeconds = n;
+    } else if (arg == "--rt-priority") {
+      if (!numeric(1, 99, true, "a priority from 1 to 99", n)) return std::nullopt;
+      options.realtimePriority = static_cast<int>(n);
     } else if (arg == "--fast") {
       options.fast = true;
     } else if (arg == "--module") {
@@ -120,6 +126,10 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
   if (options.help) return options;
   if (options.instances.empty()) {
     error = "no instance: give at least one --player or --feeder";
+    return std::nullopt;
+  }
+  if (options.fast && options.realtimePriority > 0) {
+    error = "--rt-priority needs real time (not --fast)";
     return std::nullopt;
   }
   if (options.fast && !options.durationSeconds) {

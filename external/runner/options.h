@@ -25,6 +25,7 @@ struct RunnerOptions {
   long vectorSize = 64;
   std::optional<double> durationSeconds;  // empty: until SIGINT or SIGTERM
   bool fast = false;
+  int realtimePriority = 0;  // 0: normal scheduling for the audio loop
   bool quiet = false;
   bool help = false;
 };
