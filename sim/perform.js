@@ -47,7 +47,7 @@ function report(s) {
     `bytes received from the pod: ${s.bytesReceived}`,
     `largest phase error: ${s.largestPhaseErrorMs.toFixed(1)} ms`,
     `reconnects: ${s.reconnects}`,
-    `patch latency (pod send -> player applied, ${s.latencyMs.count} slices): p50 ${fmtMs(s.latencyMs.p50)}, p99 ${fmtMs(s.latencyMs.p99)}`,
+    `patch latency (pod send -> player applied, ${s.latencyMs.count} patches since the stream started, the swap included): p50 ${fmtMs(s.latencyMs.p50)}, p99 ${fmtMs(s.latencyMs.p99)}`,
     ...s.playerWavs.map((f, i) => `player ${i + 1} output: ${f} (peak ${s.playerPeaks[i] === null ? 'unreadable' : s.playerPeaks[i].toFixed(3)})`),
     `exported audio: ${s.exportWav || 'none'}`,
     `summary: ${path.join(s.outDir, 'summary.json')}`,

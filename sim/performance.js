@@ -103,8 +103,9 @@ class Performance extends EventEmitter {
     this.script = script || defaultScript({ printBars, showBars: Math.max(1, bars - printBars - 2) });
     this.bar = 0;
     this.streamBar = null;
+    this.streamStartedAt = null; // monotonic ns of the first stream start
     this.status = '';
-    this.metrics = { patches: 0, inits: 0, swaps: 0, phaseMaxMs: 0, reconnects: 0, statuses: [], roles: 0 };
+    this.metrics = { patches: 0, inits: 0, swaps: 0, phaseMaxMs: 0, phases: [], reconnects: 0, statuses: [], roles: 0 };
     this.slices = [];
   }
 
@@ -118,10 +119,12 @@ class Performance extends EventEmitter {
         this.log(`bar ${this.bar}: ${this.status}`);
         break;
       case 'ui:phase':
+        this.metrics.phases.push([this.bar, Number(args[0])]);
         this.metrics.phaseMaxMs = Math.max(this.metrics.phaseMaxMs, Math.abs(Number(args[0])));
         break;
       case 'param:start':
         this.streamBar = this.bar;
+        if (this.streamStartedAt === null) this.streamStartedAt = process.hrtime.bigint();
         break;
       default:
         break;
@@ -150,7 +153,7 @@ class Performance extends EventEmitter {
     this.bar = n;
     this.emit('bar', {
       bar: n,
-      totalBars: this.totalBars,
+      totalBars: this.streamBar === null ? this.totalBars : this.streamBar + Math.max(...this.script.show.map((s) => s.bar)) + 1,
       streamBar: this.streamBar === null ? null : n - this.streamBar,
       patches: this.metrics.patches,
       status: this.status,
@@ -245,7 +248,11 @@ class Performance extends EventEmitter {
 
   summary(setDir) {
     const logs = this.players.map((p) => (p.patchLog ? p.patchLog() : []));
-    const latencies = logs.flatMap((log) => sliceLatencies(this.slices, log)).sort((a, b) => a - b);
+    // Slices sent before the stream started wait for the players to load the
+    // whole source: they measure the start, not the stream.
+    const start = this.streamStartedAt;
+    const streamed = this.slices.filter((s) => start !== null && s.sentAt !== null && s.sentAt >= start);
+    const latencies = logs.flatMap((log) => sliceLatencies(streamed, log)).sort((a, b) => a - b);
     const exportDir = path.join(setDir, 'Omber', 'audio');
     const exported = fs.existsSync(exportDir) ? fs.readdirSync(exportDir).map((f) => path.join(exportDir, f)) : [];
     return {
@@ -256,6 +263,7 @@ class Performance extends EventEmitter {
       slicesAppliedByPlayers: logs.map((log) => log.length),
       bytesReceived: this.host.ws.receivedBytes,
       largestPhaseErrorMs: this.metrics.phaseMaxMs,
+      phaseErrorsMs: this.metrics.phases,
       reconnects: this.metrics.reconnects,
       latencyMs: { count: latencies.length, p50: percentile(latencies, 50), p99: percentile(latencies, 99) },
       playerWavs: this.playerWavs.filter((f) => fs.existsSync(f)),
