@@ -46,13 +46,15 @@ test('a dropped socket reconnects on schedule and the stream carries on', { skip
       assert.ok(reconnecting.length >= 1 && reconnecting[0].at <= r1.at, '"reconnecting" shown first');
       const i1 = stage.events.indexOf(r1);
       const resolve1 = await stage.waitForEvent('cloud:resolve', 20000, { from: i1 });
-      assert.ok(resolve1.at - r1.at >= 990, `waited ${resolve1.at - r1.at} ms of 1000`);
+      // Node's timers count from the loop's cached time, a little before the
+      // message was recorded.
+      assert.ok(resolve1.at - r1.at >= 900, `waited ${resolve1.at - r1.at} ms of 1000`);
 
       const r2 = await stage.waitForEvent('ws:reconnect_in', 20000, { from: stage.events.indexOf(resolve1) });
       assert.equal(r2.args[0], 2000, 'the second consecutive failure waits 2 s');
       stage.host.fromInterface('host:pod', stage.podInfo.url);
       const resolve2 = await stage.waitForEvent('cloud:resolve', 20000, { from: stage.events.indexOf(r2) });
-      assert.ok(resolve2.at - r2.at >= 1990, `waited ${resolve2.at - r2.at} ms of 2000`);
+      assert.ok(resolve2.at - r2.at >= 1900, `waited ${resolve2.at - r2.at} ms of 2000`);
       await stage.waitForEvent('param:start', 60000, { from: stage.events.indexOf(r2) });
       assert.equal(stage.find('core:reconnect_giveup').length, 0);
     });
