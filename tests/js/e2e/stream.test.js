@@ -72,12 +72,15 @@ test('print, stream and a player restarted mid-stream', { skip, timeout: 170000 
 
       const framesBefore = stage.frames.length;
       const again = await stage.addPlayer('player2-again');
-      await stage.waitFor(() => stage.frames.slice(framesBefore).some((f) => f.type === FRAME.Init && f.target === String(again.id)),
+      const init = await stage.waitFor(() => stage.frames.slice(framesBefore).find((f) => f.type === FRAME.Init && f.target === String(again.id)),
         30000, 'an Init addressed to the new player');
-      const restated = await stage.waitFor(() => stage.frames.slice(framesBefore).find((f) => f.type === FRAME.Band && f.target === 'players'),
-        30000, 'the band restated');
+      const fromInit = stage.frames.slice(stage.frames.indexOf(init));
+      const restated = fromInit.find((f) => f.type === FRAME.Band);
+      assert.ok(restated, 'the band restated with the Init');
+      assert.equal(restated.target, 'players');
       assert.deepEqual(restated.msg, band, 'the same band as before');
-      assert.ok(!stage.frames.slice(framesBefore).some((f) => f.type === FRAME.Seek), 'nobody was moved');
+      const between = fromInit.slice(0, fromInit.indexOf(restated));
+      assert.ok(!between.some((f) => f.type === FRAME.Seek), 'nobody was moved on the way');
 
       await stage.waitFor(() => stage.patchesSentTo(again) >= 8, 60000, 'patches after the rejoin');
       // The new player plays inside the band like the others.
