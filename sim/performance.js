@@ -103,8 +103,9 @@ class Performance extends EventEmitter {
     this.script = script || defaultScript({ printBars, showBars: Math.max(1, bars - printBars - 2) });
     this.bar = 0;
     this.streamBar = null;
+    this.streamStartedAt = null; // monotonic ns of the first stream start
     this.status = '';
-    this.metrics = { patches: 0, inits: 0, swaps: 0, phaseMaxMs: 0, reconnects: 0, statuses: [], roles: 0 };
+    this.metrics = { patches: 0, inits: 0, swaps: 0, phaseMaxMs: 0, phases: [], reconnects: 0, statuses: [], roles: 0 };
     this.slices = [];
   }
 
@@ -118,10 +119,12 @@ class Performance extends EventEmitter {
         this.log(`bar ${this.bar}: ${this.status}`);
         break;
       case 'ui:phase':
+        this.metrics.phases.push([this.bar, Number(args[0])]);
         this.metrics.phaseMaxMs = Math.max(this.metrics.phaseMaxMs, Math.abs(Number(args[0])));
         break;
       case 'param:start':
         this.streamBar = this.bar;
+        if (this.streamStartedAt === null) this.streamStartedAt = process.hrtime.bigint();
         break;
       default:
         break;
@@ -148,6 +151,13 @@ class Performance extends EventEmitter {
 
   onBar(n) {
     this.bar = n;
+    this.emit('bar', {
+      bar: n,
+      totalBars: this.streamBar === null ? this.totalBars : this.streamBar + Math.max(...this.script.show.map((s) => s.bar)) + 1,
+      streamBar: this.streamBar === null ? null : n - this.streamBar,
+      patches: this.metrics.patches,
+      status: this.status,
+    });
     const prelude = this.script.prelude.filter((s) => s.bar === n);
     prelude.forEach((s) => this.send(s));
     if (this.streamBar !== null) {
@@ -182,13 +192,22 @@ class Performance extends EventEmitter {
     this.host.fromInterface('live_path', path.join(setDir, 'Performance.als'));
 
     this.instances = [];
+    this.players = [];
     this.playerWavs = [];
     try {
       this.instances.push(await this.runner.startFeeder(port, { track, trackPath }));
       for (let i = 0; i < this.playerCount; i++) {
         const wavOut = path.join(this.outDir, `player${i + 1}.wav`);
         this.playerWavs.push(wavOut);
-        this.instances.push(await this.runner.startPlayer(port, { wavOut }));
+        const work = path.join(this.outDir, 'work');
+        fs.mkdirSync(work, { recursive: true });
+        const player = await this.runner.startPlayer(port, {
+          wavOut,
+          bufferOut: path.join(work, `player${i + 1}.buffer`),
+          patchLog: path.join(work, `player${i + 1}.patches`),
+        });
+        this.instances.push(player);
+        this.players.push(player);
       }
       await this.waitFor(() => this.metrics.roles >= this.playerCount + 1, 5000, 'the instances to say hello');
 
@@ -228,7 +247,12 @@ class Performance extends EventEmitter {
   }
 
   summary(setDir) {
-    const latencies = this.instances.flatMap((i) => (i.patchLog ? sliceLatencies(this.slices, i.patchLog()) : [])).sort((a, b) => a - b);
+    const logs = this.players.map((p) => (p.patchLog ? p.patchLog() : []));
+    // Slices sent before the stream started wait for the players to load the
+    // whole source: they measure the start, not the stream.
+    const start = this.streamStartedAt;
+    const streamed = this.slices.filter((s) => start !== null && s.sentAt !== null && s.sentAt >= start);
+    const latencies = logs.flatMap((log) => sliceLatencies(streamed, log)).sort((a, b) => a - b);
     const exportDir = path.join(setDir, 'Omber', 'audio');
     const exported = fs.existsSync(exportDir) ? fs.readdirSync(exportDir).map((f) => path.join(exportDir, f)) : [];
     return {
@@ -236,8 +260,10 @@ class Performance extends EventEmitter {
       streamStartedAtBar: this.streamBar,
       slicesSent: this.slices.filter((s) => !s.corrupt).length,
       patchesToPlayers: this.metrics.patches,
+      slicesAppliedByPlayers: logs.map((log) => log.length),
       bytesReceived: this.host.ws.receivedBytes,
       largestPhaseErrorMs: this.metrics.phaseMaxMs,
+      phaseErrorsMs: this.metrics.phases,
       reconnects: this.metrics.reconnects,
       latencyMs: { count: latencies.length, p50: percentile(latencies, 50), p99: percentile(latencies, 99) },
       playerWavs: this.playerWavs.filter((f) => fs.existsSync(f)),

@@ -128,6 +128,7 @@ class Engine {
   void onTickParam(const Atoms&);
   void onTickReconnect(const Atoms&);
   void glideBlend();
+  void restateSteering();
 
   // ---- setting_inlets.cpp ----
   void onBackend(const Atoms&);

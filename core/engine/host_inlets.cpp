@@ -29,7 +29,21 @@ void Engine::onWsOpen(const Atoms&) { session_.onOpen(); }
 void Engine::onWsData(const Atoms& atoms) {
   if (atoms.empty() || !atoms[0].isBytes()) return;
   const std::vector<std::uint8_t>& bytes = atoms[0].bytes;
+  const bool awaitingSource = session_.state == ServerSession::State::AwaitingSource;
   session_.onData(bytes.data(), bytes.size(), numberAt(atoms, 1) != 0);  // not-a-number counts as binary
+  if (awaitingSource && session_.state == ServerSession::State::Streaming) restateSteering();
+}
+
+// A new stream (after "start", a reconnect or a new source) runs on a server
+// session that heard only tag text A in the handshake. Prompt B and the
+// blend the performer set are stated again, so a lost connection does not
+// silently drop them; the glide then continues from the stated blend.
+void Engine::restateSteering() {
+  if (!live_.ready || !live_.playing) return;
+  if (settings_.promptB) sendPrompt();
+  settings_.blendCurrent = settings_.blendTarget;
+  settings_.blendSmoothingStarted = true;
+  sendCommand(commands::setPromptBlend(settings_.blendCurrent));
 }
 
 void Engine::onWsClose(const Atoms& atoms) { session_.onClose(intAt(atoms, 0)); }

@@ -1,6 +1,10 @@
 #include "external/core/instance.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace omber::external {
@@ -41,10 +45,54 @@ void Instance::prepare(double sampleRate, long maxVectorFrames) {
 
 void Instance::applyCommands() noexcept {
   PlayerCommand command;
+  const bool logging = state_.logPatches.load(std::memory_order_relaxed);
+  std::int64_t now = -1;  // read once per vector, at the first logged patch
   for (int i = 0; i < kCommandsPerVector && state_.commands.pop(command); ++i) {
+    const CommandKind kind = command.kind;
+    const std::uint32_t startFrame = command.startFrame;
+    const std::uint32_t frames = command.frames;
     const PlayerVoice::Released released = state_.voice.apply(command);
     for (int b = 0; b < released.count; ++b) state_.releaseBlock(released.blocks[b]);
+    if (logging && kind == CommandKind::Patch) {
+      if (now < 0) {
+        now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                  std::chrono::steady_clock::now().time_since_epoch())
+                  .count();
+      }
+      state_.appliedPatches.push(AppliedPatch{now, startFrame, frames});
+    }
   }
+}
+
+std::size_t Instance::takeAppliedPatches(AppliedPatch* out, std::size_t max) noexcept {
+  std::size_t count = 0;
+  while (out && count < max && state_.appliedPatches.pop(out[count])) ++count;
+  return count;
+}
+
+bool Instance::writeBuffer(const std::string& path) const {
+  const PlayerVoice& voice = state_.voice;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+  if (!file) return false;
+  const std::uint64_t samples = voice.currentSamples() ? voice.frames() * voice.channels() : 0;
+  const std::uint32_t header[2] = {voice.channels(), static_cast<std::uint32_t>(samples ? voice.frames() : 0)};
+  unsigned char bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(header[i / 4] >> (8 * (i % 4)));
+  bool ok = std::fwrite(bytes, 1, sizeof bytes, file.get()) == sizeof bytes;
+  // Samples go out in little-endian byte order whatever the machine's.
+  unsigned char chunk[4096];
+  std::size_t used = 0;
+  for (std::uint64_t i = 0; ok && i < samples; ++i) {
+    std::uint32_t word;
+    std::memcpy(&word, voice.currentSamples() + i, 4);
+    for (int b = 0; b < 4; ++b) chunk[used++] = static_cast<unsigned char>(word >> (8 * b));
+    if (used == sizeof chunk) {
+      ok = std::fwrite(chunk, 1, used, file.get()) == used;
+      used = 0;
+    }
+  }
+  if (ok && used) ok = std::fwrite(chunk, 1, used, file.get()) == used;
+  return std::fclose(file.release()) == 0 && ok;
 }
 
 void Instance::perform(const double* const* ins, long inCount, double* const* outs, long outCount,

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "external/core/capture_resampler.h"
@@ -47,6 +48,17 @@ class Instance {
   // signals Max did not supply. Never allocates, locks or waits.
   void perform(const double* const* ins, long inCount, double* const* outs, long outCount,
                long frames) noexcept OMBER_NONBLOCKING;
+
+  // Diagnostics for a host (the headless runner, tests), never used by a
+  // patch. logPatches: the audio thread records every Patch it applies with
+  // the steady-clock time of the vector that applied it; takeAppliedPatches
+  // (one reader thread) moves up to `max` records out and returns how many.
+  void logPatches(bool on) { state_.logPatches.store(on, std::memory_order_relaxed); }
+  std::size_t takeAppliedPatches(AppliedPatch* out, std::size_t max) noexcept;
+  // Writes the player's current buffer as u32 channels, u32 frames and the
+  // interleaved f32 samples, little-endian. Only while no perform runs
+  // (the buffer belongs to the audio thread). False when the file fails.
+  bool writeBuffer(const std::string& path) const;
 
   InstanceState& state() { return state_; }
 

@@ -43,6 +43,7 @@ struct InstanceState {
   CommandQueue commands;
   ReleaseQueue releases;
   CaptureRing captureRing;
+  AppliedPatchLog appliedPatches;  // filled only while logPatches is set
 
   std::atomic<bool> capturing{false};
   std::atomic<double> reportedPlayHead{0.0};  // seconds
@@ -52,6 +53,7 @@ struct InstanceState {
   std::atomic<std::int32_t> pendingPort{0};
   std::atomic<bool> disconnectRequested{false};
   std::atomic<std::int32_t> role{0};
+  std::atomic<bool> logPatches{false};
 
   static_assert(std::atomic<double>::is_always_lock_free, "the audio thread may not lock");
 };

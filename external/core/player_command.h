@@ -41,4 +41,15 @@ using CommandQueue = SpscRing<PlayerCommand, 2048>;
 // free routine once the link thread has ended). Neither end allocates.
 using ReleaseQueue = SpscRing<float*, 4096>;
 
+// One Patch the audio thread applied, for a diagnostic log kept only when a
+// host asks for it: when (steady clock, nanoseconds), where and how long.
+struct AppliedPatch {
+  std::int64_t atNanoseconds = 0;
+  std::uint32_t startFrame = 0;
+  std::uint32_t frames = 0;
+};
+// Audio thread -> whoever reads the log (the headless host's main loop).
+// A full log drops the newest entries, never waits.
+using AppliedPatchLog = SpscRing<AppliedPatch, 4096>;
+
 }  // namespace omber::external

@@ -2,6 +2,7 @@
 // the 64-bit perform routine. Everything it does is forwarded to
 // omber::external::Instance; this file only speaks the Max API.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -79,6 +80,27 @@ void omberAssist(OmberObject*, void*, long io, long index, char* text) {
   std::snprintf(text, 256, "%s", label);
 }
 
+// Private diagnostics for a host that embeds omber~ (the headless runner),
+// reached only through object_method, never from a patch. Each takes
+// pointer-sized arguments:
+//   "tap_log" (on): record every Patch the audio thread applies, with time;
+//   "tap_patches" (AppliedPatch* out, max): moves records out, returns count;
+//   "tap_buffer" (const char* path): writes the player's buffer (only while
+//   DSP is stopped); returns non-null on success.
+void* omberTapLog(OmberObject* x, long on) {
+  x->instance->logPatches(on != 0);
+  return nullptr;
+}
+
+void* omberTapPatches(OmberObject* x, omber::external::AppliedPatch* out, long max) {
+  const std::size_t count = x->instance->takeAppliedPatches(out, max > 0 ? static_cast<std::size_t>(max) : 0);
+  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(count));
+}
+
+void* omberTapBuffer(OmberObject* x, const char* path) {
+  return path && x->instance->writeBuffer(path) ? x : nullptr;
+}
+
 // The role attribute is also read by the audio and link threads, so it is
 // mirrored into the instance's atomic.
 t_max_err omberSetRole(OmberObject* x, void*, long argc, t_atom* argv) {
@@ -116,6 +138,9 @@ extern "C" C74_EXPORT void ext_main(void*) {
   class_addmethod(s_class, asMethod(omberDisconnect), "disconnect", 0);
   class_addmethod(s_class, asMethod(omberCapture), "capture", A_LONG, 0);
   class_addmethod(s_class, asMethod(omberAssist), "assist", A_CANT, 0);
+  class_addmethod(s_class, asMethod(omberTapLog), "tap_log", A_CANT, 0);
+  class_addmethod(s_class, asMethod(omberTapPatches), "tap_patches", A_CANT, 0);
+  class_addmethod(s_class, asMethod(omberTapBuffer), "tap_buffer", A_CANT, 0);
   addSwitchAttribute("role", asMethod(omberSetRole), calcoffset(OmberObject, role));
   addSwitchAttribute("capture", nullptr, calcoffset(OmberObject, capture));
   class_dspinit(s_class);

@@ -1,5 +1,7 @@
 // omber-maxhost: runs omber~ instances without Max. See kUsage (--help).
 #include <sndfile.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,7 +9,9 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,8 +26,10 @@ using namespace omber::maxhost;
 namespace {
 
 std::atomic<bool> g_stop{false};
+std::atomic<bool> g_dump{false};
 
 extern "C" void onStopSignal(int) { g_stop.store(true); }
+extern "C" void onDumpSignal(int) { g_dump.store(true); }
 
 void installStopHandlers() {
   struct sigaction action {};
@@ -31,6 +37,10 @@ void installStopHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  struct sigaction dump {};
+  dump.sa_handler = onDumpSignal;
+  sigemptyset(&dump.sa_mask);
+  sigaction(SIGUSR1, &dump, nullptr);
 }
 
 std::string defaultModulePath() {
@@ -120,6 +130,72 @@ class WavSource {
   bool ended_ = false;
 };
 
+// Binary layout of omber~'s applied-patch records ("tap_patches").
+struct AppliedPatchRecord {
+  std::int64_t atNanoseconds;
+  std::uint32_t startFrame;
+  std::uint32_t frames;
+};
+
+// A player's diagnostics: its buffer written on request, its applied
+// patches appended to a text log as they are reported.
+class PlayerTap {
+ public:
+  bool open(t_object* object, const InstanceRequest& request, std::string& error) {
+    object_ = object;
+    bufferPath_ = request.bufferPath;
+    if (!request.patchLogPath.empty()) {
+      log_ = std::fopen(request.patchLogPath.c_str(), "w");
+      if (!log_) {
+        error = "cannot write " + request.patchLogPath;
+        return false;
+      }
+      object_method(object_, gensym("tap_log"), reinterpret_cast<void*>(1L), nullptr, nullptr, nullptr);
+    }
+    return true;
+  }
+  ~PlayerTap() {
+    if (log_) std::fclose(log_);
+  }
+  // Between two ticks of the chain: moves the applied patches to the log.
+  void drain() {
+    if (!log_) return;
+    std::size_t total = 0;
+    for (;;) {
+      const auto count = reinterpret_cast<std::uintptr_t>(object_method(
+          object_, gensym("tap_patches"), records_, reinterpret_cast<void*>(static_cast<long>(kRecords)), nullptr,
+          nullptr));
+      for (std::uintptr_t i = 0; i < count; ++i) {
+        std::fprintf(log_, "%lld %u %u\n", static_cast<long long>(records_[i].atNanoseconds), records_[i].startFrame,
+                     records_[i].frames);
+      }
+      total += count;
+      if (count < kRecords) break;
+    }
+    if (total) std::fflush(log_);
+  }
+  // Between two ticks (or after the last): the buffer, complete or not at
+  // all, under its final name.
+  bool writeBuffer() {
+    if (bufferPath_.empty()) return true;
+    const std::string temporary = bufferPath_ + ".part";
+    if (!object_method(object_, gensym("tap_buffer"), const_cast<char*>(temporary.c_str()), nullptr, nullptr,
+                       nullptr)) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+    return std::rename(temporary.c_str(), bufferPath_.c_str()) == 0;
+  }
+  const std::string& bufferPath() const { return bufferPath_; }
+
+ private:
+  static constexpr std::size_t kRecords = 256;
+  t_object* object_ = nullptr;
+  std::string bufferPath_;
+  std::FILE* log_ = nullptr;
+  AppliedPatchRecord records_[kRecords];
+};
+
 int run(const RunnerOptions& options) {
   std::string error;
   const std::string module = options.modulePath.empty() ? defaultModulePath() : options.modulePath;
@@ -131,6 +207,7 @@ int run(const RunnerOptions& options) {
   std::vector<t_object*> objects;
   std::vector<std::unique_ptr<WavRecorder>> recorders(options.instances.size());
   std::vector<std::unique_ptr<WavSource>> sources(options.instances.size());
+  std::vector<std::unique_ptr<PlayerTap>> taps;
   auto freeAll = [&objects] {
     for (t_object* object : objects) freeObject(object);
     objects.clear();
@@ -153,9 +230,24 @@ int run(const RunnerOptions& options) {
       break;
     }
     objects.push_back(object);
+    if (!feeder && (!request.bufferPath.empty() || !request.patchLogPath.empty())) {
+      taps.push_back(std::make_unique<PlayerTap>());
+      if (!taps.back()->open(object, request, error)) break;
+    }
   }
+  auto writeBuffers = [&taps] {
+    bool ok = true;
+    for (auto& tap : taps) {
+      if (!tap->writeBuffer()) {
+        std::fprintf(stderr, "omber-maxhost: cannot write %s\n", tap->bufferPath().c_str());
+        ok = false;
+      }
+    }
+    return ok;
+  };
   if (!error.empty()) {
     std::fprintf(stderr, "omber-maxhost: %s\n", error.c_str());
+    taps.clear();
     freeAll();
     return 1;
   }
@@ -180,6 +272,18 @@ int run(const RunnerOptions& options) {
                  options.sampleRate, vector, options.fast ? "as fast as possible" : "real time", until);
   }
 
+  // Only this thread (the audio loop) changes its scheduling: the omber~
+  // link threads were started before and keep theirs, as under Max.
+  if (options.realtimePriority > 0) {
+    sched_param param{};
+    param.sched_priority = options.realtimePriority;
+    const int failed = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (failed) {
+      std::fprintf(stderr, "omber-maxhost: realtime priority %d not permitted (%s); running at normal priority\n",
+                   options.realtimePriority, std::strerror(failed));
+    }
+  }
+
   using Clock = std::chrono::steady_clock;
   const auto started = Clock::now();
   long long done = 0;
@@ -193,6 +297,8 @@ int run(const RunnerOptions& options) {
       if (recorders[i]) recorders[i]->add(chain.output(i, 0), chain.output(i, 1), static_cast<std::size_t>(keep));
     }
     done += keep;
+    for (auto& tap : taps) tap->drain();
+    if (g_dump.exchange(false)) writeBuffers();
     if (!options.fast) {
       const auto due = started + std::chrono::duration_cast<Clock::duration>(
                                      std::chrono::duration<double>(static_cast<double>(done) / options.sampleRate));
@@ -200,6 +306,9 @@ int run(const RunnerOptions& options) {
     }
   }
 
+  for (auto& tap : taps) tap->drain();
+  const bool buffersWritten = writeBuffers();
+  taps.clear();
   freeAll();  // joins the link threads before the files close
   for (auto& recorder : recorders) {
     if (recorder) recorder->flush();
@@ -208,7 +317,7 @@ int run(const RunnerOptions& options) {
     std::fprintf(stderr, "omber-maxhost: stopped after %.3f s of audio (%lld frames)%s\n",
                  static_cast<double>(done) / options.sampleRate, done, g_stop.load() ? " on a signal" : "");
   }
-  return 0;
+  return buffersWritten ? 0 : 1;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "external/runner/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -16,6 +17,10 @@ const char* const kUsage =
     "\n"
     "  --player OUT.wav   add a player (omber~ @role 0) recording to OUT.wav\n"
     "  --feeder IN.wav    add a feeder (omber~ @role 1) playing IN.wav into its inlets\n"
+    "  --buffer-out FILE  the last --player's buffer goes to FILE at exit and on\n"
+    "                     SIGUSR1: u32 channels, u32 frames, f32 samples (LE)\n"
+    "  --patch-log FILE   the last --player logs every Patch its audio thread\n"
+    "                     applies: \"<steady-clock ns> <start frame> <frames>\"\n"
     "  --port N           send \"connect N\" to every instance (bridge on 127.0.0.1:N)\n"
     "  --capture          create feeders with @capture 1\n"
     "  --rate HZ          sample rate (default 48000)\n"
@@ -24,6 +29,9 @@ const char* const kUsage =
     "                     SIGINT or SIGTERM)\n"
     "  --fast             run as fast as possible instead of in real time\n"
     "                     (needs --duration)\n"
+    "  --rt-priority N    run the audio loop with realtime (FIFO) priority N,\n"
+    "                     1 to 99, as an audio host does (real time only; a\n"
+    "                     system that does not permit it gets a warning)\n"
     "  --module PATH      the omber~ module (default: omber~.so next to this program)\n"
     "  --quiet            no progress on stderr\n"
     "  -h, --help         this text\n"
@@ -73,8 +81,20 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       options.help = true;
     } else if (arg == "--player" || arg == "--feeder") {
       if (!value(text)) return std::nullopt;
-      options.instances.push_back(
-          {arg == "--player" ? InstanceRequest::Role::Player : InstanceRequest::Role::Feeder, text});
+      InstanceRequest request;
+      request.role = arg == "--player" ? InstanceRequest::Role::Player : InstanceRequest::Role::Feeder;
+      request.wavPath = text;
+      options.instances.push_back(request);
+    } else if (arg == "--buffer-out" || arg == "--patch-log") {
+      if (!value(text)) return std::nullopt;
+      auto player = std::find_if(options.instances.rbegin(), options.instances.rend(), [](const InstanceRequest& r) {
+        return r.role == InstanceRequest::Role::Player;
+      });
+      if (player == options.instances.rend()) {
+        error = arg + " follows no --player";
+        return std::nullopt;
+      }
+      (arg == "--buffer-out" ? player->bufferPath : player->patchLogPath) = text;
     } else if (arg == "--port") {
       if (!numeric(1, 65535, true, "a port from 1 to 65535", n)) return std::nullopt;
       options.port = static_cast<int>(n);
@@ -89,6 +109,9 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
     } else if (arg == "--duration") {
       if (!numeric(0, 1e9, false, "seconds (0 or more)", n)) return std::nullopt;
       options.durationSeconds = n;
+    } else if (arg == "--rt-priority") {
+      if (!numeric(1, 99, true, "a priority from 1 to 99", n)) return std::nullopt;
+      options.realtimePriority = static_cast<int>(n);
     } else if (arg == "--fast") {
       options.fast = true;
     } else if (arg == "--module") {
@@ -103,6 +126,10 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
   if (options.help) return options;
   if (options.instances.empty()) {
     error = "no instance: give at least one --player or --feeder";
+    return std::nullopt;
+  }
+  if (options.fast && options.realtimePriority > 0) {
+    error = "--rt-priority needs real time (not --fast)";
     return std::nullopt;
   }
   if (options.fast && !options.durationSeconds) {

@@ -10,6 +10,10 @@ namespace omber::maxhost {
 struct InstanceRequest {
   enum class Role { Player, Feeder } role = Role::Player;
   std::string wavPath;  // player: output file; feeder: input file
+  // Player diagnostics (empty: none): its buffer at exit and on SIGUSR1 (u32
+  // channels, u32 frames, f32 samples), and one line per applied Patch.
+  std::string bufferPath;
+  std::string patchLogPath;
 };
 
 struct RunnerOptions {
@@ -21,6 +25,7 @@ struct RunnerOptions {
   long vectorSize = 64;
   std::optional<double> durationSeconds;  // empty: until SIGINT or SIGTERM
   bool fast = false;
+  int realtimePriority = 0;  // 0: normal scheduling for the audio loop
   bool quiet = false;
   bool help = false;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,54 @@ TEST_F(InstanceTest, AppliesAtMost256CommandsPerVector) {
   v.perform(instance, 64);
   EXPECT_EQ(instance.state().commands.size(), 0u);
   EXPECT_FALSE(instance.state().voice.loopWhole());
+}
+
+TEST_F(InstanceTest, AppliedPatchesAreLoggedOnlyOnRequestAndTheBufferIsWrittenWhole) {
+  instance.prepare(48000.0, 64);
+  Vectors v(64);
+  instance.state().commands.push(testing::bufferCommand(CommandKind::Replace, 100));
+  PlayerCommand patch = testing::bufferCommand(CommandKind::Patch, 3, 2, [](std::size_t f, int c) {
+    return static_cast<float>(f * 2 + c) + 0.5f;
+  });
+  patch.startFrame = 10;
+  instance.state().commands.push(patch);
+  v.perform(instance, 64);
+  AppliedPatch records[8];
+  EXPECT_EQ(instance.takeAppliedPatches(records, 8), 0u);  // not asked for
+
+  instance.logPatches(true);
+  for (std::uint32_t start : {20u, 30u}) {
+    PlayerCommand more = testing::bufferCommand(CommandKind::Patch, 2);
+    more.startFrame = start;
+    instance.state().commands.push(more);
+    instance.state().commands.push(testing::valueCommand(CommandKind::Seek, 0.0));  // not a patch
+    v.perform(instance, 64);
+  }
+  ASSERT_EQ(instance.takeAppliedPatches(records, 8), 2u);
+  EXPECT_EQ(records[0].startFrame, 20u);
+  EXPECT_EQ(records[1].startFrame, 30u);
+  EXPECT_EQ(records[0].frames, 2u);
+  EXPECT_GT(records[0].atNanoseconds, 0);
+  EXPECT_LE(records[0].atNanoseconds, records[1].atNanoseconds);
+  EXPECT_EQ(instance.takeAppliedPatches(records, 8), 0u);  // moved out
+
+  const std::string path = ::testing::TempDir() + "instance_buffer.bin";
+  ASSERT_TRUE(instance.writeBuffer(path));
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::vector<unsigned char> bytes(8 + 100 * 2 * 4 + 1);
+  const std::size_t size = std::fread(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  std::remove(path.c_str());
+  ASSERT_EQ(size, 8u + 100 * 2 * 4);
+  EXPECT_EQ(bytes[0], 2);    // channels
+  EXPECT_EQ(bytes[4], 100);  // frames
+  float sample;
+  std::memcpy(&sample, bytes.data() + 8 + (10 * 2 + 1) * 4, 4);  // frame 10, right channel
+  EXPECT_EQ(sample, 1.5f);
+  std::memcpy(&sample, bytes.data() + 8 + 5 * 2 * 4, 4);
+  EXPECT_EQ(sample, testing::sampleAt(5, 0));
+  EXPECT_FALSE(instance.writeBuffer("/nonexistent-folder/buffer.bin"));
 }
 
 TEST_F(InstanceTest, SilentWithoutDsp64AndCaptureRestartsTheResampler) {

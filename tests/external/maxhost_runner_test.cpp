@@ -131,7 +131,64 @@ TEST(MaxhostRunner, CapturingFeederUploadsItsWavFileAndDurationEndsTheRun) {
   std::remove(in.c_str());
 }
 
+// The player's diagnostics: its applied patches logged with their time, its
+// buffer written on SIGUSR1 and at exit.
+TEST(MaxhostRunner, PlayerLogsAppliedPatchesAndWritesItsBuffer) {
+  testing::LoopbackServer server;
+  const std::string out = tempPath("tapped");
+  const std::string buffer = tempPath("buffer");
+  const std::string log = tempPath("patches");
+  const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--player", out, "--buffer-out", buffer,
+                                 "--patch-log", log});
+  ASSERT_TRUE(server.accept(5000ms));
+  ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
+  const std::vector<float> init(2 * 1000, 0.25f);
+  server.send(link::encodeBuffer(FrameType::Init, init.data(), init.size(), 2, 48000));
+  const std::vector<float> patch{1, 2, 3, 4};
+  server.send(link::encodePatch(500, patch.data(), 2));
+
+  auto readText = [](const std::string& path) {
+    std::string text;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+      char chunk[256];
+      std::size_t n;
+      while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+      std::fclose(f);
+    }
+    return text;
+  };
+  ASSERT_TRUE(server.pumpUntil([&] { return readText(log).find(" 500 2\n") != std::string::npos; }, 5000ms))
+      << readText(log);
+  long long at = 0;
+  unsigned start = 0, frames = 0;
+  ASSERT_EQ(std::sscanf(readText(log).c_str(), "%lld %u %u", &at, &start, &frames), 3);
+  EXPECT_GT(at, 0);
+
+  auto expectBuffer = [&](const std::string& bytes) {
+    ASSERT_EQ(bytes.size(), 8u + 2000 * 4);
+    std::vector<float> samples(2000);
+    std::memcpy(samples.data(), bytes.data() + 8, bytes.size() - 8);
+    EXPECT_EQ(link::getU32(reinterpret_cast<const std::uint8_t*>(bytes.data())), 2u);
+    EXPECT_EQ(link::getU32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4), 1000u);
+    EXPECT_EQ(samples[1000], 1.0f);
+    EXPECT_EQ(samples[1003], 4.0f);
+    EXPECT_EQ(samples[999], 0.25f);
+  };
+  kill(pid, SIGUSR1);
+  ASSERT_TRUE(server.pumpUntil([&] { return readText(buffer).size() >= 8 + 2000 * 4; }, 5000ms));
+  expectBuffer(readText(buffer));
+  std::remove(buffer.c_str());
+  kill(pid, SIGTERM);
+  EXPECT_EQ(waitExit(pid), 0);
+  expectBuffer(readText(buffer));
+  for (const auto& path : {out, buffer, log}) std::remove(path.c_str());
+}
+
 TEST(MaxhostRunner, ExitStatusTellsUsageErrorsFromFailures) {
+  EXPECT_EQ(waitExit(startRunner({"--buffer-out", "b.bin", "--player", "x.wav"})), 2);  // follows no player
+  EXPECT_EQ(waitExit(startRunner({"--feeder", "x.wav", "--patch-log", "p.txt"})), 2);
+  EXPECT_EQ(waitExit(startRunner({"--rt-priority", "0", "--player", "x.wav"})), 2);
+  EXPECT_EQ(waitExit(startRunner({"--rt-priority", "5", "--fast", "--duration", "1", "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--player"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--fast", "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--port", "70000", "--player", "x.wav"})), 2);

@@ -28,6 +28,7 @@ ScenarioStats runEveryCommandKind(Instance& instance, const PerformCall& perform
   InstanceState& state = instance.state();
   FrameTranslator translator(state);
   instance.prepare(44100.0, kFrames);  // a rate other than 48 kHz exercises both resamplings
+  instance.logPatches(true);           // the applied-patch log is written on the audio thread too
 
   std::vector<double> inL(kFrames), inR(kFrames), outL(kFrames), outR(kFrames);
   const double* ins[2] = {inL.data(), inR.data()};

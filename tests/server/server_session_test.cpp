@@ -105,11 +105,13 @@ TEST_F(SessionWalk, FromStartToTheFirstSource) {
   EXPECT_EQ(engine.live().generation, 5);
   EXPECT_TRUE(engine.live().playing);
   const auto sent = recorder.selectors();
-  ASSERT_GE(sent.size(), 4u);
+  ASSERT_GE(sent.size(), 5u);
   EXPECT_EQ(sent.front(), "ext:write");
   EXPECT_EQ(frameType(recorder.messages[0]), link::FrameType::Init);
-  EXPECT_EQ(std::vector<std::string>(sent.end() - 3, sent.end()),
-            (std::vector<std::string>{"ui:ready", "param:start", "core:connected"}));
+  // The new server session is told the blend (no prompt B is set).
+  EXPECT_EQ(std::vector<std::string>(sent.end() - 4, sent.end()),
+            (std::vector<std::string>{"ui:ready", "param:start", "core:connected", "ws:send"}));
+  EXPECT_EQ(recorder.messages.back().bytesText(0), R"({"type":"set_prompt_blend","value":0.4})");
   EXPECT_EQ(recorder.with("ui:ready").size(), 1u);
   EXPECT_EQ(engine.session().bytesReceived, 0u);  // the source is not a slice
 }
@@ -318,6 +320,51 @@ TEST_F(SessionWalk, ClosesWhilePlayingReconnectOnABoundedSchedule) {
   recorder.clear();
   send("ws:close", 1006);
   EXPECT_EQ(recorder.with("ws:reconnect_in").at(0).number(0), 1000);
+}
+
+// A new stream runs on a server session that heard only tag text A in the
+// handshake: prompt B and the blend are stated again at its first source,
+// after a reconnect too, and the glide goes on from there.
+TEST_F(SessionWalk, ANewStreamRestatesPromptBAndTheBlend) {
+  send("prompt", "deep house");
+  send("prompt_b", "dub");
+  send("blend", 0.8);
+  EXPECT_TRUE(recorder.with("ws:send").empty());  // not ready: nothing sent
+
+  auto restated = [this] {
+    std::vector<std::string> texts;
+    bool afterConnected = false;
+    for (const auto& m : recorder.messages) {
+      if (m.selector == "core:connected") afterConnected = true;
+      else if (afterConnected && m.selector == "ws:send") texts.push_back(m.bytesText(0));
+    }
+    return texts;
+  };
+  streamFromTheTop();
+  EXPECT_EQ(restated(), (std::vector<std::string>{R"({"type":"prompt","tags":"deep house","tags_b":"dub"})",
+                                                  R"({"type":"set_prompt_blend","value":0.8})"}));
+  recorder.clear();
+  send("tick:param");  // the glide is at its target: only telemetry
+  ASSERT_EQ(recorder.with("ws:send").size(), 1u);
+  EXPECT_EQ(recorder.with("ws:send")[0].bytesText(0).rfind(R"({"type":"params")", 0), 0u);
+
+  // Lost and found again: the same restatement on the new session.
+  send("ws:close", 1006);
+  send("tick:reconnect");
+  send("cloud:wsurl", "ws://pod.test/");
+  send("ws:open");
+  wsText(kReady);
+  recorder.clear();
+  wsBinary(halves({0.5f, -0.5f, 0.25f, 1.0f}));
+  EXPECT_EQ(restated(), (std::vector<std::string>{R"({"type":"prompt","tags":"deep house","tags_b":"dub"})",
+                                                  R"({"type":"set_prompt_blend","value":0.8})"}));
+
+  // A blend change glides from the stated value.
+  send("blend", 1.0);
+  recorder.clear();
+  send("tick:param");
+  ASSERT_FALSE(recorder.with("ws:send").empty());
+  EXPECT_EQ(recorder.with("ws:send")[0].bytesText(0), R"({"type":"set_prompt_blend","value":0.8140000000000001})");
 }
 
 TEST_F(SessionWalk, StopClosesAndTheCloseThatFollowsDoesNotReconnect) {
