@@ -70,7 +70,7 @@ async function swap(name, fixture) {
     if (this.closed) return;
     this.buffer = halves;
     this.epoch = this.pod.nextEpoch();
-    this.sendJson({ type: 'swap_ready', duration: this.duration, channels: 2, source_epoch: this.epoch });
+    this.sendJson({ type: 'swap_ready', duration: this.duration, channels: 2, source_epoch: this.pod.takeEpochMisstatement(this.epoch) });
     this.pod.send(this, bytesFromHalves(halves.halves), true);
     this.pod.emit('swap', { session: this, fixture: name, epoch: this.epoch });
   } finally {
