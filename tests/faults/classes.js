@@ -232,9 +232,9 @@ async function misstatedEpochs(rig, { fast }) {
 // ---- a player that stops reading ----------------------------------------
 // The player's socket is paused for 5 s while slices keep coming (the
 // bridge holds the backlog), then read again: the player catches up in
-// order. With the headless omber~ runner built, its whole process is
-// stopped for 5 s as well (link thread and audio alike) and continued: it
-// must still be connected afterwards and keep reporting its play head.
+// order. With the headless omber~ runner built (full matrix only), its whole
+// process is stopped for 5 s, and its DSP is stalled for 6 s under a flood
+// of commands: it must stay connected and keep reporting its play head.
 async function stalledPlayer(rig, { fast, maxhost }) {
   const t = tally();
   const rounds = fast ? 1 : 3;
@@ -252,34 +252,52 @@ async function stalledPlayer(rig, { fast, maxhost }) {
   }
   if (maxhost && !fast) {
     for (let r = 0; r < rounds; r++) record(t, `omber~ runner stopped 5 s (round ${r + 1})`, await stopRunner(rig, maxhost));
+    for (let r = 0; r < rounds; r++) record(t, `omber~ runner's DSP stalled 6 s under 3000 commands (round ${r + 1})`, await stallRunnerDsp(rig, maxhost));
   }
   return t;
 }
 
-// The headless runner as a player; SIGSTOP for 5 s, then SIGCONT. Counts as
-// recovered when its connection stays open, its Position reports resume and
-// it exits normally on SIGINT.
-async function stopRunner(rig, program) {
-  const positions = () => rig.count('ui:position');
+// The headless runner as a player, fault applied by `harm(child)`: counts
+// as recovered when its bridge connection stays open, it sends again
+// afterwards (Position reports), it exits normally on SIGINT, and the
+// stream is still in sync for the other player.
+async function harmRunner(rig, program, extraArgs, harm) {
   const ids = new Set(rig.host.bridge.connections.keys());
-  const child = spawn(program, ['--port', String(rig.port), '--player', '/dev/null', '--quiet'], { stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(program, ['--port', String(rig.port), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
   let log = '';
   child.stdout.on('data', (d) => { log += d; });
   const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));
   const joined = await waitFor(() => [...rig.host.bridge.connections.keys()].some((id) => !ids.has(id)), { timeoutMs: 10000 });
   const id = [...rig.host.bridge.connections.keys()].find((k) => !ids.has(k));
+  let received = 0;
+  if (joined) rig.host.bridge.connections.get(id).socket.on('data', (d) => { received += d.length; });
   await sleep(500);
-  child.kill('SIGSTOP');
-  await sleep(5000);
-  child.kill('SIGCONT');
-  const p = positions();
-  const reporting = await waitFor(() => positions() > p + 5, { timeoutMs: 5000 });
+  await harm(child);
+  const before = received;
+  const reporting = await waitFor(() => received > before + 5 * 17, { timeoutMs: 10000 });
   const stillThere = rig.host.bridge.connections.has(id);
   child.kill('SIGINT');
-  const { code, signal } = await exited;
+  const { code } = await exited;
   const ok = joined && reporting && stillThere && code === 0 && !log.includes('closed the link');
   return { streaming: ok, inSync: ok && (await rig.inSync()) };
 }
+
+// SIGSTOP for 5 s, then SIGCONT: link thread and audio stopped alike.
+const stopRunner = (rig, program) => harmRunner(rig, program, [], async (child) => {
+  child.kill('SIGSTOP');
+  await sleep(5000);
+  child.kill('SIGCONT');
+});
+
+// The runner's DSP stalls for 6 s from its first half second of audio while
+// 3000 Seek frames arrive: the command queue (2047 slots) fills, the link
+// thread waits for room, gives one command up after 5 s, and takes the rest
+// once the audio runs again.
+const stallRunnerDsp = (rig, program) => harmRunner(rig, program, ['--stall-dsp', '0.5:6'], async () => {
+  await sleep(500);
+  for (let k = 0; k < 3000; k++) rig.host.fromInterface('seek', (k % 100) / 100);
+  await sleep(6000);
+});
 
 const CLASSES = {
   'ws-close-after-message': wsCloseAfterMessage,
