@@ -142,15 +142,17 @@ TEST(MaxhostRunner, AStalledDspFillsTheQueueAndLosesNothingWhenItResumes) {
   const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--player", out, "--stall-dsp", "0.05:1.5"});
   ASSERT_TRUE(server.accept(5000ms));
   ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
-  const std::vector<float> buffer(2 * 96000, 0.25f);  // two seconds
+  // Twenty seconds: within the test's time the play head reaches 15 s only
+  // through the last Seek.
+  const std::vector<float> buffer(2 * 20 * 48000, 0.25f);
   server.send(link::encodeBuffer(FrameType::Init, buffer.data(), buffer.size(), 2, 48000));
   server.pumpUntil([&] { return false; }, 200ms);  // the stall has begun
   for (int k = 0; k < 3000; ++k) server.send(link::encodeSeek(0.001 * (k % 100)));
-  server.send(link::encodeSeek(1.5));
+  server.send(link::encodeSeek(15.0));
   const bool resumed = server.pumpUntil(
       [&] {
         const auto positions = server.framesOfType(FrameType::Position);
-        return !positions.empty() && link::getF64(positions.back().payload.data()) >= 1.5;
+        return !positions.empty() && link::getF64(positions.back().payload.data()) >= 15.0;
       },
       10000ms);
   EXPECT_TRUE(resumed) << "no play head at or past the last Seek after the stall";
