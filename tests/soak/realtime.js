@@ -4,10 +4,10 @@
 // the simulated pod in a child process, Live's clock at 120 BPM, a player
 // and a feeder on the bridge (the headless omber~ runner as a second player
 // when it is built). A print becomes the source; the feeder streams into it
-// ("feed stream"), the performer turns a knob, swaps and prints again now
-// and then. Every 10 s it samples this process's resident memory and open
-// file descriptors and counts slices and patches; at the end the player's
-// copy is compared with the pod's buffer.
+// ("feed stream") half of each minute, the performer turns a knob, swaps
+// and prints again now and then. Every 10 s it samples this process's
+// resident memory and open file descriptors and counts slices and patches;
+// at the end the player's copy is compared with the pod's buffer.
 //
 //   node tests/soak/realtime.js [--seconds 600] [--warmup 120]
 //
@@ -67,6 +67,10 @@ async function main(argv) {
     runner = spawn(maxhost, ['--port', String(port), '--player', '/dev/null', '--quiet'], { stdio: 'ignore' });
   }
 
+  if (!(await waitFor(() => (counts.get('ext:role') || 0) >= (runner ? 3 : 2), { timeoutMs: 10000 }))) {
+    process.stderr.write('the player and the feeder got no role\n');
+    return 1;
+  }
   const clock = new LiveClock({ bpm: 120, send: (sel, ...args) => host.fromInterface(sel, ...args) });
   host.fromInterface('prompt', 'deep house, warm bass');
   host.fromInterface('canvas_arm', 4);
@@ -77,7 +81,6 @@ async function main(argv) {
     process.stderr.write(`the stream did not start: ${statuses.slice(-3).join(' / ')}\n`);
     return 1;
   }
-  host.fromInterface('feed', 'stream');
 
   const samples = [];
   const sample = () => {
@@ -93,6 +96,10 @@ async function main(argv) {
     step += 1;
     const quietEnd = Date.now() - began > (seconds - 20) * 1000; // let the last swap or print land
     if (quietEnd) { sample(); continue; }
+    // The feeder streams into the source half of each minute; the pod then
+    // sends back what it wrote, raw, in place of its own slices.
+    if (step % 6 === 0) host.fromInterface('feed', 'stream');
+    if (step % 6 === 3) host.fromInterface('feed', 'off');
     if (step % 3 === 0) host.fromInterface('knob', 'ch_g0', 0.5 + (step % 7) / 7);
     if (step % 6 === 0) host.fromInterface('swap', ['break', 'disco', 'dub'][step % 3]);
     if (step % 9 === 0) host.fromInterface('canvas_arm', 4);
