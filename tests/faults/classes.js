@@ -119,6 +119,7 @@ function cuttingProxy(bridgePort, type, cutAt) {
         const length = pending.readUInt32LE(sent);
         const frameType = pending[sent + 4];
         if (armed && frameType === type) {
+          if (pending.length - sent < cutAt) break; // the cut point has not arrived yet
           client.write(pending.subarray(sent, sent + cutAt), () => cut());
           return;
         }
