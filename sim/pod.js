@@ -72,6 +72,7 @@ class Pod extends EventEmitter {
     this.dropArmed = this.options.dropAfterSlices > 0;
     this.cutArmed = null; // messages the next session may send before it is cut
     this.epochMisstatements = [];
+    this.swapCorruptions = [];
     this.server = null;
     this.wss = null;
     this.zstd = null;
@@ -204,6 +205,12 @@ class Pod extends EventEmitter {
     const modes = ['short', 'truncated', 'oversized', 'past-end', 'straddle'];
     this.corruptions.push(modes.includes(mode) ? mode : 'zstd');
   }
+
+  // The next swap's audio is broken: 'empty' (no samples at all) or 'odd'
+  // (a stray byte after the samples). The pod keeps the swapped source.
+  breakNextSwap(mode = 'empty') { this.swapCorruptions.push(mode === 'odd' ? 'odd' : 'empty'); }
+
+  takeSwapCorruption() { return this.swapCorruptions.length ? this.swapCorruptions.shift() : null; }
 
   // The next session is cut (no closing handshake) right after it has sent
   // `count` messages: 0 cuts it on connection.

@@ -230,6 +230,38 @@ async function misstatedEpochs(rig, { fast }) {
   return t;
 }
 
+// ---- swaps whose audio is broken ---------------------------------------
+// The audio after "swap_ready" is empty (the engine swaps to a source of
+// no frames; players get an empty Swap and slices fall past its end) or
+// carries a stray byte (ignored). A bar line, a section change and a seek
+// follow on the broken source; then the performer swaps again, and the
+// stream must be in sync once more.
+async function brokenSwaps(rig, { fast }) {
+  const t = tally();
+  const per = fast ? 1 : 5;
+  const swap = async (fixture, broken = null) => {
+    const swapped = new Promise((resolve) => rig.pod.once('swap', resolve));
+    if (broken) rig.pod.breakNextSwap(broken);
+    rig.host.fromInterface('swap', fixture);
+    await swapped;
+  };
+  for (const mode of ['empty', 'odd']) {
+    for (let n = 0; n < per; n++) {
+      await swap('break', mode);
+      await sleep(300);
+      rig.host.fromInterface('section', 1);
+      rig.host.fromInterface('bar');
+      rig.host.fromInterface('seek', 1.5);
+      rig.host.fromInterface('bar');
+      await sleep(200);
+      await swap(n % 2 ? 'disco' : 'dub');
+      record(t, `${mode} swap`, await rig.backToStreaming());
+    }
+  }
+  rig.host.fromInterface('section', -1);
+  return t;
+}
+
 // ---- a player that stops reading ----------------------------------------
 // The player's socket is paused for 5 s while slices keep coming (the
 // bridge holds the backlog), then read again: the player catches up in
@@ -307,6 +339,7 @@ const CLASSES = {
   'broken-zstd-slices': brokenSlices,
   'slices-past-the-end': slicesPastTheEnd,
   'misstated-epochs': misstatedEpochs,
+  'broken-swaps': brokenSwaps,
   'stalled-player': stalledPlayer,
 };
 

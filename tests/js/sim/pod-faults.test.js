@@ -119,3 +119,29 @@ test('closed sessions keep their counts but give their audio back; the newest ke
     assert.equal(pod.stats().sessions, 2);
   });
 });
+
+test('a broken swap sends no audio, or a stray byte after it; the pod keeps its source', async () => {
+  await withPod({}, async ({ pod, open }) => {
+    const m = await open({ source: testSource(1) });
+    await waitFor(() => m.state === 'streaming', { what: 'streaming' });
+    const events = [];
+    pod.on('swap', (e) => events.push(e.broken));
+    const swap = async (fixture) => {
+      const sources = m.sources;
+      m.send({ type: 'swap_source', fixture_name: fixture });
+      await waitFor(() => m.sources > sources, { what: 'the swapped source' });
+    };
+    pod.breakNextSwap('empty');
+    await swap('break');
+    assert.equal(m.sourceBytes.length, 0);
+    assert.equal(pod.session.buffer.halves.length, pod.session.frames * 2);
+    pod.breakNextSwap('odd');
+    await swap('dub');
+    assert.equal(m.sourceBytes.length, pod.session.frames * 4 + 1);
+    await swap('disco');
+    assert.equal(m.sourceBytes.length, pod.session.frames * 4);
+    assert.deepEqual(events, ['empty', 'odd', null]);
+    await quietly(pod, m);
+    assert.ok(sameAsPod(m, pod.session));
+  });
+});
