@@ -70,9 +70,14 @@ async function swap(name, fixture) {
     if (this.closed) return;
     this.buffer = halves;
     this.epoch = this.pod.nextEpoch();
-    this.sendJson({ type: 'swap_ready', duration: this.duration, channels: 2, source_epoch: this.epoch });
-    this.pod.send(this, bytesFromHalves(halves.halves), true);
-    this.pod.emit('swap', { session: this, fixture: name, epoch: this.epoch });
+    this.sendJson({ type: 'swap_ready', duration: this.duration, channels: 2, source_epoch: this.pod.takeEpochMisstatement(this.epoch) });
+    // A swap the pod breaks on purpose: no audio at all, or a stray byte.
+    const broken = this.pod.takeSwapCorruption();
+    let audio = bytesFromHalves(halves.halves);
+    if (broken === 'empty') audio = Buffer.alloc(0);
+    if (broken === 'odd') audio = Buffer.concat([audio, Buffer.from([0x7f])]);
+    this.pod.send(this, audio, true);
+    this.pod.emit('swap', { session: this, fixture: name, epoch: this.epoch, broken });
   } finally {
     this.busy = false;
   }

@@ -70,6 +70,9 @@ class Pod extends EventEmitter {
     this.paused = false;
     this.slicesSent = 0;
     this.dropArmed = this.options.dropAfterSlices > 0;
+    this.cutArmed = null; // messages the next session may send before it is cut
+    this.epochMisstatements = [];
+    this.swapCorruptions = [];
     this.server = null;
     this.wss = null;
     this.zstd = null;
@@ -88,9 +91,16 @@ class Pod extends EventEmitter {
     this.wss = new WebSocketServer({ server: this.server, perMessageDeflate: false, maxPayload: 512 * 1024 * 1024 });
     this.wss.on('connection', (ws) => {
       const session = new Session(this, ws, this.nextId++);
+      // Closed sessions keep their counts; only the newest keeps its audio
+      // (for tests that look at it), so reconnects do not pile up memory.
+      for (const old of this.allSessions) if (old.closed) releaseAudio(old);
       this.sessions.add(session);
       this.allSessions.push(session);
+      session.sentMessages = 0;
+      session.cutAfter = this.cutArmed;
+      this.cutArmed = null;
       this.emit('connection', session);
+      if (session.cutAfter === 0) ws.terminate();
     });
     await new Promise((resolve, reject) => {
       this.server.once('error', reject);
@@ -139,7 +149,15 @@ class Pod extends EventEmitter {
     const ws = session.ws;
     const push = () => {
       const at = process.hrtime.bigint();
-      if (ws.readyState === ws.OPEN) ws.send(data, { binary });
+      if (ws.readyState !== ws.OPEN || session.cutting) return at;
+      session.sentMessages += 1;
+      if (session.cutAfter !== null && session.sentMessages >= session.cutAfter) {
+        // Cut once this message has left, so the client has it whole.
+        session.cutting = true;
+        ws.send(data, { binary }, () => ws.terminate());
+      } else {
+        ws.send(data, { binary });
+      }
       return at;
     };
     if (this.delayMs <= 0 && this.lastSendAt <= Date.now()) return push();
@@ -151,6 +169,7 @@ class Pod extends EventEmitter {
 
   forget(session) {
     this.sessions.delete(session);
+    if (session !== this.session) releaseAudio(session);
     this.emit('close', session);
   }
 
@@ -178,7 +197,32 @@ class Pod extends EventEmitter {
   // The next slice goes out broken: 'zstd' (a kind-1 slice whose payload is
   // no zstd frame) or 'short' (fewer bytes than a slice header). The pod's
   // own buffer is not changed by it.
-  corruptNextSlice(mode = 'zstd') { this.corruptions.push(mode === 'short' ? 'short' : 'zstd'); }
+  //   'truncated'  a zstd frame cut off halfway;
+  //   'oversized'  a zstd frame that decodes to 275 MB, past any slice cap;
+  //   'past-end'   a raw slice starting after the end of the buffer;
+  //   'straddle'   a raw slice running over the end (the pod keeps what fits).
+  corruptNextSlice(mode = 'zstd') {
+    const modes = ['short', 'truncated', 'oversized', 'past-end', 'straddle'];
+    this.corruptions.push(modes.includes(mode) ? mode : 'zstd');
+  }
+
+  // The next swap's audio is broken: 'empty' (no samples at all) or 'odd'
+  // (a stray byte after the samples). The pod keeps the swapped source.
+  breakNextSwap(mode = 'empty') { this.swapCorruptions.push(mode === 'odd' ? 'odd' : 'empty'); }
+
+  takeSwapCorruption() { return this.swapCorruptions.length ? this.swapCorruptions.shift() : null; }
+
+  // The next session is cut (no closing handshake) right after it has sent
+  // `count` messages: 0 cuts it on connection.
+  cutNextSessionAfter(count) { this.cutArmed = Math.max(0, Math.floor(Number(count) || 0)); }
+
+  // The next "ready" or "swap_ready" announces `epoch` as its source epoch
+  // (any JSON value) instead of the epoch the pod generates.
+  misstateNextEpoch(epoch) { this.epochMisstatements.push(epoch); }
+
+  takeEpochMisstatement(epoch) {
+    return this.epochMisstatements.length ? this.epochMisstatements.shift() : epoch;
+  }
 
   pause() { this.paused = true; }
   resume() { this.paused = false; }
@@ -190,6 +234,14 @@ class Pod extends EventEmitter {
     }
     return sum;
   }
+}
+
+function releaseAudio(session) {
+  session.buffer = null;
+  session.upload = null;
+  session.source = null;
+  session.envelope = null;
+  session.early = [];
 }
 
 function readPodArgs(argv) {

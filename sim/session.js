@@ -192,7 +192,7 @@ class Session {
       key: keyName(this.key),
       time_signature: this.timeSignature,
       channels: 2,
-      source_epoch: this.epoch,
+      source_epoch: this.pod.takeEpochMisstatement(this.epoch),
       capabilities: { loop_band: true },
       knob_manifest: KNOB_MANIFEST,
     };
@@ -307,6 +307,20 @@ class Session {
     let payload;
     if (corrupt === 'short') {
       payload = null;
+    } else if (corrupt === 'truncated') {
+      const whole = this.pod.zstd.compress(bytesFromHalves(new Uint16Array(target.length)), 3);
+      payload = whole.subarray(0, Math.floor(whole.length / 2));
+      header[0] = KIND_DIFF;
+    } else if (corrupt === 'oversized') {
+      payload = rleZstdFrame(2100);
+      header[0] = KIND_DIFF;
+    } else if (corrupt === 'past-end' || corrupt === 'straddle') {
+      const at = corrupt === 'past-end' ? this.frames + 1 : Math.max(0, this.frames - Math.floor(frames / 2));
+      header.writeUInt32LE(at, 1);
+      header[0] = KIND_RAW;
+      const fits = Math.max(0, Math.min(frames, this.frames - at));
+      if (fits > 0) this.buffer.halves.set(target.subarray(0, fits * 2), at * 2);
+      payload = bytesFromHalves(target);
     } else if (corrupt) {
       payload = Buffer.from('this is not a zstd frame at all');
       header[0] = KIND_DIFF;
@@ -317,6 +331,11 @@ class Session {
       payload = bytesFromHalves(target);
     }
     const message = payload ? Buffer.concat([header, payload]) : header.subarray(0, 10);
+    if (corrupt === 'straddle') {
+      // Counted as a slice: the part that fits is applied on both sides.
+      this.stats.slices += 1;
+      this.stats.rawSlices += 1;
+    }
     const sentAt = this.pod.send(this, message, true);
     if (!corrupt) {
       this.stats.slices += 1;
@@ -365,4 +384,19 @@ Session.prototype.onClose = function onClose() {
   this.pod.forget(this);
 };
 
-module.exports = { Session, parseCommand };
+// A zstd frame of `blocks` RLE blocks of 128 KiB zero bytes each, built by
+// hand: a few bytes per block however much it decodes to.
+function rleZstdFrame(blocks) {
+  const out = Buffer.alloc(6 + blocks * 4);
+  out.writeUInt32LE(0xfd2fb528, 0); // magic
+  out[4] = 0x00; // no content size, not single-segment, no checksum, no dictionary
+  out[5] = 0x38; // window 2^17
+  for (let b = 0; b < blocks; b++) {
+    const last = b === blocks - 1 ? 1 : 0;
+    const header = (131072 << 3) | (1 << 1) | last; // an RLE block of 128 KiB
+    out.writeUIntLE(header, 6 + b * 4, 3); // the repeated byte stays 0
+  }
+  return out;
+}
+
+module.exports = { Session, parseCommand, rleZstdFrame };

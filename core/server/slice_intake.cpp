@@ -30,7 +30,13 @@ void ServerSession::storeSource(const std::uint8_t* data, std::size_t size, std:
                                 std::int32_t epoch) {
   const std::size_t count = size / 2;  // a trailing odd byte is ignored
   std::vector<float>& samples = source_.samples;
+  // Sized to the new source exactly: growing by resize() would double the
+  // capacity (a source a little longer than the last one would hold twice
+  // its memory for the rest of the session), and a much shorter source
+  // gives the memory of the longer one back.
+  samples.clear();
   samples.resize(count);
+  if (count < samples.capacity() / 2) samples.shrink_to_fit();
   widenHalves(data, count, samples.data());
   const std::size_t frames = count / static_cast<std::size_t>(channelCount);
   source_.channels = channelCount;

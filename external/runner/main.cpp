@@ -287,7 +287,16 @@ int run(const RunnerOptions& options) {
   using Clock = std::chrono::steady_clock;
   const auto started = Clock::now();
   long long done = 0;
+  auto paused = std::chrono::steady_clock::duration::zero();  // wall time spent stalled
+  bool stalled = false;
   while (!g_stop.load() && (totalFrames < 0 || done < totalFrames)) {
+    if (options.stallAt && !stalled && static_cast<double>(done) >= *options.stallAt * options.sampleRate) {
+      stalled = true;
+      const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                            std::chrono::duration<double>(options.stallFor));
+      while (!g_stop.load() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      paused = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.stallFor));
+    }
     for (std::size_t i = 0; i < objects.size(); ++i) {
       if (sources[i]) sources[i]->read(chain.input(i, 0), chain.input(i, 1), static_cast<std::size_t>(vector));
     }
@@ -300,7 +309,7 @@ int run(const RunnerOptions& options) {
     for (auto& tap : taps) tap->drain();
     if (g_dump.exchange(false)) writeBuffers();
     if (!options.fast) {
-      const auto due = started + std::chrono::duration_cast<Clock::duration>(
+      const auto due = started + paused + std::chrono::duration_cast<Clock::duration>(
                                      std::chrono::duration<double>(static_cast<double>(done) / options.sampleRate));
       std::this_thread::sleep_until(due);
     }

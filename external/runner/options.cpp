@@ -32,6 +32,8 @@ const char* const kUsage =
     "  --rt-priority N    run the audio loop with realtime (FIFO) priority N,\n"
     "                     1 to 99, as an audio host does (real time only; a\n"
     "                     system that does not permit it gets a warning)\n"
+    "  --stall-dsp AT:S   after AT seconds of audio, run no DSP for S seconds of\n"
+    "                     wall time (the link threads go on)\n"
     "  --module PATH      the omber~ module (default: omber~.so next to this program)\n"
     "  --quiet            no progress on stderr\n"
     "  -h, --help         this text\n"
@@ -112,6 +114,17 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
     } else if (arg == "--rt-priority") {
       if (!numeric(1, 99, true, "a priority from 1 to 99", n)) return std::nullopt;
       options.realtimePriority = static_cast<int>(n);
+    } else if (arg == "--stall-dsp") {
+      if (!value(text)) return std::nullopt;
+      const std::size_t colon = text.find(':');
+      double at = 0.0, seconds = 0.0;
+      if (colon == std::string::npos || !number(text.substr(0, colon), at) || !number(text.substr(colon + 1), seconds) ||
+          at < 0 || seconds < 0 || seconds > 3600) {
+        error = arg + " needs AT:SECONDS (seconds of audio, then up to 3600 seconds of stall)";
+        return std::nullopt;
+      }
+      options.stallAt = at;
+      options.stallFor = seconds;
     } else if (arg == "--fast") {
       options.fast = true;
     } else if (arg == "--module") {

@@ -26,6 +26,11 @@ struct RunnerOptions {
   std::optional<double> durationSeconds;  // empty: until SIGINT or SIGTERM
   bool fast = false;
   int realtimePriority = 0;  // 0: normal scheduling for the audio loop
+  // After stallAt seconds of audio the signal chain stops running for
+  // stallFor seconds of wall time while the link threads go on, as when the
+  // audio of the host application stalls.
+  std::optional<double> stallAt;
+  double stallFor = 0.0;
   bool quiet = false;
   bool help = false;
 };

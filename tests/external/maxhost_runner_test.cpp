@@ -184,11 +184,43 @@ TEST(MaxhostRunner, PlayerLogsAppliedPatchesAndWritesItsBuffer) {
   for (const auto& path : {out, buffer, log}) std::remove(path.c_str());
 }
 
+// While the DSP stalls the audio thread drains nothing: 3000 Seek frames
+// overfill the player's command queue (2047 slots) and the link thread waits
+// for room. A stall shorter than its 5 s patience loses nothing: once the
+// audio runs again every command lands, the last Seek included, and the
+// player reports its play head from there.
+TEST(MaxhostRunner, AStalledDspFillsTheQueueAndLosesNothingWhenItResumes) {
+  testing::LoopbackServer server;
+  const std::string out = tempPath("stall");
+  const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--player", out, "--stall-dsp", "0.05:1.5"});
+  ASSERT_TRUE(server.accept(5000ms));
+  ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
+  // Twenty seconds: within the test's time the play head reaches 15 s only
+  // through the last Seek.
+  const std::vector<float> buffer(2 * 20 * 48000, 0.25f);
+  server.send(link::encodeBuffer(FrameType::Init, buffer.data(), buffer.size(), 2, 48000));
+  server.pumpUntil([&] { return false; }, 200ms);  // the stall has begun
+  for (int k = 0; k < 3000; ++k) server.send(link::encodeSeek(0.001 * (k % 100)));
+  server.send(link::encodeSeek(15.0));
+  const bool resumed = server.pumpUntil(
+      [&] {
+        const auto positions = server.framesOfType(FrameType::Position);
+        return !positions.empty() && link::getF64(positions.back().payload.data()) >= 15.0;
+      },
+      10000ms);
+  EXPECT_TRUE(resumed) << "no play head at or past the last Seek after the stall";
+  kill(pid, SIGTERM);
+  EXPECT_EQ(waitExit(pid), 0);
+  std::remove(out.c_str());
+}
+
 TEST(MaxhostRunner, ExitStatusTellsUsageErrorsFromFailures) {
   EXPECT_EQ(waitExit(startRunner({"--buffer-out", "b.bin", "--player", "x.wav"})), 2);  // follows no player
   EXPECT_EQ(waitExit(startRunner({"--feeder", "x.wav", "--patch-log", "p.txt"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--rt-priority", "0", "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--rt-priority", "5", "--fast", "--duration", "1", "--player", "x.wav"})), 2);
+  EXPECT_EQ(waitExit(startRunner({"--stall-dsp", "2", "--player", "x.wav"})), 2);
+  EXPECT_EQ(waitExit(startRunner({"--stall-dsp", "2:-1", "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--player"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--fast", "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--port", "70000", "--player", "x.wav"})), 2);

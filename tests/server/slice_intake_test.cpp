@@ -91,5 +91,26 @@ TEST_F(SliceIntakeTest, AnOddByteAndAnOddSampleAreHandledAsTheyFit) {
   EXPECT_EQ(patch.size(), 4u + 2 * 4);
 }
 
+// A swapped source a little longer than the last one must not double the
+// buffer's memory (held for the rest of the session), and a much shorter one
+// gives the memory back.
+TEST_F(SliceIntakeTest, TheSourceBufferHoldsMemoryForTheCurrentSourceOnly) {
+  streaming();
+  const auto swapTo = [this](std::size_t samples) {
+    text(R"({"type":"swap_ready"})");
+    binary(halves(std::vector<float>(samples, 0.5f)));
+    ASSERT_EQ(source.samples.size(), samples);
+    EXPECT_EQ(source.samples.back(), 0.5f);
+  };
+  swapTo(100000);
+  swapTo(100002);
+  EXPECT_EQ(source.samples.capacity(), 100002u);
+  swapTo(100000);  // a little shorter: kept
+  EXPECT_EQ(source.samples.capacity(), 100002u);
+  swapTo(1000);
+  EXPECT_EQ(source.samples.capacity(), 1000u);
+  EXPECT_EQ(live.bufferSamples, source.samples.data());
+}
+
 }  // namespace
 }  // namespace omber
