@@ -3,7 +3,8 @@
 // Measures, on loopback, the time from the pod sending a slice to each
 // headless omber~ player having applied it to its buffer (the start of the
 // audio vector that applied it), and prints p50, p99 and the largest, over
-// the slices sent after the stream started (not the start-up transfer).
+// the slices sent after every player loaded the source (not the start-up
+// transfer).
 //   node sim/latency.js [--seconds 30] [--players 2] [--slice-ms 100] [--vector 64] [--rt-priority 50]
 // The players' audio loops run at realtime priority when the system permits
 // it, as Max runs its audio thread (--rt-priority 0: normal scheduling).
@@ -34,9 +35,15 @@ async function measure({ engine, program, seconds, players, sliceMs, vector, rtP
     const end = Date.now() + seconds * 1000;
     await stage.waitFor(() => Date.now() >= end, seconds * 1000 + 5000, 'the end of the run');
     await stage.settle();
-    // Slices sent before the stream started wait for the players to load
-    // the whole source; they measure the start, not the stream.
-    const slices = stage.slices.filter((sl) => sl.sentAt !== null && sl.sentAt >= stage.streamStartedAt);
+    // Slices sent before every player has loaded the source (its first
+    // applied patch) queue behind the whole source on the link; they
+    // measure the start, not the stream.
+    let loaded = stage.streamStartedAt;
+    for (const p of list) {
+      const log = p.patchLog();
+      if (log.length && log[0].at > loaded) loaded = log[0].at;
+    }
+    const slices = stage.slices.filter((sl) => sl.sentAt !== null && sl.sentAt >= loaded);
     const ms = list.flatMap((p) => sliceLatencies(slices, p.patchLog())).sort((a, b) => a - b);
     return {
       slices: slices.length,
