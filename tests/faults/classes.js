@@ -170,9 +170,14 @@ async function playerLinkCutMidFrame(rig, { fast }) {
 // that decodes to 275 MB (past the engine's cap), and a message shorter than
 // a slice header. The engine drops each and keeps streaming.
 async function brokenSlices(rig, { fast }) {
+  return corruptedSlices(rig, ['zstd', 'truncated', 'oversized', 'short'], fast ? 1 : 10);
+}
+
+// Has the pod spoil `per` slices in each mode, one at a time, and records
+// whether the stream came back after each.
+async function corruptedSlices(rig, modes, per) {
   const t = tally();
-  const per = fast ? 1 : 10;
-  for (const mode of ['zstd', 'truncated', 'oversized', 'short']) {
+  for (const mode of modes) {
     for (let n = 0; n < per; n++) {
       const seen = new Promise((resolve) => {
         const on = (s) => { if (s.corrupt === mode) { rig.pod.off('slice', on); resolve(); } };
@@ -190,20 +195,7 @@ async function brokenSlices(rig, { fast }) {
 // One starting a frame after the end (changes nothing) and one running over
 // the end (the part that fits is applied on both sides).
 async function slicesPastTheEnd(rig, { fast }) {
-  const t = tally();
-  const per = fast ? 1 : 10;
-  for (const mode of ['past-end', 'straddle']) {
-    for (let n = 0; n < per; n++) {
-      const seen = new Promise((resolve) => {
-        const on = (s) => { if (s.corrupt === mode) { rig.pod.off('slice', on); resolve(); } };
-        rig.pod.on('slice', on);
-      });
-      rig.pod.corruptNextSlice(mode);
-      await seen;
-      record(t, `${mode} slice`, await rig.backToStreaming());
-    }
-  }
-  return t;
+  return corruptedSlices(rig, ['past-end', 'straddle'], fast ? 1 : 10);
 }
 
 // ---- epochs the pod announces wrongly -----------------------------------

@@ -6,6 +6,7 @@ const WebSocket = require('ws');
 const { widen, halvesFromBytes } = require('../../../sim/f16');
 const { decodeSliceHeader, encodeAudioMessage, KIND_DIFF } = require('../../../sim/wire');
 const { loadZstd } = require('../../../sim/zstd');
+const { Pod } = require('../../../sim/pod');
 
 class Mirror {
   static async open(url, { config = { prompt: 'dark techno', depth: 4, steps: 8, sde: false, lora: true }, source = null } = {}) {
@@ -115,4 +116,23 @@ function testSource(seconds, hz = 220) {
   return { samples, channels: 2, frames };
 }
 
-module.exports = { Mirror, sameAsPod, testSource };
+// Runs fn with a started pod (slices every 15 ms unless options say
+// otherwise) and an `open` that connects mirrors; closes both afterwards.
+async function withPod(options, fn) {
+  const pod = new Pod({ sliceIntervalMs: 15, ...options });
+  const info = await pod.start();
+  const mirrors = [];
+  const open = async (opts) => {
+    const m = await Mirror.open(info.url, opts);
+    mirrors.push(m);
+    return m;
+  };
+  try {
+    return await fn({ pod, info, open });
+  } finally {
+    mirrors.forEach((m) => m.close());
+    await pod.stop();
+  }
+}
+
+module.exports = { Mirror, sameAsPod, testSource, withPod };

@@ -7,25 +7,11 @@ const assert = require('node:assert/strict');
 const { Pod } = require('../../../sim/pod');
 const { rleZstdFrame } = require('../../../sim/session');
 const { loadZstd } = require('../../../sim/zstd');
-const { Mirror, sameAsPod, testSource } = require('./mirror');
+const { sameAsPod, testSource, withPod: withPodOf } = require('./mirror');
 const { waitFor } = require('../host/helpers');
 
-async function withPod(options, fn) {
-  const pod = new Pod({ sliceIntervalMs: 15, maxDurationS: 2, ...options });
-  const info = await pod.start();
-  const mirrors = [];
-  const open = async (opts) => {
-    const m = await Mirror.open(info.url, opts);
-    mirrors.push(m);
-    return m;
-  };
-  try {
-    return await fn({ pod, open });
-  } finally {
-    mirrors.forEach((m) => m.close());
-    await pod.stop();
-  }
-}
+// Short sources: these tests restart sessions often.
+const withPod = (options, fn) => withPodOf({ maxDurationS: 2, ...options }, fn);
 
 const quietly = async (pod, m) => {
   pod.pause();

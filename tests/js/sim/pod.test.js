@@ -1,30 +1,12 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { Pod } = require('../../../sim/pod');
 const { floatToHalf, widen } = require('../../../sim/f16');
 const { KIND_DIFF, KIND_RAW } = require('../../../sim/wire');
-const { Mirror, sameAsPod, testSource } = require('./mirror');
+const { sameAsPod, testSource, withPod } = require('./mirror');
 const { waitFor } = require('../host/helpers');
 
 const digest = (bytes) => require('crypto').createHash('sha256').update(bytes).digest('hex');
-
-async function withPod(options, fn) {
-  const pod = new Pod({ sliceIntervalMs: 15, ...options });
-  const info = await pod.start();
-  const mirrors = [];
-  const open = async (opts) => {
-    const m = await Mirror.open(info.url, opts);
-    mirrors.push(m);
-    return m;
-  };
-  try {
-    return await fn({ pod, info, open });
-  } finally {
-    mirrors.forEach((m) => m.close());
-    await pod.stop();
-  }
-}
 
 const streaming = (m) => waitFor(() => m.state === 'streaming', { what: 'the source' });
 

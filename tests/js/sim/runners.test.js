@@ -59,12 +59,14 @@ test('bit-for-bit comparison tells zero from negative zero', () => {
 const FAKE = `#!/usr/bin/env node
 const fs = require('fs');
 const args = process.argv.slice(2);
-fs.writeFileSync(args[args.indexOf('--player') + 1] + '.args', JSON.stringify(args));
 const out = args[args.indexOf('--buffer-out') + 1];
 const bytes = Buffer.alloc(16); bytes.writeUInt32LE(2, 0); bytes.writeUInt32LE(1, 4); bytes.writeFloatLE(0.75, 8); bytes.writeFloatLE(-1, 12);
 process.on('SIGUSR1', () => { fs.writeFileSync(out + '.part', bytes); fs.renameSync(out + '.part', out); });
 process.on('SIGINT', () => process.exit(0));
 setInterval(() => {}, 1000);
+// Written last: the test signals as soon as it sees this file, and a
+// SIGUSR1 before the handler above would start Node's inspector instead.
+fs.writeFileSync(args[args.indexOf('--player') + 1] + '.args', JSON.stringify(args));
 `;
 
 test('a maxhost player: its arguments, its buffer on request, its stop', async (t) => {
@@ -74,6 +76,7 @@ test('a maxhost player: its arguments, its buffer on request, its stop', async (
   const runner = maxhostRunner(program, { vector: 64, rtPriority: 40, workDir: dir });
   const wavOut = path.join(dir, 'p1.wav');
   const player = await runner.startPlayer(7400, { wavOut });
+  t.after(() => player.kill());  // never left running by a failed assertion
   const argsFile = `${wavOut}.args`;
   const end = Date.now() + 20000;
   while (!fs.existsSync(argsFile) && Date.now() < end) await new Promise((r) => setTimeout(r, 20));
