@@ -99,6 +99,6 @@ declare -A fuzz_focus=(
   [live_endpoints]="core/live/(endpoint|bar_grid|playback)"
   [server_ws_data]="core/server/"
   [documents_recall]="core/documents/"
-  [live_capture]="core/live/capture"
+  [live_capture]="core/live/(capture|print|stream)"
   [engine_inlet]="core/"
 )
