@@ -148,7 +148,11 @@ namespace {
 // not. Socket chunks land at any address, so the reader meets this relation
 // by chance; a 23 MB frame must not stall on it.
 void copyBytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t count) {
-  const auto skew = (reinterpret_cast<std::uintptr_t>(dst) - reinterpret_cast<std::uintptr_t>(src)) & 4095u;
+  // The distance from source to destination modulo 4 KiB, computed from the
+  // two page offsets so that nothing wraps around.
+  const std::uintptr_t dstPage = reinterpret_cast<std::uintptr_t>(dst) & 4095u;
+  const std::uintptr_t srcPage = reinterpret_cast<std::uintptr_t>(src) & 4095u;
+  const std::uintptr_t skew = (dstPage + 4096u - srcPage) & 4095u;
   std::size_t i = 0;
 #ifdef __SSE2__
   if (count >= 4096 && skew != 0 && skew < 128) {

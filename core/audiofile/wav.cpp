@@ -88,9 +88,14 @@ std::vector<std::uint8_t> encodeWavPcm16(const float* samples, std::size_t frame
   const std::uint32_t ch = static_cast<std::uint32_t>(std::max(channels, 1));
   // Checked by division so that a huge frame count cannot wrap the product.
   if (frames > kMaxDataBytes / 2 / ch) throw WavError("encodeWavPcm16: PCM data exceeds WAV 32-bit size limit");
+  // The header's block size is 16 bits and its byte rate 32 bits: a format
+  // they cannot hold is refused rather than written with wrapped fields.
+  const std::uint64_t blockAlign = std::uint64_t{ch} * 2;
+  if (blockAlign > 0xffffu || blockAlign * sampleRate > 0xffffffffu) {
+    throw WavError("encodeWavPcm16: channels or sample rate exceed WAV header fields");
+  }
   const std::size_t count = frames * ch;
   const auto dataSize = static_cast<std::uint32_t>(count * 2);
-  const std::uint32_t blockAlign = ch * 2;
 
   std::vector<std::uint8_t> file(kHeaderBytes + dataSize);
   std::uint8_t* p = file.data();
@@ -102,7 +107,7 @@ std::vector<std::uint8_t> encodeWavPcm16(const float* samples, std::size_t frame
   putU16(p, 1);
   putU16(p, static_cast<std::uint16_t>(ch));
   putU32(p, sampleRate);
-  putU32(p, blockAlign * sampleRate);
+  putU32(p, static_cast<std::uint32_t>(blockAlign * sampleRate));
   putU16(p, static_cast<std::uint16_t>(blockAlign));
   putU16(p, 16);
   putTag(p, "data");

@@ -39,7 +39,9 @@ DecodedAudio decodeWav(const std::uint8_t* bytes, std::size_t length);
 // 32767 otherwise, rounded half away from zero. Channels below 1 count as 1;
 // a null `samples` writes silence. Throws WavError
 // "encodeWavPcm16: PCM data exceeds WAV 32-bit size limit" when the file
-// would not fit the format's 32-bit sizes.
+// would not fit the format's 32-bit sizes, and "encodeWavPcm16: channels or
+// sample rate exceed WAV header fields" when the block size (2 x channels)
+// passes 16 bits or the byte rate (block size x rate) 32 bits.
 std::vector<std::uint8_t> encodeWavPcm16(const float* samples, std::size_t frames, int channels,
                                          std::uint32_t sampleRate);
 

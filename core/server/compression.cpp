@@ -55,6 +55,10 @@ struct Output {
 constexpr unsigned long long kStreamWindowLimit = (1ull << ZSTD_WINDOWLOG_LIMIT_DEFAULT) + 1;
 // The smallest window the streaming decoder sizes its buffers for (1 KiB).
 constexpr unsigned long long kMinWindow = 1ull << 10;
+// The library's content-size markers, evaluated once at compile time: the
+// macros are written as wrapping subtractions from 0.
+constexpr unsigned long long kContentSizeUnknown = ZSTD_CONTENTSIZE_UNKNOWN;
+constexpr unsigned long long kContentSizeError = ZSTD_CONTENTSIZE_ERROR;
 
 // What a streaming session allocates for a frame: an input buffer of one
 // block and an output buffer sized from the window and the content size,
@@ -179,7 +183,7 @@ bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) 
   StreamBuffers need;
   if (ZSTD_getFrameHeader(&header, data, size) != 0 || header.frameType != ZSTD_frame) return false;
   const unsigned long long content = header.frameContentSize;
-  if (content == ZSTD_CONTENTSIZE_UNKNOWN || content == ZSTD_CONTENTSIZE_ERROR) return false;
+  if (content == kContentSizeUnknown || content == kContentSizeError) return false;
   const std::size_t step = ZSTD_DStreamOutSize();
   const bool oneStep = content <= step;
   const unsigned long long steps = oneStep ? 1 : (content + step - 1) / step;

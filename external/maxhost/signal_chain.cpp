@@ -91,7 +91,8 @@ bool SignalChain::compile(const std::vector<t_object*>& objects, double sampleRa
   return complete;
 }
 
-void SignalChain::tick() noexcept {
+// Perform routines take the external's own object type (see routineAs).
+MAXHOST_CALLS_EXTERNAL_ROUTINES void SignalChain::tick() noexcept {
   for (Node& node : nodes_) {
     if (!node.perform) continue;
     node.perform(node.object, chainObject_, node.ins.data(), static_cast<long>(node.ins.size()), node.outs.data(),

@@ -129,5 +129,28 @@ TEST(WavEncode, RoundTripAndSizeLimit) {
   EXPECT_EQ(tooBig(std::size_t{1} << 62, 4), "encodeWavPcm16: PCM data exceeds WAV 32-bit size limit");
 }
 
+// The decoder accepts any non-zero rate and channel count, so a decoded file
+// may carry a format the header's block size (16 bits) and byte rate
+// (32 bits) cannot describe; those are refused instead of wrapped.
+TEST(WavEncode, FormatFieldsAtTheirLimits) {
+  const auto outcome = [](int channels, std::uint32_t rate) {
+    try {
+      const Bytes file = encodeWavPcm16(nullptr, 1, channels, rate);
+      std::uint32_t byteRate;
+      std::memcpy(&byteRate, file.data() + 28, 4);
+      return std::to_string(byteRate);
+    } catch (const WavError& e) {
+      return std::string(e.what());
+    }
+  };
+  const std::string refused = "encodeWavPcm16: channels or sample rate exceed WAV header fields";
+  EXPECT_EQ(outcome(2, 1073741823u), "4294967292");  // the largest stereo rate
+  EXPECT_EQ(outcome(2, 1073741824u), refused);
+  EXPECT_EQ(outcome(2, 4294687616u), refused);  // found by the fuzzer: wrapped to a small rate
+  EXPECT_EQ(outcome(1, 4294967295u), refused);
+  EXPECT_EQ(outcome(32767, 65537u), "4294901758");
+  EXPECT_EQ(outcome(32768, 1u), refused);  // block size 65536
+}
+
 }  // namespace
 }  // namespace omber

@@ -14,7 +14,6 @@ namespace {
 using testing::EngineTest;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST_F(EngineTest, AFreshEngineHasItsDefaultsAndSaysNothing) {
   EXPECT_TRUE(recorder.messages.empty());
