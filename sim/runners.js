@@ -38,6 +38,16 @@ function jsRunner() {
   };
 }
 
+// The environment for a runner process: ours without LD_PRELOAD. A node
+// that loads a sanitized addon runs with the sanitizer's shared runtime
+// preloaded; a sanitized runner carries its own and refuses to start with a
+// second one.
+function runnerEnv() {
+  const env = { ...process.env };
+  delete env.LD_PRELOAD;
+  return env;
+}
+
 // The headless runner's program, looked for in the build folder.
 function findMaxhost(buildDir) {
   const candidates = [
@@ -93,7 +103,7 @@ function maxhostRunner(program, { vector = 64, workDir = null, rtPriority = 0 } 
     return dirMade;
   };
   const start = (args, files = {}) => {
-    const child = spawn(program, ['--quiet', '--vector', String(vector), ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+    const child = spawn(program, ['--quiet', '--vector', String(vector), ...args], { stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
     let log = '';
     child.stdout.on('data', (d) => { log += d; });
     child.stderr.on('data', (d) => { log += d; });
@@ -152,4 +162,4 @@ function pickRunner(kind, buildDir, options = {}) {
   return jsRunner();
 }
 
-module.exports = { jsRunner, maxhostRunner, pickRunner, findMaxhost, readBufferFile, readPatchLog };
+module.exports = { runnerEnv, jsRunner, maxhostRunner, pickRunner, findMaxhost, readBufferFile, readPatchLog };

@@ -9,6 +9,7 @@ const net = require('net');
 const { spawn } = require('child_process');
 const { FRAME, encodeFrame, encodeHello, encodePosition, encodeCapturePcm } = require('../../sim/link');
 const { LinkPeer } = require('../../sim/link-peer');
+const { runnerEnv } = require('../../sim/runners');
 const { waitFor, sleep } = require('./rig');
 
 function tally() {
@@ -287,7 +288,7 @@ async function stalledPlayer(rig, { fast, maxhost }) {
 // stream is still in sync for the other player.
 async function harmRunner(rig, program, extraArgs, harm) {
   const ids = new Set(rig.host.bridge.connections.keys());
-  const child = spawn(program, ['--port', String(rig.port), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(program, ['--port', String(rig.port), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
   let log = '';
   child.stdout.on('data', (d) => { log += d; });
   const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));

@@ -25,7 +25,7 @@ const { LiveClock } = require('../../sim/live-clock');
 const { widen } = require('../../sim/f16');
 const { renderRegion, baseScene, SAMPLE_RATE } = require('../../sim/music');
 const { styleFromText } = require('../../sim/style');
-const { findMaxhost } = require('../../sim/runners');
+const { findMaxhost, runnerEnv } = require('../../sim/runners');
 const { spawn } = require('child_process');
 const { waitFor, sleep, openFds, sameFloats } = require('../faults/rig');
 
@@ -65,7 +65,7 @@ async function main(argv) {
   const maxhost = findMaxhost(process.env.OMBER_BUILD_DIR || path.join(__dirname, '..', '..', 'build'));
   let runner = null;
   if (maxhost) {
-    runner = spawn(maxhost, ['--port', String(port), '--player', '/dev/null', '--quiet'], { stdio: 'ignore' });
+    runner = spawn(maxhost, ['--port', String(port), '--player', '/dev/null', '--quiet'], { stdio: 'ignore', env: runnerEnv() });
   }
 
   // On an early failure the runner and the pod's process must not outlive us.
