@@ -9,8 +9,8 @@
 
 namespace omber::external {
 
-Instance::Instance(InstanceState::PostFn post, LinkThread::Timing timing)
-    : state_(std::move(post)), link_(state_, timing) {}
+Instance::Instance(InstanceState::PostFn post, LinkThread::Timing timing, std::size_t captureBytes)
+    : state_(std::move(post), captureBytes), link_(state_, timing) {}
 
 Instance::~Instance() {
   state_.running.store(false, std::memory_order_release);

@@ -19,9 +19,10 @@ class Instance {
  public:
   static constexpr int kCommandsPerVector = 256;
 
-  // Main thread. Allocates the queues and the ring; does not start the link
-  // thread yet (attributes are processed in between).
-  explicit Instance(InstanceState::PostFn post, LinkThread::Timing timing = {});
+  // Main thread. Allocates the queues and the ring (captureBytes long); does
+  // not start the link thread yet (attributes are processed in between).
+  explicit Instance(InstanceState::PostFn post, LinkThread::Timing timing = {},
+                    std::size_t captureBytes = CaptureRing::kDefaultBytes);
   // Main thread. Stops and joins the link thread, then frees every block.
   ~Instance();
   Instance(const Instance&) = delete;

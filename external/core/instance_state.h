@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,7 +25,9 @@ struct InstanceState {
   // called from the main and link threads, never from the audio thread.
   using PostFn = std::function<void(const std::string& text)>;
 
-  explicit InstanceState(PostFn postFn) : post(std::move(postFn)) {}
+  // captureBytes sizes the capture ring (the default holds about 5.4 s).
+  explicit InstanceState(PostFn postFn, std::size_t captureBytes = CaptureRing::kDefaultBytes)
+      : post(std::move(postFn)), captureRing(captureBytes) {}
   // Frees the blocks of queued commands and released blocks. Call only when
   // neither the audio thread nor the link thread uses the state any more.
   ~InstanceState();
