@@ -104,10 +104,9 @@ declare -A fuzz_focus=(
 )
 
 # The corpora a campaign grew are kept between machines as one archive,
-# fuzz/corpus.tar.gz (write it with `tar czf fuzz/corpus.tar.gz -C fuzz
-# corpus-work` after a campaign). A checkout without fuzz/corpus-work/
-# starts from it, so a campaign goes on where the last one stopped and
-# fuzz/coverage replays what it found.
+# fuzz/corpus.tar.gz (written by fuzz/keep after a campaign). A checkout
+# without fuzz/corpus-work/ starts from it, so a campaign goes on where the
+# last one stopped and fuzz/coverage replays what it found.
 if [ ! -d "$root/fuzz/corpus-work" ] && [ -f "$root/fuzz/corpus.tar.gz" ]; then
   tar xzf "$root/fuzz/corpus.tar.gz" -C "$root/fuzz"
 fi
