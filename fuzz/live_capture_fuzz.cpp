@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         engine.inlet("bar", {});
         break;
       case 3: {  // captured audio: up to half a bar at the fastest tempo per frame
-        // (longer frames made each input copy megabytes without reaching more)
+        // (longer frames made each input copy megabytes; a finished splice
+        // or a print written while playing now takes more frames to reach)
         const auto frames = in.ConsumeIntegralInRange<std::uint32_t>(0, 6000);
         audio.assign(static_cast<std::size_t>(frames) * 2, in.ConsumeFloatingPointInRange(-1.0f, 1.0f));
         engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeCapturePcm(audio.data(), frames))});
