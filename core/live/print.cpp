@@ -12,9 +12,9 @@
 namespace omber {
 namespace {
 
-// No print, and no source made of repeated prints, is longer than a minute.
+// No print is longer than a minute (nor, by default, a source made of
+// repeated prints: maxSourceFrames).
 constexpr double kMaxPrintSeconds = 60.0;
-constexpr std::int64_t kMaxSourceFrames = 2'880'000;
 // The fixed-render backend needs a source of at least this many seconds.
 constexpr double kMinFixedRenderSeconds = 5.5;
 // A source this close to a whole number of prints counts as one.
@@ -82,7 +82,7 @@ void LiveAudioPath::barLinePrintStep() {
     clearAutoBookkeeping();
     clearCaptureBuffer();
     printBuffer.clear();
-    printBuffer.reserve(static_cast<std::size_t>(std::min(print.targetFrames, kMaxSourceFrames)) * 2);
+    printBuffer.reserve(static_cast<std::size_t>(std::min(print.targetFrames, std::max<std::int64_t>(maxSourceFrames, 1))) * 2);
   }
 }
 
@@ -155,7 +155,7 @@ void LiveAudioPath::finishPrint() {
     loopStartBar = 0;
     loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * print.bars), 1);
   } else {
-    repetitions = std::max<std::int64_t>(kMaxSourceFrames / frames, 1);
+    repetitions = std::max<std::int64_t>(maxSourceFrames / frames, 1);
     // The next stream loops the print's bars.
     if (!print.fixed) pendingLoopBars = print.bars;
   }

@@ -229,6 +229,26 @@ TEST_F(CaptureTest, APrintLongerThanTheSourceBecomesANewSource) {
   EXPECT_EQ(newSource().size(), 384'000u * 7 * 2);
 }
 
+TEST_F(CaptureTest, TheNewSourceRepeatsThePrintWithinTheSourceCap) {
+  live.liveTempo = 120;
+  live.liveTempoKnown = true;
+  live.maxSourceFrames = 1'000'000;
+  live.armPrint(4, false, false);  // 384,000 frames
+  live.onBar();
+  capture(0, 384'000);
+  EXPECT_TRUE(newSource() == repeated(384'000, 2));
+
+  // A cap below one print (or none at all) still gives the print once.
+  for (const std::int64_t cap : {100'000, 0, -1}) {
+    live.maxSourceFrames = cap;
+    recorder.clear();
+    live.armPrint(4, false, false);
+    live.onBar();
+    capture(0, 384'000);
+    EXPECT_TRUE(newSource() == repeated(384'000, 1)) << cap;
+  }
+}
+
 TEST_F(CaptureTest, TheFixedRenderBackendRepeatsShortPrintsToFiveAndAHalfSeconds) {
   live.backendName = "sa3";
   live.armPrint(2, false, false);  // 4 s at 120 BPM
