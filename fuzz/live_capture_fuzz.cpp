@@ -5,6 +5,7 @@
 // engine must neither crash nor let an exception out of its inlet.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -32,10 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   omber::Engine engine([](const std::string&, const Atoms&) {});
   omber::LiveAudioPath& live = engine.live();
   // A finished print becomes a new source of the print repeated up to this
-  // cap: 2 s instead of a minute, so that building it (three copies, each
+  // cap: 1 s instead of a minute, so that building it (three copies, each
   // freshly mapped under ASan) does not cost 10 ms per input. Every path of
   // the repetition is still taken, prints longer than the cap included.
-  live.maxSourceFrames = 96'000;
+  live.maxSourceFrames = 48'000;
+  // The captured audio of one input: 4 s in all. Without a budget the fuzzer
+  // grows inputs towards a minute of audio and a dozen finished prints each,
+  // and the executions slow down with them; prints longer than this are
+  // the unit tests' to cover.
+  std::uint32_t framesLeft = 192'000;
+  // Each finished print builds a new source of at least 5.5 s for the
+  // fixed-render backend, 2 MB copied three times into freshly mapped
+  // memory: an input ends after its second.
+  int printsLeft = 2;
   engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeHello(omber::link::kRoleFeeder, 48000, 2))});
   engine.inlet("live_path", Atoms{Atom("/set/Set.als")});
   FuzzedDataProvider in(data, size);
@@ -54,9 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3: {  // captured audio: up to half a bar at the fastest tempo per frame
         // (longer frames made each input copy megabytes; a finished splice
         // or a print written while playing now takes more frames to reach)
-        const auto frames = in.ConsumeIntegralInRange<std::uint32_t>(0, 6000);
+        const auto frames = std::min(in.ConsumeIntegralInRange<std::uint32_t>(0, 6000), framesLeft);
+        framesLeft -= frames;
         audio.assign(static_cast<std::size_t>(frames) * 2, in.ConsumeFloatingPointInRange(-1.0f, 1.0f));
+        const bool printing = live.print.active;
         engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeCapturePcm(audio.data(), frames))});
+        if (printing && !live.print.active && --printsLeft == 0) return 0;
         break;
       }
       case 4:
