@@ -31,6 +31,7 @@ const rows = [
   ['server_intake', 'BM_SliceIntake/0/manual_time', 'slice intake, raw 2 s, time', time, 'memcpy of the floats', { max: 1.5 }],
   ['server_intake', 'BM_SliceIntake/1/manual_time', 'slice intake, zstd 2 s noisy, time', time, 'one-shot zstd + memcpy', { max: 1.5 }],
   ['server_intake', 'BM_SliceIntake/2/manual_time', 'slice intake, zstd 60 s sparse, time', time, 'one-shot zstd + memcpy', { max: 2 }],
+  ['print_source', 'BM_PrintBecomesNewSource/manual_time', 'finished print to a 21.5 MB new source, time', time, 'memcpy of the source', null],
 ];
 
 // Programs whose ratios are between two benchmarks of the same run (medians

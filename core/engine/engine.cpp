@@ -1,9 +1,6 @@
 #include "core/engine/engine.h"
 
-#include <cstring>
 #include <limits>
-
-#include "link/frame.h"
 
 namespace omber {
 namespace {
@@ -18,14 +15,16 @@ Engine::Engine(OutletFn outlet)
     : outlet_(std::move(outlet)),
       live_(),
       source_(),
-      transport_([this](const std::string& selector, const Atoms& atoms) { forwardFromTransport(selector, atoms); }),
+      transport_(outlet_),
       endpoints_(outlet_, live_, source_),
       session_(outlet_, live_, source_, [] { return std::int32_t{2}; }),
       settings_() {
   live_.transport = &transport_;
   transport_.setSendGate([this](std::int64_t bytes) { return mayWrite(bytes); });
+  transport_.setStartSink(
+      [this](std::vector<float>& samples, std::int32_t channels) { takeStartSamples(samples, channels); });
   session_.setConfigProvider([this] { return buildSessionConfig(); });
-  session_.setSamplesProvider([this] { return settings_.startSamples; });
+  session_.setSamplesProvider([this]() -> const std::vector<float>& { return settings_.startSamples; });
   session_.setChannelProvider([this] { return settings_.startChannels; });
   // One zstd decoder for the whole session: its contexts and output memory
   // are reused from slice to slice.
@@ -49,27 +48,13 @@ bool Engine::mayWrite(std::int64_t bytes) const {
   return settings_.serverBuffered < kSendLimit - bytes;
 }
 
-void Engine::forwardFromTransport(const std::string& selector, const Atoms& atoms) {
-  if (selector == "core:start_from_pcm") {
-    if (!atoms.empty() && atoms[0].isBytes()) takeStartFromPcm(atoms[0].bytes);
-    return;  // never reaches the host
-  }
-  outlet_(selector, atoms);
-}
-
-void Engine::takeStartFromPcm(const std::vector<std::uint8_t>& payload) {
-  std::vector<float>& samples = settings_.startSamples;
-  samples.clear();
-  if (payload.size() < 8) {
-    settings_.startChannels = 2;
-    return;
-  }
-  const std::uint32_t channels = link::getU32(payload.data());
-  settings_.startChannels = channels == 0 ? 2 : static_cast<std::int32_t>(channels);
-  // The frame count at offset 4 is not read: the samples are what follows.
-  samples.resize((payload.size() - 8) / sizeof(float));
-  if (!samples.empty()) std::memcpy(samples.data(), payload.data() + 8, samples.size() * sizeof(float));
-  if (!samples.empty()) startSourceUpload();
+void Engine::takeStartSamples(std::vector<float>& samples, std::int32_t channels) {
+  // Taken over, not copied; the previous source's memory goes with the swap.
+  settings_.startSamples.clear();
+  settings_.startSamples.shrink_to_fit();
+  settings_.startSamples.swap(samples);
+  settings_.startChannels = channels;
+  if (!settings_.startSamples.empty()) startSourceUpload();
 }
 
 void Engine::startSourceUpload() {

@@ -110,8 +110,7 @@ class Engine {
   static Handler handlerFor(std::string_view selector);
 
   // ---- engine.cpp ----
-  void forwardFromTransport(const std::string& selector, const Atoms& atoms);
-  void takeStartFromPcm(const std::vector<std::uint8_t>& payload);
+  void takeStartSamples(std::vector<float>& samples, std::int32_t channels);
   void startSourceUpload();
   SessionConfig buildSessionConfig();
 

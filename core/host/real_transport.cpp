@@ -1,5 +1,8 @@
 #include "core/host/real_transport.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/host/number_text.h"
 #include "core/server/commands.h"
 #include "link/frame.h"
@@ -95,10 +98,28 @@ void RealTransport::sendStructureFixture(const std::string& name) {
 
 void RealTransport::startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
                                  std::optional<double> tempo) {
+  if (startSink_) {
+    // A channel count below 1 counts every sample as a frame, as in the message.
+    const std::int32_t ch = std::max<std::int32_t>(channels, 1);
+    std::vector<float> owned(frames * static_cast<std::uint64_t>(ch), 0.0f);
+    if (samples) std::copy(samples, samples + owned.size(), owned.begin());
+    startSink_(owned, ch);
+    return;
+  }
   Atoms atoms;
   atoms.emplace_back(commands::audioMessage(samples, frames, channels));
   if (tempo) atoms.emplace_back(*tempo);
   outlet_("core:start_from_pcm", atoms);
+}
+
+void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels,
+                                     std::optional<double> tempo) {
+  const std::int32_t ch = std::max<std::int32_t>(channels, 1);
+  if (startSink_) {
+    startSink_(samples, ch);
+    return;
+  }
+  startFromPcm(samples.data(), samples.size() / static_cast<std::size_t>(ch), channels, tempo);
 }
 
 void RealTransport::emitSection(std::int32_t startBar, double startSeconds, double endSeconds) {

@@ -1,7 +1,9 @@
 // The one ITransport of the engine: each operation becomes one outlet
 // message ("ext:write" with a link frame, "ws:send" with a server command,
-// "ui:..." for the interface, "core:start_from_pcm" for the engine itself).
-// Keeps no state between calls. JavaScript thread only.
+// "ui:..." for the interface). A new source goes to the start sink when one
+// is set (the engine takes it without copies), else out as a
+// "core:start_from_pcm" message. Keeps no state between calls. JavaScript
+// thread only.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +19,16 @@ class RealTransport final : public ITransport {
   // Answers whether that many further bytes may be written to the server
   // connection now.
   using SendGate = std::function<bool(std::int64_t bytes)>;
+  // Receives a new source: interleaved samples (the receiver may take them
+  // over) and a channel count of at least 1.
+  using StartSink = std::function<void(std::vector<float>& samples, std::int32_t channels)>;
 
   explicit RealTransport(OutletFn outlet) : outlet_(std::move(outlet)) {}
   RealTransport(const RealTransport&) = delete;
   RealTransport& operator=(const RealTransport&) = delete;
 
   void setSendGate(SendGate gate) { sendGate_ = std::move(gate); }
+  void setStartSink(StartSink sink) { startSink_ = std::move(sink); }
 
   void initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels, double sampleRate) override;
   void patchPlayers(const float* stereo, std::uint32_t startFrame, std::uint64_t frames) override;
@@ -45,6 +51,7 @@ class RealTransport final : public ITransport {
 
   void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
                     std::optional<double> tempo) override;
+  void startFromSamples(std::vector<float> samples, std::int32_t channels, std::optional<double> tempo) override;
 
   void emitSection(std::int32_t startBar, double startSeconds, double endSeconds) override;
   void emitSectionPending(std::int32_t section) override;
@@ -60,6 +67,7 @@ class RealTransport final : public ITransport {
 
   OutletFn outlet_;
   SendGate sendGate_;
+  StartSink startSink_;
 };
 
 }  // namespace omber

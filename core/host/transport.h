@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace omber {
 
@@ -55,9 +56,13 @@ class ITransport {
   virtual void sendStructureFixture(const std::string& name) = 0;
 
   // ---- engine-internal: a new source for the start-from-audio upload ----
-  // Null samples send frames x channels zero samples.
+  // Copies frames x channels samples; null samples give zero samples.
   virtual void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
                             std::optional<double> tempo) = 0;
+  // Takes the interleaved samples over; where the engine receives them
+  // directly, no copy is made (a source can be tens of megabytes).
+  virtual void startFromSamples(std::vector<float> samples, std::int32_t channels,
+                                std::optional<double> tempo) = 0;
 
   // ---- the device's interface ("ui:") ----
   virtual void emitSection(std::int32_t startBar, double startSeconds, double endSeconds) = 0;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/host/number_text.h"
 #include "core/live/live_audio_path.h"
@@ -168,7 +170,7 @@ void LiveAudioPath::finishPrint() {
   }
   printBuffer.clear();
   printBuffer.shrink_to_fit();
-  transport->startFromPcm(source.data(), static_cast<std::uint64_t>(frames * repetitions), 2, print.tempo);
+  transport->startFromSamples(std::move(source), 2, print.tempo);
 }
 
 }  // namespace omber

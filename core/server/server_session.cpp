@@ -63,7 +63,7 @@ void ServerSession::onEndpointError(const std::string& text) {
 void ServerSession::onOpen() {
   commands::send(outlet_, commands::handshake(config()));
   if (samplesProvider_) {
-    const std::vector<float> samples = samplesProvider_();
+    const std::vector<float>& samples = samplesProvider_();
     if (!samples.empty()) {
       const std::int32_t channelCount = channelProvider_ ? channelProvider_() : 2;
       commands::send(outlet_, commands::audioMessageOfSamples(samples.data(), samples.size(), channelCount));

@@ -37,7 +37,8 @@ class ServerSession {
   };
 
   using ConfigProvider = std::function<SessionConfig()>;
-  using SamplesProvider = std::function<std::vector<float>()>;
+  // The start-from-audio samples, read in place when the connection opens.
+  using SamplesProvider = std::function<const std::vector<float>&()>;
   using ChannelProvider = std::function<std::int32_t()>;
   // Decodes the payload of a compressed slice. The decoded bytes stay valid
   // until the next call; a corrupt payload throws (CompressionError).

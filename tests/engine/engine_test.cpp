@@ -121,6 +121,21 @@ TEST_F(EngineTest, StartFromPcmIsKeptByTheEngineAndStartsTheUpload) {
   EXPECT_TRUE(recorder.messages.empty());
 }
 
+TEST_F(EngineTest, AHandedOverSourceIsTakenWithoutACopy) {
+  std::vector<float> samples(4800 * 2, 0.5f);
+  const float* const data = samples.data();
+  engine.transport().startFromSamples(std::move(samples), 2, 120.0);
+  EXPECT_EQ(engine.settings().startSamples.data(), data);
+  EXPECT_EQ(engine.settings().startSamples.size(), 9600u);
+  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  EXPECT_EQ(recorder.messages[1].text(0), "uploading captured track to pod");
+
+  // The next source replaces it; a channel count below 1 counts every sample as a frame.
+  engine.transport().startFromSamples(std::vector<float>{1, 2, 3}, 0, std::nullopt);
+  EXPECT_EQ(engine.settings().startSamples, (std::vector<float>{1, 2, 3}));
+  EXPECT_EQ(engine.settings().startChannels, 1);
+}
+
 TEST_F(EngineTest, TheFixedDurationBackendAsksForTheSourceLength) {
   send("backend", "sa3");
   EXPECT_EQ(engine.live().backendName, "sa3");

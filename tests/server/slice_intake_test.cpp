@@ -45,7 +45,8 @@ TEST_F(SliceIntakeTest, WithoutProvidersTheHandshakeIsTheDefaultConfigurationAlo
   session.onOpen();
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ws:send"});
   EXPECT_EQ(recorder.messages[0].bytesText(0), R"({"prompt":"","depth":4,"steps":8,"sde":false,"lora":true})");
-  session.setSamplesProvider([] { return std::vector<float>{}; });
+  const std::vector<float> none;
+  session.setSamplesProvider([&none]() -> const std::vector<float>& { return none; });
   recorder.clear();
   session.onOpen();  // an empty source sends no audio
   EXPECT_EQ(recorder.messages.size(), 1u);
