@@ -96,30 +96,16 @@ void RealTransport::sendStructureFixture(const std::string& name) {
   commands::send(outlet_, commands::setStructureFixture(name));
 }
 
-void RealTransport::startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
-                                 std::optional<double> tempo) {
+void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels,
+                                     std::optional<double> tempo) {
   if (startSink_) {
-    // A channel count below 1 counts every sample as a frame, as in the message.
-    const std::int32_t ch = std::max<std::int32_t>(channels, 1);
-    std::vector<float> owned(frames * static_cast<std::uint64_t>(ch), 0.0f);
-    if (samples) std::copy(samples, samples + owned.size(), owned.begin());
-    startSink_(owned, ch);
+    startSink_(samples, std::max<std::int32_t>(channels, 1));
     return;
   }
   Atoms atoms;
-  atoms.emplace_back(commands::audioMessage(samples, frames, channels));
+  atoms.emplace_back(commands::audioMessageOfSamples(samples.data(), samples.size(), channels));
   if (tempo) atoms.emplace_back(*tempo);
   outlet_("core:start_from_pcm", atoms);
-}
-
-void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels,
-                                     std::optional<double> tempo) {
-  const std::int32_t ch = std::max<std::int32_t>(channels, 1);
-  if (startSink_) {
-    startSink_(samples, ch);
-    return;
-  }
-  startFromPcm(samples.data(), samples.size() / static_cast<std::size_t>(ch), channels, tempo);
 }
 
 void RealTransport::emitSection(std::int32_t startBar, double startSeconds, double endSeconds) {

@@ -49,8 +49,6 @@ class RealTransport final : public ITransport {
   void sendTimbreFixture(const std::string& name) override;
   void sendStructureFixture(const std::string& name) override;
 
-  void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
-                    std::optional<double> tempo) override;
   void startFromSamples(std::vector<float> samples, std::int32_t channels, std::optional<double> tempo) override;
 
   void emitSection(std::int32_t startBar, double startSeconds, double endSeconds) override;

@@ -6,9 +6,11 @@
 // Used on the host's JavaScript thread only; not realtime-safe.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace omber {
@@ -56,13 +58,20 @@ class ITransport {
   virtual void sendStructureFixture(const std::string& name) = 0;
 
   // ---- engine-internal: a new source for the start-from-audio upload ----
-  // Copies frames x channels samples; null samples give zero samples.
-  virtual void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
-                            std::optional<double> tempo) = 0;
   // Takes the interleaved samples over; where the engine receives them
-  // directly, no copy is made (a source can be tens of megabytes).
+  // directly, no copy is made (a source can be tens of megabytes). A channel
+  // count below 1 counts every sample as a frame.
   virtual void startFromSamples(std::vector<float> samples, std::int32_t channels,
                                 std::optional<double> tempo) = 0;
+  // As startFromSamples with a copy of frames x channels samples; null
+  // samples give zero samples.
+  void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
+                    std::optional<double> tempo) {
+    const std::uint64_t perFrame = channels < 1 ? 1 : static_cast<std::uint64_t>(channels);
+    std::vector<float> owned(frames * perFrame, 0.0f);
+    if (samples) std::copy(samples, samples + owned.size(), owned.begin());
+    startFromSamples(std::move(owned), channels, tempo);
+  }
 
   // ---- the device's interface ("ui:") ----
   virtual void emitSection(std::int32_t startBar, double startSeconds, double endSeconds) = 0;
