@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   omber::Engine engine([](const std::string&, const Atoms&) {});
   omber::LiveAudioPath& live = engine.live();
   // A finished print becomes a new source of the print repeated up to this
-  // cap: 1 s instead of a minute, so that building it (three copies, each
-  // freshly mapped under ASan) does not cost 10 ms per input. Every path of
-  // the repetition is still taken, prints longer than the cap included.
+  // cap: 1 s instead of a minute, so that building it (23 MB of freshly
+  // mapped memory under ASan) does not cost milliseconds per input. Every
+  // path of the repetition is still taken, prints longer than the cap included.
   live.maxSourceFrames = 48'000;
   // The captured audio of one input: 4 s in all. Without a budget the fuzzer
   // grows inputs towards a minute of audio and a dozen finished prints each,
@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // the unit tests' to cover.
   std::uint32_t framesLeft = 192'000;
   // Each finished print builds a new source of at least 5.5 s for the
-  // fixed-render backend, 2 MB copied three times into freshly mapped
-  // memory: an input ends after its second.
+  // fixed-render backend, 2 MB of freshly mapped memory: an input ends after
+  // its second.
   int printsLeft = 2;
   engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeHello(omber::link::kRoleFeeder, 48000, 2))});
   engine.inlet("live_path", Atoms{Atom("/set/Set.als")});

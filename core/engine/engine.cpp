@@ -1,6 +1,7 @@
 #include "core/engine/engine.h"
 
 #include <limits>
+#include <utility>
 
 namespace omber {
 namespace {
@@ -49,10 +50,8 @@ bool Engine::mayWrite(std::int64_t bytes) const {
 }
 
 void Engine::takeStartSamples(std::vector<float>& samples, std::int32_t channels) {
-  // Taken over, not copied; the previous source's memory goes with the swap.
-  settings_.startSamples.clear();
-  settings_.startSamples.shrink_to_fit();
-  settings_.startSamples.swap(samples);
+  // Taken over, not copied; the previous source's memory is released.
+  settings_.startSamples = std::move(samples);
   settings_.startChannels = channels;
   if (!settings_.startSamples.empty()) startSourceUpload();
 }

@@ -144,7 +144,7 @@ struct LiveAudioPath {
   std::int32_t lastAutoPrintBar = 0;
   // A print that does not fill the source becomes a new source of at most
   // this many frames: the print repeated (a minute). Fuzzing lowers it, since
-  // each new source is otherwise built and copied at 23 MB.
+  // each new source is otherwise built at 23 MB.
   std::int64_t maxSourceFrames = 2'880'000;
   double printPeriod = 0.0;  // seconds
   bool printPeriodKnown = false;
