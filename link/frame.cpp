@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -138,6 +140,11 @@ std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t fr
   return out;
 }
 
+std::vector<std::uint8_t> encodeToken(const std::string& token) {
+  return encodeFrame(static_cast<std::uint8_t>(FrameType::Token), reinterpret_cast<const std::uint8_t*>(token.data()),
+                     token.size());
+}
+
 // ---- FrameReader ----
 
 namespace {
@@ -175,23 +182,39 @@ void copyBytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t count) {
 
 }  // namespace
 
-void FrameReader::Buffer::reserve(std::size_t needed) {
-  if (needed <= capacity) return;
-  const std::size_t grown = std::max(needed, capacity + capacity / 2);
-  std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[grown]);
-  if (size) std::memcpy(larger.get(), bytes.get(), size);
-  bytes = std::move(larger);
+void FrameReader::Buffer::Free::operator()(std::uint8_t* p) const noexcept { std::free(p); }
+
+bool FrameReader::Buffer::reserve(std::size_t needed, std::size_t ceiling) noexcept {
+  if (needed <= capacity) return true;
+  constexpr std::size_t kSmallest = 4096;
+  const std::size_t grown = std::max(needed, std::min(std::max(capacity * 2, kSmallest), ceiling));
+  void* larger;
+  if (size) {
+    // realloc keeps the bytes (a large block's pages are moved, not copied)
+    // and leaves the old block alone when it fails.
+    larger = std::realloc(bytes.get(), grown);
+    if (!larger) return false;
+    (void)bytes.release();
+  } else {
+    bytes.reset();  // nothing to keep: free first, so both never coexist
+    capacity = 0;
+    larger = std::malloc(grown);
+    if (!larger) return false;
+  }
+  bytes.reset(static_cast<std::uint8_t*>(larger));
   capacity = grown;
+  return true;
 }
 
-void FrameReader::Buffer::append(const std::uint8_t* data, std::size_t count) {
-  if (count == 0) return;
-  reserve(size + count);
+bool FrameReader::Buffer::append(const std::uint8_t* data, std::size_t count, std::size_t ceiling) noexcept {
+  if (count == 0) return true;
+  if (!reserve(size + count, ceiling)) return false;
   copyBytes(bytes.get() + size, data, count);
   size += count;
+  return true;
 }
 
-void FrameReader::Buffer::release() {
+void FrameReader::Buffer::release() noexcept {
   bytes.reset();
   size = capacity = 0;
 }
@@ -227,7 +250,9 @@ bool FrameReader::feed(const std::uint8_t* data, std::size_t count) {
 }
 
 void FrameReader::feedOrThrow(const std::uint8_t* data, std::size_t count) {
-  if (!feed(data, count)) throw std::runtime_error("bad frame len");
+  if (feed(data, count)) return;
+  if (outOfMemory_) throw std::bad_alloc();
+  throw std::runtime_error("bad frame len");
 }
 
 bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
@@ -237,7 +262,7 @@ bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
   if (pending_.size != 0) {
     if (pending_.size < kLengthBytes) {
       const std::size_t take = std::min(kLengthBytes - pending_.size, count);
-      pending_.append(data, take);
+      if (!pending_.append(data, take, kLengthBytes)) return noMemory();
       pos += take;
       if (pending_.size < kLengthBytes) return true;
     }
@@ -245,8 +270,7 @@ bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
     if (!lengthValid(length)) return false;
     const std::size_t total = kLengthBytes + static_cast<std::size_t>(length);
     const std::size_t take = std::min(total - pending_.size, count - pos);
-    pending_.reserve(total);
-    pending_.append(data + pos, take);
+    if (!pending_.append(data + pos, take, total)) return noMemory();
     pos += take;
     if (pending_.size < total) return true;
     const std::uint8_t* frame = pending_.bytes.get();
@@ -256,18 +280,22 @@ bool FrameReader::feedImpl(const std::uint8_t* data, std::size_t count) {
   }
 
   // Whole frames inside this chunk go straight from the caller's bytes.
+  std::size_t tailFrame = kLengthBytes;  // the size of the frame the tail begins
   while (count - pos >= kLengthBytes) {
     const std::uint32_t length = getU32(data + pos);
     if (!lengthValid(length)) return false;
     const std::size_t total = kLengthBytes + static_cast<std::size_t>(length);
-    if (count - pos < total) break;
+    if (count - pos < total) {
+      tailFrame = total;
+      break;
+    }
     handler_(data[pos + kLengthBytes], data + pos + kHeaderBytes, length - 1);
     if (failed_) return false;
     pos += total;
   }
 
   // Keep the incomplete tail for the next chunk.
-  pending_.append(data + pos, count - pos);
+  if (!pending_.append(data + pos, count - pos, tailFrame)) return noMemory();
   return true;
 }
 

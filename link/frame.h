@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace omber::link {
@@ -30,13 +31,15 @@ enum class FrameType : std::uint8_t {
   Run = 8,         // engine -> players: u8 flag (empty = hold)
   Hello = 0x80,    // omber~ -> engine: u8 role, i32 rate, u16 channels
   Position = 0x81, // omber~ -> engine: f64 play head s, i32 swap count
-  CapturePcm = 0x82 // omber~ -> engine: u32 frames, f32 stereo samples at 48 kHz
+  CapturePcm = 0x82, // omber~ -> engine: u32 frames, f32 stereo samples at 48 kHz
+  Token = 0x83       // omber~ -> bridge, first frame of a connection: the token's bytes
 };
 
 constexpr std::uint32_t kMaxFrameLength = 268435456;  // 0x10000000
 constexpr std::size_t kLengthBytes = 4;
 constexpr std::size_t kHeaderBytes = 5;  // length + type
 constexpr std::uint32_t kStreamRate = 48000;
+constexpr std::size_t kMaxTokenBytes = 64;  // a bridge token is 1 to 64 bytes
 
 // Roles announced in Hello.
 constexpr std::uint8_t kRolePlayer = 0;
@@ -91,6 +94,9 @@ std::vector<std::uint8_t> encodeFlag(FrameType type, bool on);
 std::vector<std::uint8_t> encodeHello(std::uint8_t role, std::int32_t sampleRate, std::uint16_t channels);
 std::vector<std::uint8_t> encodePosition(double playHeadSeconds, std::int32_t swapCount);
 std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t frames);
+// Token: the token's bytes as they are, no terminator (the caller keeps it
+// within 1 to kMaxTokenBytes).
+std::vector<std::uint8_t> encodeToken(const std::string& token);
 
 // Cuts frames out of one connection's byte stream.
 //
@@ -101,14 +107,18 @@ std::vector<std::uint8_t> encodeCapturePcm(const float* stereo, std::uint32_t fr
 //
 // Frames that arrive whole inside one chunk are handed over straight from
 // the caller's bytes; only an incomplete tail is kept, so the buffer is
-// compacted at most once per feed. Not thread-safe: one reader per connection,
-// used by one thread. Allocates when a partial frame must be kept; the
-// buffer's memory is kept for later frames, so a long-lived reader stops
-// allocating once it has seen its largest frame. Not realtime-safe.
+// compacted at most once per feed. The buffer grows with the bytes that
+// arrive (doubling, up to the size of the frame being collected), never
+// with the length a frame announces, so a peer cannot make the reader hold
+// more memory than it has sent. Its memory is kept for later frames, so a
+// long-lived reader stops allocating once it has seen its largest frame.
+// When the memory for a frame cannot be had, the reader fails as it does on
+// an invalid length (outOfMemory() tells the two apart).
 //
-// The handler must not destroy the reader. A feed from inside the handler
-// is refused: it fails the reader (false, or "bad frame len") instead of
-// corrupting the frame being handed over.
+// Not thread-safe: one reader per connection, used by one thread. Not
+// realtime-safe. The handler must not destroy the reader. A feed from inside
+// the handler is refused: it fails the reader (false, or "bad frame len")
+// instead of corrupting the frame being handed over.
 class FrameReader {
  public:
   using Handler = std::function<void(std::uint8_t type, const std::uint8_t* payload, std::uint64_t size)>;
@@ -116,37 +126,54 @@ class FrameReader {
   // An empty handler drops every frame.
   explicit FrameReader(Handler handler, std::uint32_t maxLength = kMaxFrameLength);
 
-  // The omber~ flavour: false on an invalid length. After a failure the
-  // reader stays failed and every later feed returns false. An exception
-  // thrown by the handler propagates and also leaves the reader failed.
+  // The omber~ flavour: false on an invalid length or when a frame cannot be
+  // held. After a failure the reader stays failed and every later feed
+  // returns false. An exception thrown by the handler propagates and also
+  // leaves the reader failed.
   bool feed(const std::uint8_t* data, std::size_t count);
 
   // The engine flavour: throws std::runtime_error("bad frame len") where
-  // feed() would return false.
+  // feed() fails on a length, std::bad_alloc where it fails on memory.
   void feedOrThrow(const std::uint8_t* data, std::size_t count);
 
   bool failed() const { return failed_; }
+  // The failure was a frame the memory could not hold.
+  bool outOfMemory() const { return outOfMemory_; }
   // Bytes of an incomplete frame waiting for more input.
   std::size_t buffered() const { return pending_.size; }
+  // Bytes the receive buffer holds room for.
+  std::size_t capacity() const { return pending_.capacity; }
 
  private:
-  // The receive buffer: grows without zero-filling and keeps its memory.
+  // The receive buffer: malloc'd, so that growing a large one can move its
+  // pages instead of copying them; grows without zero-filling.
   struct Buffer {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    struct Free {
+      void operator()(std::uint8_t* p) const noexcept;
+    };
+    std::unique_ptr<std::uint8_t, Free> bytes;
     std::size_t size = 0;
     std::size_t capacity = 0;
-    void reserve(std::size_t needed);
-    void append(const std::uint8_t* data, std::size_t count);
-    void release();
+    // Room for `needed` bytes: at least twice the old room, but not more
+    // than `ceiling` (the whole frame being collected) unless `needed` is.
+    // False, with the bytes kept, when the memory is not available.
+    bool reserve(std::size_t needed, std::size_t ceiling) noexcept;
+    bool append(const std::uint8_t* data, std::size_t count, std::size_t ceiling) noexcept;
+    void release() noexcept;
   };
 
   bool lengthValid(std::uint32_t length) const { return length != 0 && length <= maxLength_; }
   bool feedImpl(const std::uint8_t* data, std::size_t count);
+  bool noMemory() {
+    outOfMemory_ = true;
+    return false;
+  }
 
   Handler handler_;
   std::uint32_t maxLength_;
   Buffer pending_;
   bool failed_ = false;
+  bool outOfMemory_ = false;
   bool feeding_ = false;
 };
 

@@ -25,6 +25,15 @@ TEST(FrameCodec, FlagFrameBytes) {
   EXPECT_EQ(encodeFlag(FrameType::Capture, true), (std::vector<std::uint8_t>{2, 0, 0, 0, 7, 1}));
 }
 
+TEST(FrameCodec, TokenFrameCarriesTheTokenBytesWithoutTerminator) {
+  EXPECT_EQ(encodeToken("a0f"), (std::vector<std::uint8_t>{4, 0, 0, 0, 0x83, 'a', '0', 'f'}));
+  const std::string longest(kMaxTokenBytes, 'e');
+  const auto frame = encodeToken(longest);
+  ASSERT_EQ(frame.size(), kHeaderBytes + 64);
+  EXPECT_EQ(getU32(frame.data()), 65u);
+  EXPECT_EQ(std::string(frame.begin() + kHeaderBytes, frame.end()), longest);
+}
+
 TEST(FrameReader, EverySplitPointGivesTheSameFrames) {
   std::vector<std::uint8_t> stream;
   for (auto f : {encodeSeek(1.5), encodeFlag(FrameType::Loop, false), encodeFrame(9, nullptr, 0),
@@ -127,6 +136,38 @@ TEST(FrameReader, FrameOfTheLargestLengthArrivesWhole) {
   EXPECT_EQ(handed, kMaxFrameLength - 1u);
   EXPECT_EQ(lastByte, 0x11 ^ 0x11);
   EXPECT_EQ(r.buffered(), 0u);
+}
+
+// A peer may announce the largest frame and send little of it: the reader
+// holds room for about what arrived, not for what was announced.
+TEST(FrameReader, RoomGrowsWithTheBytesThatArriveNotWithTheAnnouncedLength) {
+  FrameReader r(nullptr);
+  std::vector<std::uint8_t> start = lengthBytes(kMaxFrameLength);
+  start.resize(100, 0x22);
+  ASSERT_TRUE(r.feed(start.data(), start.size()));
+  EXPECT_EQ(r.buffered(), 100u);
+  EXPECT_LE(r.capacity(), 65536u);
+  const std::vector<std::uint8_t> chunk(65536, 0x33);
+  for (int i = 0; i < 64; ++i) {
+    ASSERT_TRUE(r.feed(chunk.data(), chunk.size()));
+    EXPECT_LE(r.capacity(), 2 * r.buffered() + 65536) << i;
+  }
+  EXPECT_EQ(r.buffered(), 100u + 64 * 65536);
+}
+
+// The room never exceeds the frame being collected, even when doubling
+// would: a 100,000-byte frame arriving in pieces ends in a buffer of at
+// most its own size.
+TEST(FrameReader, RoomStopsAtTheFrameItCollects) {
+  std::uint64_t handed = 0;
+  FrameReader r([&](std::uint8_t, const std::uint8_t*, std::uint64_t n) { handed = n; });
+  const std::vector<std::uint8_t> payload(100000 - kHeaderBytes, 0x44);
+  const auto frame = encodeFrame(9, payload.data(), payload.size());
+  for (std::size_t at = 0; at < frame.size(); at += 7000) {
+    ASSERT_TRUE(r.feed(frame.data() + at, std::min<std::size_t>(7000, frame.size() - at)));
+  }
+  EXPECT_EQ(handed, payload.size());
+  EXPECT_LE(r.capacity(), frame.size());
 }
 
 TEST(FrameReader, TwoFramesAndAPartialThird) {
