@@ -90,9 +90,11 @@ void FrameTranslator::pushPatch(const std::uint8_t* payload, std::uint64_t size)
 
 void FrameTranslator::push(const PlayerCommand& command) {
   const auto deadline = std::chrono::steady_clock::now() + timing_.pushTimeout;
-  while (state_.running.load(std::memory_order_acquire)) {
+  for (;;) {
     if (state_.commands.push(command)) return;
-    if (std::chrono::steady_clock::now() >= deadline) break;
+    // The audio thread hands back a block for every command it applies;
+    // freeing them while waiting keeps the ReleaseQueue from filling up.
+    if (!state_.keepWaiting() || std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(timing_.pushRetry);
   }
   freeSamples(command.block);

@@ -26,8 +26,9 @@ class FrameTranslator {
   FrameTranslator(InstanceState& state, Timing timing) : state_(state), timing_(timing) {}
 
   // Link thread only. Allocates sample blocks; may wait while the
-  // CommandQueue is full (until it has room, the timeout passes or the
-  // instance stops running).
+  // CommandQueue is full (until it has room, the timeout passes, the
+  // instance stops running or a connect or disconnect request arrives),
+  // freeing released blocks meanwhile.
   void handle(std::uint8_t type, const std::uint8_t* payload, std::uint64_t size);
 
   // Commands lost because the queue stayed full or the instance stopped.

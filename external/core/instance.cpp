@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "link/frame.h"
+
 namespace omber::external {
 
 Instance::Instance(InstanceState::PostFn post, LinkThread::Timing timing, std::size_t captureBytes)
@@ -22,7 +24,7 @@ void Instance::start(bool captureOn) {
   link_.start();
 }
 
-void Instance::connect(std::optional<long> port) {
+void Instance::connect(std::optional<long> port, std::optional<std::string> token) {
   if (!port) {
     state_.post("omber~: connect <port>");
     return;
@@ -31,7 +33,11 @@ void Instance::connect(std::optional<long> port) {
     state_.post("omber~: bad port " + std::to_string(*port));
     return;
   }
-  state_.pendingPort.store(static_cast<std::int32_t>(*port), std::memory_order_release);
+  if (token && (token->empty() || token->size() > link::kMaxTokenBytes)) {
+    state_.post("omber~: bad token");
+    return;
+  }
+  state_.link.connect(static_cast<std::uint16_t>(*port), token ? std::move(*token) : std::string());
 }
 
 void Instance::prepare(double sampleRate, long maxVectorFrames) {

@@ -34,9 +34,14 @@ class Instance {
 
   // ---- messages and attributes (main thread) ----
   // "connect": no port posts the usage text, a port outside 1..65535 posts
-  // "omber~: bad port %ld"; otherwise the link thread connects to it.
-  void connect(std::optional<long> port);
-  void disconnect() { state_.disconnectRequested.store(true, std::memory_order_release); }
+  // "omber~: bad port %ld", a token that is given but empty or longer than
+  // 64 bytes posts "omber~: bad token"; otherwise the link thread connects
+  // to the port (sending the token first on every connection) and keeps
+  // reconnecting until "disconnect" or free.
+  void connect(std::optional<long> port, std::optional<std::string> token = std::nullopt);
+  // "disconnect": closes the connection and stops reconnecting. The later
+  // of "connect" and "disconnect" wins.
+  void disconnect() { state_.link.disconnect(); }
   void setCapture(bool on) { state_.capturing.store(on, std::memory_order_relaxed); }
   void setRole(std::int32_t role) { state_.role.store(role, std::memory_order_relaxed); }
   std::int32_t role() const { return state_.role.load(std::memory_order_relaxed); }

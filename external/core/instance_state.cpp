@@ -9,7 +9,10 @@ InstanceState::~InstanceState() {
 }
 
 void InstanceState::releaseBlock(float* block) noexcept {
-  if (block && !releases.push(block)) freeSamples(block);
+  if (block && !releases.push(block)) {
+    fallbackFrees.fetch_add(1, std::memory_order_relaxed);
+    freeSamples(block);
+  }
 }
 
 void InstanceState::freeReleasedBlocks() noexcept {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "external/core/capture_ring.h"
+#include "external/core/link_control.h"
 #include "external/core/player_command.h"
 #include "external/core/player_voice.h"
 
@@ -36,10 +37,17 @@ struct InstanceState {
 
   // Audio thread: hands a block to the link thread for freeing; frees it
   // right away only when the ReleaseQueue is full (the one free that may
-  // happen on the audio thread).
+  // happen on the audio thread, counted in fallbackFrees).
   void releaseBlock(float* block) noexcept;
   // Link thread: frees every block waiting in the ReleaseQueue.
   void freeReleasedBlocks() noexcept;
+  // Link thread, between the slices of a wait: frees the released blocks and
+  // tells whether the wait may go on (the instance runs and no new connect
+  // or disconnect request waits).
+  bool keepWaiting() noexcept {
+    freeReleasedBlocks();
+    return running.load(std::memory_order_acquire) && !link.pending();
+  }
 
   PostFn post;
   PlayerVoice voice;
@@ -53,10 +61,12 @@ struct InstanceState {
   std::atomic<std::int32_t> reportedSwapCount{0};
   std::atomic<double> sampleRate{48000.0};
   std::atomic<bool> running{true};
-  std::atomic<std::int32_t> pendingPort{0};
-  std::atomic<bool> disconnectRequested{false};
+  LinkControl link;  // connect and disconnect requests, main -> link thread
   std::atomic<std::int32_t> role{0};
   std::atomic<bool> logPatches{false};
+  // Blocks the audio thread had to free itself because the ReleaseQueue was
+  // full (a diagnostic: the link thread should never let that happen).
+  std::atomic<std::uint64_t> fallbackFrees{0};
 
   static_assert(std::atomic<double>::is_always_lock_free, "the audio thread may not lock");
 };

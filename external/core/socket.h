@@ -1,6 +1,7 @@
 // The few socket operations the link thread needs, over POSIX sockets or
 // Windows sockets behind one interface. Every function is thread-safe for
-// distinct sockets and none is realtime-safe.
+// distinct sockets and none is realtime-safe; none blocks for longer than
+// the time it is given.
 //
 // On Windows a SocketRuntime must live while sockets are used (the module
 // keeps one from load to unload: WSAStartup 2.2 / WSACleanup); on POSIX it
@@ -19,6 +20,7 @@
 #else
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -68,18 +70,82 @@ inline void closeSocket(Socket socket) noexcept {
 #endif
 }
 
-// A TCP connection to 127.0.0.1:port with TCP_NODELAY on, or kNoSocket when
-// the connection fails (at once when nothing listens there).
-inline Socket connectLoopback(std::uint16_t port) noexcept {
+// Every socket is non-blocking, so that no call here can hold the link
+// thread for longer than one wait slice: a wait for room to send or for a
+// connection to complete looks at `keepWaiting()` between slices and gives
+// up as soon as it returns false.
+constexpr int kWaitSliceMilliseconds = 5;
+
+inline bool setNonBlocking(Socket socket) noexcept {
+#ifdef _WIN32
+  u_long on = 1;
+  return ioctlsocket(socket, FIONBIO, &on) == 0;
+#else
+  const int flags = fcntl(socket, F_GETFL, 0);
+  return flags >= 0 && fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0;
+#endif
+}
+
+inline bool wouldBlock() noexcept {
+#ifdef _WIN32
+  const int error = WSAGetLastError();
+  return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
+#else
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS;
+#endif
+}
+
+// Waits up to `milliseconds` until the socket can be written (or has
+// failed). True when a send or a connect result is ready.
+inline bool waitWritable(Socket socket, int milliseconds) noexcept {
+#ifdef _WIN32
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(socket, &writable);
+  FD_SET(socket, &failed);  // a failed non-blocking connect shows here
+  timeval timeout{0, milliseconds * 1000};
+  return select(0, nullptr, &writable, &failed, &timeout) > 0;
+#else
+  pollfd entry{socket, POLLOUT, 0};
+  return poll(&entry, 1, milliseconds) > 0;
+#endif
+}
+
+// A TCP connection to 127.0.0.1:port with TCP_NODELAY on, non-blocking, or
+// kNoSocket when the connection fails (at once when nothing listens there),
+// takes longer than `timeoutMilliseconds`, or `keepWaiting()` turns false.
+template <typename KeepWaiting>
+Socket connectLoopback(std::uint16_t port, int timeoutMilliseconds, KeepWaiting&& keepWaiting) {
   const Socket socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (socket == kNoSocket) return kNoSocket;
+  if (!setNonBlocking(socket)) {
+    closeSocket(socket);
+    return kNoSocket;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
   if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    closeSocket(socket);
-    return kNoSocket;
+    bool done = false;
+    for (int waited = 0; !done && wouldBlock() && waited < timeoutMilliseconds && keepWaiting();
+         waited += kWaitSliceMilliseconds) {
+      if (!waitWritable(socket, kWaitSliceMilliseconds)) continue;
+      int error = 0;
+#ifdef _WIN32
+      int size = sizeof error;
+#else
+      socklen_t size = sizeof error;
+#endif
+      getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+      if (error != 0) break;
+      done = true;
+    }
+    if (!done) {
+      closeSocket(socket);
+      return kNoSocket;
+    }
   }
   int on = 1;
   setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
@@ -107,22 +173,32 @@ inline bool waitReadable(Socket socket, int timeoutMicroseconds) noexcept {
 #endif
 }
 
-// Bytes received (> 0), or 0 or less when the peer closed or the connection
+constexpr long kNothingToReceive = -2;
+
+// Bytes received (> 0), 0 when the peer closed, kNothingToReceive when no
+// byte is waiting after all, any other negative value when the connection
 // failed. A receive interrupted by a signal is repeated.
 inline long receiveSome(Socket socket, std::uint8_t* into, std::size_t capacity) noexcept {
 #ifdef _WIN32
-  return recv(socket, reinterpret_cast<char*>(into), static_cast<int>(capacity), 0);
+  const long got = recv(socket, reinterpret_cast<char*>(into), static_cast<int>(capacity), 0);
+  if (got < 0 && wouldBlock()) return kNothingToReceive;
+  return got < 0 ? -1 : got;
 #else
   for (;;) {
     const ssize_t got = recv(socket, into, capacity, 0);
     if (got < 0 && errno == EINTR) continue;
-    return static_cast<long>(got);
+    if (got < 0 && wouldBlock()) return kNothingToReceive;
+    return got < 0 ? -1 : static_cast<long>(got);
   }
 #endif
 }
 
-// Sends every byte; false when a send takes nothing (the connection failed).
-inline bool sendAll(Socket socket, const std::uint8_t* bytes, std::size_t count) noexcept {
+// Sends every byte. While the peer takes nothing it waits in slices and asks
+// `keepWaiting()` between them. False when the connection failed or
+// `keepWaiting()` said stop (the frame is then cut short: drop the
+// connection).
+template <typename KeepWaiting>
+bool sendAll(Socket socket, const std::uint8_t* bytes, std::size_t count, KeepWaiting&& keepWaiting) {
   while (count > 0) {
 #ifdef _WIN32
     const int chunk = count > 0x40000000 ? 0x40000000 : static_cast<int>(count);
@@ -135,6 +211,11 @@ inline bool sendAll(Socket socket, const std::uint8_t* bytes, std::size_t count)
 #endif
     if (sent < 0 && errno == EINTR) continue;
 #endif
+    if (sent < 0 && wouldBlock()) {
+      if (!keepWaiting()) return false;
+      waitWritable(socket, kWaitSliceMilliseconds);
+      continue;
+    }
     if (sent <= 0) return false;
     bytes += sent;
     count -= static_cast<std::size_t>(sent);

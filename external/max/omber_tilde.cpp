@@ -62,8 +62,16 @@ void omberFree(OmberObject* x) {
   x->instance = nullptr;
 }
 
+// "connect <port> [token]": the token is a symbol; any other atom in its
+// place is refused as a bad token (an empty text).
 void omberConnect(OmberObject* x, t_symbol*, long argc, t_atom* argv) {
-  x->instance->connect(argc > 0 ? std::optional<long>(static_cast<long>(atom_getlong(argv))) : std::nullopt);
+  std::optional<std::string> token;
+  if (argc > 1) {
+    const t_atom& atom = argv[1];
+    token = atom.a_type == A_SYM && atom.a_w.w_sym ? atom.a_w.w_sym->s_name : "";
+  }
+  x->instance->connect(argc > 0 ? std::optional<long>(static_cast<long>(atom_getlong(argv))) : std::nullopt,
+                       std::move(token));
 }
 
 void omberDisconnect(OmberObject* x) { x->instance->disconnect(); }

@@ -259,7 +259,9 @@ int run(const RunnerOptions& options) {
     return 1;
   }
   if (options.port > 0) {
-    for (t_object* object : objects) sendMessage(object, "connect", {longAtom(options.port)});
+    std::vector<t_atom> connect{longAtom(options.port)};
+    if (!options.token.empty()) connect.push_back(symbolAtom(options.token.c_str()));
+    for (t_object* object : objects) sendMessage(object, "connect", connect);
   }
 
   const long vector = options.vectorSize;

@@ -10,7 +10,7 @@ const char* const kUsage =
     "usage: omber-maxhost [options] (--player OUT.wav | --feeder IN.wav)...\n"
     "\n"
     "Loads the omber~ module, creates one instance per --player/--feeder, sends\n"
-    "each \"connect PORT\" and runs their DSP, writing every player's two\n"
+    "each \"connect PORT [TOKEN]\" and runs their DSP, writing every player's two\n"
     "outlets to its WAV file (32-bit float, stereo) and feeding every feeder's\n"
     "two inlets from its WAV file (mono feeds both inlets; silence after the\n"
     "end). Console texts (\"omber~: ...\") go to stdout, progress to stderr.\n"
@@ -21,7 +21,10 @@ const char* const kUsage =
     "                     SIGUSR1: u32 channels, u32 frames, f32 samples (LE)\n"
     "  --patch-log FILE   the last --player logs every Patch its audio thread\n"
     "                     applies: \"<steady-clock ns> <start frame> <frames>\"\n"
-    "  --port N           send \"connect N\" to every instance (bridge on 127.0.0.1:N)\n"
+    "  --port N           send \"connect N\" to every instance (bridge on 127.0.0.1:N);\n"
+    "                     an instance reconnects on its own while the bridge is away\n"
+    "  --token TEXT       the bridge token (1 to 64 bytes): send \"connect N TEXT\";\n"
+    "                     every connection then starts with a Token frame (needs --port)\n"
     "  --capture          create feeders with @capture 1\n"
     "  --rate HZ          sample rate (default 48000)\n"
     "  --vector N         signal vector size in frames (default 64)\n"
@@ -100,6 +103,13 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
     } else if (arg == "--port") {
       if (!numeric(1, 65535, true, "a port from 1 to 65535", n)) return std::nullopt;
       options.port = static_cast<int>(n);
+    } else if (arg == "--token") {
+      if (!value(text)) return std::nullopt;
+      if (text.empty() || text.size() > 64) {
+        error = arg + " needs a text of 1 to 64 bytes";
+        return std::nullopt;
+      }
+      options.token = text;
     } else if (arg == "--capture") {
       options.capture = true;
     } else if (arg == "--rate") {
@@ -139,6 +149,10 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
   if (options.help) return options;
   if (options.instances.empty()) {
     error = "no instance: give at least one --player or --feeder";
+    return std::nullopt;
+  }
+  if (!options.token.empty() && options.port == 0) {
+    error = "--token needs --port";
     return std::nullopt;
   }
   if (options.fast && options.realtimePriority > 0) {

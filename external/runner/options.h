@@ -20,6 +20,7 @@ struct RunnerOptions {
   std::string modulePath;  // empty: omber~.so next to the executable
   std::vector<InstanceRequest> instances;
   int port = 0;  // 0: send no "connect"
+  std::string token;  // empty: "connect PORT" without a bridge token
   bool capture = false;
   double sampleRate = 48000.0;
   long vectorSize = 64;

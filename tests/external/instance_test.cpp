@@ -36,9 +36,21 @@ TEST_F(InstanceTest, ConnectChecksItsPort) {
   instance.connect(-5);
   EXPECT_EQ(posts, (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0",
                                              "omber~: bad port 70000", "omber~: bad port -5"}));
-  EXPECT_EQ(instance.state().pendingPort.load(), 0);
+  EXPECT_FALSE(instance.state().link.pending());
   instance.connect(65535);
-  EXPECT_EQ(instance.state().pendingPort.load(), 65535);
+  const auto target = instance.state().link.take();
+  ASSERT_TRUE(target.has_value());
+  EXPECT_EQ(target->port, 65535);
+  EXPECT_EQ(target->token, "");
+
+  // A token, when given, is 1 to 64 bytes.
+  instance.connect(7400, std::string());
+  instance.connect(7400, std::string(65, 'a'));
+  EXPECT_EQ(posts.back(), "omber~: bad token");
+  EXPECT_EQ(posts.size(), 6u);
+  EXPECT_FALSE(instance.state().link.pending());
+  instance.connect(7400, std::string(64, 'a'));
+  EXPECT_EQ(instance.state().link.take()->token, std::string(64, 'a'));
 }
 
 TEST_F(InstanceTest, FeederPassesItsInputsUnchangedWhileCapturing) {

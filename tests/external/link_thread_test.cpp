@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -78,15 +79,60 @@ TEST_F(LinkThreadTest, FirstBytesAreTheHelloThenTheConnectedText) {
   EXPECT_TRUE(posted("omber~: connected to 127.0.0.1:" + std::to_string(server.port())));
 }
 
-TEST_F(LinkThreadTest, AFailedConnectIsPostedOnceAndNeverRetried) {
+TEST_F(LinkThreadTest, AFailedConnectIsPostedOnceAndRetriedUntilTheBridgeListens) {
   const std::uint16_t port = testing::unusedPort();
   instance.start(false);
   instance.connect(port);
   ASSERT_TRUE(posted("omber~: connect to port " + std::to_string(port) + " failed"));
-  // Something listens there now; the thread must not come back to it.
+  std::this_thread::sleep_for(400ms);  // several silent retries
   LoopbackServer late(port);
-  EXPECT_FALSE(late.accept(300ms));
-  EXPECT_EQ(posts().size(), 1u);
+  ASSERT_TRUE(late.accept(3000ms));
+  ASSERT_TRUE(late.pumpUntil([&] { return !late.framesOfType(FrameType::Hello).empty(); }, 3000ms));
+  ASSERT_TRUE(posted("omber~: connected to 127.0.0.1:" + std::to_string(port)));
+  EXPECT_EQ(posts().size(), 2u);
+}
+
+TEST_F(LinkThreadTest, AClosedLinkIsReopenedWithTokenAndHelloAgain) {
+  instance.start(false);
+  instance.connect(server.port(), std::string("0123456789abcdef0123456789abcdef"));
+  ASSERT_TRUE(server.accept(3000ms));
+  ASSERT_TRUE(server.pumpUntil([&] { return server.frames().size() >= 2; }, 3000ms));
+  server.closeClient();  // the bridge drops the instance (or restarts)
+  server.clear();
+  ASSERT_TRUE(server.accept(3000ms));
+  ASSERT_TRUE(server.pumpUntil([&] { return server.frames().size() >= 2; }, 3000ms));
+  EXPECT_EQ(server.frames()[0].type, static_cast<std::uint8_t>(FrameType::Token));
+  EXPECT_EQ(std::string(server.frames()[0].payload.begin(), server.frames()[0].payload.end()),
+            "0123456789abcdef0123456789abcdef");
+  EXPECT_EQ(server.frames()[1].type, static_cast<std::uint8_t>(FrameType::Hello));
+  EXPECT_TRUE(posted("omber~: bridge closed the link"));
+}
+
+TEST_F(LinkThreadTest, WithoutATokenTheHelloComesFirst) {
+  instance.start(false);
+  connect();
+  ASSERT_TRUE(server.pumpUntil([&] { return !server.frames().empty(); }, 3000ms));
+  EXPECT_EQ(server.frames()[0].type, static_cast<std::uint8_t>(FrameType::Hello));
+  EXPECT_TRUE(server.framesOfType(FrameType::Token).empty());
+}
+
+TEST_F(LinkThreadTest, TheLaterOfDisconnectAndConnectWins) {
+  instance.start(false);
+  connect();
+  ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
+  instance.disconnect();
+  instance.connect(server.port());
+  // The old connection closes and a new one says Hello.
+  EXPECT_TRUE(server.waitClosed(1000ms));
+  server.clear();
+  ASSERT_TRUE(server.accept(3000ms));
+  ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
+  EXPECT_FALSE(server.waitClosed(200ms));  // and stays
+
+  instance.connect(server.port());
+  instance.disconnect();
+  EXPECT_TRUE(server.waitClosed(1000ms));
+  EXPECT_FALSE(server.accept(300ms));
 }
 
 TEST_F(LinkThreadTest, PositionIsSentOnceForAStillHeadAndNotAgainAfterReconnectUntilItMoves) {
@@ -262,6 +308,114 @@ TEST_F(LinkThreadTest, FreeingEndsAThreadWaitingOnAFullCommandQueue) {
   const auto started = std::chrono::steady_clock::now();
   waiting.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - started, 1000ms);
+}
+
+
+// Frees `doomed` on another thread and returns how long it took; gives up
+// after `patience` (then `unblock` must make the free finish).
+template <typename Unblock>
+std::chrono::milliseconds timedFree(std::unique_ptr<Instance>& doomed, std::chrono::milliseconds patience,
+                                    Unblock unblock) {
+  std::atomic<bool> done{false};
+  const auto started = std::chrono::steady_clock::now();
+  std::thread freeing([&] {
+    doomed.reset();
+    done.store(true);
+  });
+  while (!done.load() && std::chrono::steady_clock::now() - started < patience) std::this_thread::sleep_for(1ms);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  if (!done.load()) unblock();
+  freeing.join();
+  return took;
+}
+
+TEST_F(LinkThreadTest, FreeReturnsPromptlyWhileTheBridgeStopsReading) {
+  auto feeder = std::make_unique<Instance>([](const std::string&) {});
+  feeder->setRole(kRoleFeeder);
+  feeder->prepare(48000.0, 4096);
+  feeder->start(true);
+  feeder->connect(server.port());
+  ASSERT_TRUE(server.accept(3000ms));
+  // The server never reads: the socket buffers fill, then the capture ring.
+  std::vector<double> in(4096, 0.25), out(4096);
+  const double* ins[2] = {in.data(), in.data()};
+  double* outs[2] = {out.data(), out.data()};
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  bool stuck = false;
+  while (!stuck && std::chrono::steady_clock::now() < end) {
+    feeder->perform(ins, 2, outs, 2, 4096);
+    std::this_thread::sleep_for(1ms);
+    stuck = feeder->state().captureRing.readable() > CaptureRing::kDefaultBytes - 65536;
+  }
+  ASSERT_TRUE(stuck) << "the link thread kept sending";
+  const auto took = timedFree(feeder, 1000ms, [&] { server.closeClient(); });
+  EXPECT_LT(took, 1000ms);
+}
+
+
+TEST_F(LinkThreadTest, DisconnectAndFreeStopTheRetries) {
+  const std::uint16_t port = testing::unusedPort();
+  LinkThread::Timing quick;
+  quick.reconnectFirst = 5ms;
+  quick.reconnectLongest = 20ms;
+  Instance retrying([](const std::string&) {}, quick);
+  retrying.start(false);
+  retrying.connect(port);
+  std::this_thread::sleep_for(100ms);
+  retrying.disconnect();
+  std::this_thread::sleep_for(50ms);
+  LoopbackServer late(port);
+  EXPECT_FALSE(late.accept(300ms));
+
+  // Free during a long wait between attempts.
+  auto waiting = std::make_unique<Instance>([](const std::string&) {});
+  waiting->start(false);
+  waiting->connect(port == 65535 ? 1 : testing::unusedPort());
+  std::this_thread::sleep_for(1000ms);  // the waits have grown to 800 ms and more
+  const auto took = timedFree(waiting, 1000ms, [] {});
+  EXPECT_LT(took.count(), 200);
+}
+
+// 20,000 empty Patch frames (9 bytes each, so one receive holds thousands)
+// arrive at once while the audio thread applies
+// 256 commands per vector at its real-time pace: the link thread waits for
+// room in the CommandQueue most of the time and must keep freeing what the
+// audio thread hands back meanwhile.
+TEST_F(LinkThreadTest, AFloodOfPatchesNeverMakesTheAudioThreadFree) {
+  instance.prepare(48000.0, 64);
+  instance.start(false);
+  connect();
+  const std::vector<float> buffer(2 * 4800, 0.0f);
+  server.send(link::encodeBuffer(FrameType::Init, buffer.data(), buffer.size(), 2, 48000));
+  std::vector<std::uint8_t> burst;
+  constexpr int kPatches = 20000;
+  for (int i = 0; i < kPatches; ++i) {
+    const auto patch = link::encodePatch(static_cast<std::uint32_t>(i % 4800), nullptr, 0);
+    burst.insert(burst.end(), patch.begin(), patch.end());
+  }
+  instance.logPatches(true);
+  std::thread sender([&] { server.send(burst); });
+  std::atomic<bool> stop{false};
+  std::atomic<long> applied{0};
+  std::thread audio([&] {
+    std::vector<double> in(64), outL(64), outR(64);
+    const double* ins[2] = {in.data(), in.data()};
+    double* outs[2] = {outL.data(), outR.data()};
+    std::vector<AppliedPatch> log(4096);
+    auto next = std::chrono::steady_clock::now();
+    while (!stop.load()) {
+      instance.perform(ins, 2, outs, 2, 64);
+      applied += static_cast<long>(instance.takeAppliedPatches(log.data(), log.size()));
+      next += std::chrono::microseconds(1333);  // 64 frames at 48 kHz
+      std::this_thread::sleep_until(next);
+    }
+  });
+  const bool all = waitFor([&] { return applied.load() >= kPatches; }, 10000ms);
+  stop = true;
+  audio.join();
+  sender.join();
+  EXPECT_TRUE(all) << applied.load();
+  EXPECT_EQ(instance.state().fallbackFrees.load(), 0u);
 }
 
 }  // namespace

@@ -214,6 +214,25 @@ TEST(MaxhostRunner, AStalledDspFillsTheQueueAndLosesNothingWhenItResumes) {
   std::remove(out.c_str());
 }
 
+TEST(MaxhostRunner, ATokenIsSentFirstOnEveryConnection) {
+  testing::LoopbackServer server;
+  const std::string token = "00112233445566778899aabbccddeeff";
+  const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--token", token, "--player",
+                                 tempPath("token"), "--duration", "3"});
+  for (int connection = 0; connection < 2; ++connection) {
+    ASSERT_TRUE(server.accept(5000ms));
+    ASSERT_TRUE(server.pumpUntil([&] { return server.frames().size() >= 2; }, 3000ms));
+    EXPECT_EQ(server.frames()[0].type, static_cast<std::uint8_t>(FrameType::Token));
+    EXPECT_EQ(std::string(server.frames()[0].payload.begin(), server.frames()[0].payload.end()), token);
+    EXPECT_EQ(server.frames()[1].type, static_cast<std::uint8_t>(FrameType::Hello));
+    server.closeClient();  // the runner's instance comes back on its own
+    server.clear();
+  }
+  kill(pid, SIGTERM);
+  EXPECT_EQ(waitExit(pid), 0);
+  std::remove(tempPath("token").c_str());
+}
+
 TEST(MaxhostRunner, ExitStatusTellsUsageErrorsFromFailures) {
   EXPECT_EQ(waitExit(startRunner({"--buffer-out", "b.bin", "--player", "x.wav"})), 2);  // follows no player
   EXPECT_EQ(waitExit(startRunner({"--feeder", "x.wav", "--patch-log", "p.txt"})), 2);
@@ -224,6 +243,8 @@ TEST(MaxhostRunner, ExitStatusTellsUsageErrorsFromFailures) {
   EXPECT_EQ(waitExit(startRunner({"--player"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--fast", "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--port", "70000", "--player", "x.wav"})), 2);
+  EXPECT_EQ(waitExit(startRunner({"--token", "abc", "--player", "x.wav"})), 2);  // no --port
+  EXPECT_EQ(waitExit(startRunner({"--port", "7400", "--token", std::string(65, 'a'), "--player", "x.wav"})), 2);
   EXPECT_EQ(waitExit(startRunner({"--help"})), 0);
   EXPECT_EQ(waitExit(startRunner({"--module", "/nonexistent/omber~.so", "--player", tempPath("none")})), 1);
 }

@@ -89,12 +89,14 @@ TEST_F(OmberTilde, ConnectMessagesWithoutAUsablePortArePosted) {
   EXPECT_TRUE(sendMessage(object, "connect", {longAtom(0)}));
   EXPECT_TRUE(sendMessage(object, "connect", {longAtom(70000)}));
   EXPECT_TRUE(sendMessage(object, "connect", {symbolAtom("x")}));
+  EXPECT_TRUE(sendMessage(object, "connect", {longAtom(7400), longAtom(12)}));  // a token is a symbol
   EXPECT_TRUE(sendMessage(object, "disconnect"));
   EXPECT_TRUE(sendMessage(object, "capture", {longAtom(1)}));
   EXPECT_FALSE(sendMessage(object, "dsp64"));  // private
   EXPECT_FALSE(sendMessage(object, "nonsense"));
   EXPECT_EQ(posts(), (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0",
-                                               "omber~: bad port 70000", "omber~: bad port 0"}));
+                                               "omber~: bad port 70000", "omber~: bad port 0",
+                                               "omber~: bad token"}));
 }
 
 TEST_F(OmberTilde, SignalChainPlaysSilenceUntilInitAndTheRoleSwitchesToPassThrough) {
@@ -109,6 +111,17 @@ TEST_F(OmberTilde, SignalChainPlaysSilenceUntilInitAndTheRoleSwitchesToPassThrou
   chain.tick();
   EXPECT_EQ(std::vector<double>(chain.output(0, 0), chain.output(0, 0) + 64), std::vector<double>(64, 0.5));
   EXPECT_EQ(std::vector<double>(chain.output(0, 1), chain.output(0, 1) + 64), std::vector<double>(64, 0.0));
+}
+
+TEST_F(OmberTilde, ConnectWithATokenSendsItBeforeTheHello) {
+  external::testing::LoopbackServer server;
+  t_object* object = make("");
+  ASSERT_TRUE(sendMessage(object, "connect", {longAtom(server.port()), symbolAtom("5eed")}));
+  ASSERT_TRUE(server.accept(3000ms));
+  ASSERT_TRUE(server.pumpUntil([&] { return server.rawBytes().size() >= 9 + 12; }, 3000ms));
+  const std::vector<std::uint8_t> token(server.rawBytes().begin(), server.rawBytes().begin() + 9);
+  EXPECT_EQ(token, (std::vector<std::uint8_t>{5, 0, 0, 0, 0x83, '5', 'e', 'e', 'd'}));
+  EXPECT_EQ(server.rawBytes()[9 + 4], 0x80);  // then the Hello
 }
 
 TEST_F(OmberTilde, AFeederCreatedCapturingAnnouncesItselfAndUploads) {
