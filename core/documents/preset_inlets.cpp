@@ -170,7 +170,10 @@ void Engine::applyPresetDocument(const JsonValue& document) {
   const JsonValue& ableton = memberOf(document, "ableton");
   if (const auto quant = finiteNumber(ableton, "quantBars")) applyQuantisation(*quant);
 
-  applyControls(settings_.knobs, knobManifest(), find(document, "controls"), outlet_);
+  // A copy: every echo is an outlet call, and a callback that dispatches
+  // again may replace the session's manifest while it is walked.
+  const JsonValue manifest = knobManifest() ? *knobManifest() : JsonValue{};
+  applyControls(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "controls"), outlet_);
 
   const JsonValue& prompts = memberOf(document, "prompts");
   applyPrompts(optString(prompts, "a").value_or(kDefaultPromptA), optString(prompts, "b").value_or(kDefaultPromptB));
@@ -203,7 +206,8 @@ void Engine::applyPresetDocument(const JsonValue& document) {
 void Engine::applySnapshotDocument(const JsonValue& document) {
   if (const auto quant = finiteNumber(document, "quantBars")) applyQuantisation(*quant);
 
-  applyKnobSnapshot(settings_.knobs, knobManifest(), find(document, "knobs"), outlet_);
+  const JsonValue manifest = knobManifest() ? *knobManifest() : JsonValue{};  // see applyPresetDocument
+  applyKnobSnapshot(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "knobs"), outlet_);
 
   applyPrompts(optString(document, "prompt").value_or(settings_.promptA), optString(document, "promptB").value_or(""));
   if (const auto blend = finiteNumber(document, "blend")) applyBlend(*blend);

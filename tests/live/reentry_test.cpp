@@ -119,5 +119,33 @@ TEST_F(ReentryTest, ABadLengthFromTheCallbackDropsTheConnectionOnce) {
   EXPECT_TRUE(engine.endpoints().endpoints().empty());
 }
 
+// A preset applied while the callback, on the first echo, lets a new
+// handshake replace the knob manifest: the preset finishes with the manifest
+// it started with instead of walking freed members.
+TEST_F(ReentryTest, APresetKeepsItsManifestWhenTheCallbackReplacesIt) {
+  const auto text = [](const std::string& s) { return Atom(std::vector<std::uint8_t>(s.begin(), s.end())); };
+  const auto handshake = [&](const std::string& knobs) {
+    send("ws:open", Atoms{});
+    send("ws:data", Atoms{text(R"({"type":"ready","duration":1,"knob_manifest":{"knobs":)" + knobs + "}}"),
+                          Atom(0.0)});
+  };
+  send("start", Atoms{});
+  handshake(R"({"alpha_knob_with_a_long_name":{"default":0.25},"beta_knob_with_a_long_name":{"default":0.5}})");
+  bool replaced = false;
+  hook = [&](const std::string& selector, const Atoms&) {
+    if (selector == "echo" && !replaced) {
+      replaced = true;
+      handshake(R"({"gamma":{"default":0.75}})");
+    }
+  };
+  send("preset:data", Atoms{Atom(R"({"controls":{}})")});
+  std::vector<std::string> names;
+  for (const Message& m : messages)
+    if (m.selector == "echo") names.push_back(m.text(0));
+  ASSERT_GE(names.size(), 2u);
+  EXPECT_EQ(names[0], "alpha_knob_with_a_long_name");
+  EXPECT_EQ(names[1], "beta_knob_with_a_long_name");
+}
+
 }  // namespace
 }  // namespace omber
