@@ -165,11 +165,57 @@ napi_value jsValueOf(napi_env env, const omber::Atom& atom) {
   return value;
 }
 
+// Arguments of one JavaScript call, selector included, that a message may
+// have. Node's default stack carries about 125,000 (measured by calling the
+// callback with ever more atoms); beyond that the call fails with a
+// RangeError before the callback runs. The cap leaves room for the stack a
+// nested dispatch has already used.
+constexpr std::size_t kMaxCallArguments = 100000;
+
+void callCallback(ModuleState& state, std::size_t argc, napi_value* argv);
+
+// A message too large for one call is not delivered; the callback hears
+// "core:error" with a short text instead of nothing at all.
+void reportUndeliverable(ModuleState& state, const std::string& selector, std::size_t atomCount) {
+  const std::string name = selector.size() > 64 ? selector.substr(0, 64) + "..." : selector;
+  const std::string text = "outlet \"" + name + "\" not delivered: " + std::to_string(atomCount) +
+                           " atoms, more than " + std::to_string(kMaxCallArguments) + " in one call";
+  napi_env env = state.env;
+  napi_handle_scope scope;
+  if (napi_open_handle_scope(env, &scope) != napi_ok) return;
+  napi_value argv[2];
+  if (napi_create_string_utf8(env, "core:error", NAPI_AUTO_LENGTH, &argv[0]) == napi_ok &&
+      napi_create_string_utf8(env, text.data(), text.size(), &argv[1]) == napi_ok) {
+    callCallback(state, 2, argv);
+  }
+  napi_close_handle_scope(env, scope);
+}
+
+// Calls the callback; an exception it throws is cleared.
+void callCallback(ModuleState& state, std::size_t argc, napi_value* argv) {
+  napi_env env = state.env;
+  napi_value undefined;
+  if (napi_get_undefined(env, &undefined) != napi_ok) return;
+  napi_value result;
+  if (napi_call_function(env, undefined, state.callback.Value(), argc, argv, &result) != napi_ok) {
+    bool pending = false;
+    napi_is_exception_pending(env, &pending);
+    if (pending) {
+      napi_value ignored;
+      napi_get_and_clear_last_exception(env, &ignored);
+    }
+  }
+}
+
 // The engine's outlet: calls the newest callback with the selector and one
 // value per atom. A throwing callback is cleared here; a value that cannot be
 // built leaves its exception pending, so that dispatch throws it.
 void deliver(ModuleState& state, const std::string& selector, const omber::Atoms& atoms) {
   if (state.callback.IsEmpty()) return;
+  if (atoms.size() + 1 > kMaxCallArguments) {
+    reportUndeliverable(state, selector, atoms.size());
+    return;
+  }
   napi_env env = state.env;
   napi_handle_scope scope;
   if (napi_open_handle_scope(env, &scope) != napi_ok) return;
@@ -189,18 +235,7 @@ void deliver(ModuleState& state, const std::string& selector, const omber::Atoms
     argv[i + 1] = jsValueOf(env, atoms[i]);
     built = argv[i + 1] != nullptr;
   }
-  napi_value undefined;
-  if (built && napi_get_undefined(env, &undefined) == napi_ok) {
-    napi_value result;
-    if (napi_call_function(env, undefined, state.callback.Value(), argc, argv, &result) != napi_ok) {
-      bool pending = false;
-      napi_is_exception_pending(env, &pending);
-      if (pending) {
-        napi_value ignored;
-        napi_get_and_clear_last_exception(env, &ignored);
-      }
-    }
-  }
+  if (built) callCallback(state, argc, argv);
   napi_close_handle_scope(env, scope);
 }
 

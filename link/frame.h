@@ -40,6 +40,8 @@ constexpr std::size_t kLengthBytes = 4;
 constexpr std::size_t kHeaderBytes = 5;  // length + type
 constexpr std::uint32_t kStreamRate = 48000;
 constexpr std::size_t kMaxTokenBytes = 64;  // a bridge token is 1 to 64 bytes
+// Init and Swap carry the channel count in 16 bits.
+constexpr std::uint32_t kMaxChannels = 65535;
 
 // Roles announced in Hello.
 constexpr std::uint8_t kRolePlayer = 0;
@@ -83,6 +85,8 @@ void finishFrame(std::vector<std::uint8_t>& out, std::size_t frameStart);
 // ---- typed frames ----
 // Init and Swap: channels are clamped to at least 1, frames = sampleCount / channels;
 // every given sample follows. A null pointer writes an empty sample block.
+// A channel count above kMaxChannels does not fit the frame: the result is
+// then empty (no frame at all), never a frame announcing another count.
 std::vector<std::uint8_t> encodeBuffer(FrameType type, const float* samples, std::size_t sampleCount,
                                        std::int32_t channels, std::uint32_t sampleRate);
 // Patch: start frame, then frames x 2 samples (null pointer: empty block).

@@ -14,14 +14,8 @@ bool isNameChar(char c) {
          c == '_';
 }
 
-}  // namespace
-
-std::string liveSetFolderOf(std::string_view livePath) {
-  const std::size_t separator = livePath.find_last_of("/\\");
-  return separator == std::string_view::npos ? std::string() : std::string(livePath.substr(0, separator));
-}
-
-std::optional<std::string> parseConfigReference(std::string_view text) {
+// The name of a well-formed reference, reserved device names included.
+std::optional<std::string> referenceName(std::string_view text) {
   if (!isFileReference(text)) return std::nullopt;
   std::string_view rest = text.substr(5);
   if (rest.substr(0, kConfigsFolder.size()) != kConfigsFolder) return std::nullopt;
@@ -37,6 +31,36 @@ std::optional<std::string> parseConfigReference(std::string_view text) {
   }
   if (name.find("..") != std::string_view::npos) return std::nullopt;
   return std::string(name);
+}
+
+}  // namespace
+
+std::string liveSetFolderOf(std::string_view livePath) {
+  const std::size_t separator = livePath.find_last_of("/\\");
+  return separator == std::string_view::npos ? std::string() : std::string(livePath.substr(0, separator));
+}
+
+bool isReservedDeviceName(std::string_view name) {
+  const std::string_view stem = name.substr(0, name.find('.'));
+  std::string upper(stem);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
+std::optional<std::string> parseConfigReference(std::string_view text) {
+  std::optional<std::string> name = referenceName(text);
+  if (name && isReservedDeviceName(*name)) return std::nullopt;
+  return name;
+}
+
+std::optional<std::string> reservedConfigName(std::string_view text) {
+  std::optional<std::string> name = referenceName(text);
+  if (name && !isReservedDeviceName(*name)) return std::nullopt;
+  return name;
 }
 
 std::string makeFileReference(std::string_view name) {

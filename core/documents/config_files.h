@@ -23,9 +23,19 @@ std::string liveSetFolderOf(std::string_view livePath);
 
 // The config name of a file reference: "file:Omber/configs/<name>.json"
 // where the name is one or more ASCII letters, digits, "-", "." or "_" and
-// does not contain ".."; nothing for any other text. Only such names reach
-// a file path, so a stored reference can never leave the configs folder.
+// does not contain ".." nor is a reserved device name; nothing for any other
+// text. Only such names reach a file path, so a stored reference can never
+// leave the configs folder.
 std::optional<std::string> parseConfigReference(std::string_view text);
+
+// True for a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1-COM9,
+// LPT1-LPT9) in any letter case, alone or followed by "." and anything:
+// no file of that name can be created there.
+bool isReservedDeviceName(std::string_view name);
+
+// The name of a reference that would be valid but for a reserved device
+// name; nothing otherwise. Lets the callers say why a reference was refused.
+std::optional<std::string> reservedConfigName(std::string_view text);
 
 // "file:Omber/configs/<name>.json".
 std::string makeFileReference(std::string_view name);

@@ -97,24 +97,49 @@ std::string Engine::storedDocument(bool preset) {
 // Without a Live Set folder the state goes to the device as a snapshot text;
 // with one it is written as a preset file (the same file again when the
 // device's current string refers to one) and the device keeps the reference.
+// The device's stored string is the one text argument.
 void Engine::onSnapshotReq(const Atoms& atoms) {
   const std::string& folder = settings_.liveSetFolder;
   if (folder.empty()) {
     outlet_("snapshot", Atoms{Atom(encodeSnapshotText(storedDocument(false)))});
     return;
   }
-  std::optional<std::string> name = parseConfigReference(argumentText(atoms, 0));
+  const std::string previous = stringAt(atoms, 0);
+  std::optional<std::string> name = parseConfigReference(previous);
+  if (const std::optional<std::string> reserved = reservedConfigName(previous)) {
+    outlet_("ui:status", Atoms{Atom("preset name \"" + *reserved + "\" is reserved by Windows; saved under a new name")});
+  }
   if (!name) name = newConfigName();
-  outlet_("preset:write", Atoms{Atom(makeFilePath(folder, *name)), Atom(storedDocument(true))});
-  outlet_("snapshot", Atoms{Atom(makeFileReference(*name))});
+  std::string path = makeFilePath(folder, *name);
+  std::string reference = makeFileReference(*name);
+  // Remembered until the next save: a failed write hands the device its
+  // previous string back.
+  settings_.lastSave = PresetSave{path, reference, previous};
+  outlet_("preset:write", Atoms{Atom(std::move(path)), Atom(storedDocument(true))});
+  outlet_("snapshot", Atoms{Atom(std::move(reference))});
+}
+
+// The host could not write the file of a save. Only the latest save can be
+// taken back (the device has since stored a newer string for older ones),
+// and only when it gave the device a string other than the one it had: a
+// failed overwrite leaves the old file and its reference as they were.
+void Engine::onPresetWriteFailed(const Atoms& atoms) {
+  if (!settings_.lastSave || settings_.lastSave->path != stringAt(atoms, 0)) return;
+  const PresetSave save = std::move(*settings_.lastSave);
+  settings_.lastSave.reset();
+  if (save.previous != save.reference) outlet_("snapshot", Atoms{Atom(save.previous)});
 }
 
 // ---- recalling ----
 
 void Engine::onRecall(const Atoms& atoms) {
-  const std::string text = argumentText(atoms, 0);
+  const std::string text = stringAt(atoms, 0);
   if (isFileReference(text)) {
     // The host reads the file and answers with "preset:data".
+    if (const std::optional<std::string> reserved = reservedConfigName(text)) {
+      outlet_("ui:status", Atoms{Atom("preset name \"" + *reserved + "\" is reserved by Windows; not recalled")});
+      return;
+    }
     const std::optional<std::string> name = parseConfigReference(text);
     if (name && !settings_.liveSetFolder.empty()) {
       outlet_("preset:read", Atoms{Atom(makeFilePath(settings_.liveSetFolder, *name))});
@@ -127,7 +152,7 @@ void Engine::onRecall(const Atoms& atoms) {
 }
 
 void Engine::onPresetData(const Atoms& atoms) {
-  if (std::optional<JsonValue> document = parsePresetText(argumentText(atoms, 0))) {
+  if (std::optional<JsonValue> document = parsePresetText(stringAt(atoms, 0))) {
     applyOrDefer(std::move(*document), &Engine::applyPresetDocument);
   }
 }
@@ -145,7 +170,10 @@ void Engine::applyPresetDocument(const JsonValue& document) {
   const JsonValue& ableton = memberOf(document, "ableton");
   if (const auto quant = finiteNumber(ableton, "quantBars")) applyQuantisation(*quant);
 
-  applyControls(settings_.knobs, knobManifest(), find(document, "controls"), outlet_);
+  // A copy: every echo is an outlet call, and a callback that dispatches
+  // again may replace the session's manifest while it is walked.
+  const JsonValue manifest = knobManifest() ? *knobManifest() : JsonValue{};
+  applyControls(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "controls"), outlet_);
 
   const JsonValue& prompts = memberOf(document, "prompts");
   applyPrompts(optString(prompts, "a").value_or(kDefaultPromptA), optString(prompts, "b").value_or(kDefaultPromptB));
@@ -178,7 +206,8 @@ void Engine::applyPresetDocument(const JsonValue& document) {
 void Engine::applySnapshotDocument(const JsonValue& document) {
   if (const auto quant = finiteNumber(document, "quantBars")) applyQuantisation(*quant);
 
-  applyKnobSnapshot(settings_.knobs, knobManifest(), find(document, "knobs"), outlet_);
+  const JsonValue manifest = knobManifest() ? *knobManifest() : JsonValue{};  // see applyPresetDocument
+  applyKnobSnapshot(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "knobs"), outlet_);
 
   applyPrompts(optString(document, "prompt").value_or(settings_.promptA), optString(document, "promptB").value_or(""));
   if (const auto blend = finiteNumber(document, "blend")) applyBlend(*blend);
@@ -220,14 +249,16 @@ void Engine::applyBlend(double blend) {
   echoNumber(outlet_, "blend", blend);
 }
 
-// Slots other than 1 and 2 hold nothing to apply and echo nothing.
+// Slots other than 1 and 2 hold nothing to apply; their values are still
+// echoed under their own numbers ("lora3str", "lora3"), as the snapshot
+// lists them.
 void Engine::applyLoraChoice(std::int32_t slot, std::optional<double> strength, std::int32_t catalogNumber) {
-  if (slot < 1 || slot > 2) return;
+  const bool held = slot >= 1 && slot <= 2;
   if (strength) {
-    setLoraStrength(slot, *strength);
+    if (held) setLoraStrength(slot, *strength);
     echoNumber(outlet_, slotEchoName(slot, "str"), *strength);
   }
-  selectLoraSlot(slot, catalogNumber);
+  if (held) selectLoraSlot(slot, catalogNumber);
   echoNumber(outlet_, slotEchoName(slot, ""), catalogNumber);
 }
 

@@ -38,6 +38,14 @@
 
 namespace omber {
 
+// The latest preset save: the file asked for, the reference the device was
+// given and the string it held before.
+struct PresetSave {
+  std::string path;
+  std::string reference;
+  std::string previous;
+};
+
 // The engine's own settings, in construction order after the subsystems.
 struct EngineSettings {
   std::string backend = "acestep";
@@ -68,6 +76,7 @@ struct EngineSettings {
   std::string liveSetFolder;
   std::int64_t serverBuffered = 0;  // bytes waiting in the WebSocket's send buffer
   std::int32_t peaksCountdown = 0;
+  std::optional<PresetSave> lastSave;
 };
 
 class Engine {
@@ -208,6 +217,7 @@ class Engine {
   void onPresetData(const Atoms&);
   void onSnapshotReq(const Atoms&);
   void onRecall(const Atoms&);
+  void onPresetWriteFailed(const Atoms&);
   struct DocumentInput;
   DocumentInput documentInput(bool timbre);
   // The preset document, or the snapshot document, of the current state.

@@ -57,7 +57,7 @@ constexpr std::array<std::uint8_t, kSlots> slotsFor(const Table& table) {
 // Kept sorted byte-wise so that duplicates show at compile time. A nested
 // type of Engine, so that it may name the private handlers.
 struct Engine::InletTable {
-  static constexpr std::array<std::pair<std::string_view, Handler>, 61> kEntries{{
+  static constexpr std::array<std::pair<std::string_view, Handler>, 62> kEntries{{
       {"audio_export_req", &Engine::onAudioExportReq},
       {"backend", &Engine::onBackend},
       {"bar", &Engine::onBar},
@@ -89,6 +89,7 @@ struct Engine::InletTable {
       {"macro", &Engine::onMacro},
       {"macroval", &Engine::onMacroVal},
       {"preset:data", &Engine::onPresetData},
+      {"preset:write_failed", &Engine::onPresetWriteFailed},
       {"projroot", &Engine::onProjRoot},
       {"projscale", &Engine::onProjScale},
       {"prompt", &Engine::onPrompt},
@@ -124,7 +125,7 @@ struct Engine::InletTable {
 
 Engine::Handler Engine::handlerFor(std::string_view selector) {
   constexpr const auto& table = InletTable::kEntries;
-  static_assert(table.size() == 61, "the engine accepts 61 selectors");
+  static_assert(table.size() == 62, "the engine accepts 62 selectors");
   static_assert(table.size() < kSlots / 2, "the slot table must stay sparse");
   static_assert(strictlyAscending(table), "the inlet table must be sorted and free of duplicates");
   static constexpr std::array<std::uint8_t, kSlots> kSlotOf = slotsFor(table);

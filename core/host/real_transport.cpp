@@ -19,6 +19,7 @@ std::size_t sampleCount(const float* samples, std::uint64_t frames, std::int32_t
 }  // namespace
 
 void RealTransport::writeTo(const char* group, std::vector<std::uint8_t> frame) {
+  if (frame.empty()) return;  // a buffer the link frame cannot describe
   Atoms atoms;
   atoms.reserve(2);
   atoms.emplace_back(group);
@@ -72,16 +73,20 @@ bool RealTransport::sendWriteAudio(const float* samples, std::uint64_t frames, s
   return true;
 }
 
+// The audio is copied before the first outlet call: a host callback that
+// dispatches again may replace the clip the samples belong to.
 void RealTransport::sendTimbreSource(const float* samples, std::uint64_t frames, std::int32_t channels,
                                      const std::string& name) {
+  std::vector<std::uint8_t> audio = commands::audioMessage(samples, frames, channels);
   commands::send(outlet_, commands::setTimbreSource(name));
-  commands::send(outlet_, commands::audioMessage(samples, frames, channels));
+  commands::send(outlet_, std::move(audio));
 }
 
 void RealTransport::sendStructureSource(const float* samples, std::uint64_t frames, std::int32_t channels,
                                         const std::string& name) {
+  std::vector<std::uint8_t> audio = commands::audioMessage(samples, frames, channels);
   commands::send(outlet_, commands::setStructureSource(name));
-  commands::send(outlet_, commands::audioMessage(samples, frames, channels));
+  commands::send(outlet_, std::move(audio));
 }
 
 void RealTransport::sendEnableLora(const std::string& id, double strength) {

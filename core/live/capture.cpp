@@ -27,9 +27,12 @@ void LiveAudioPath::setFeedMode(const std::string& mode) {
   capture(mode != "off" || print.active);
 }
 
-void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples) {
+void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder) {
+  if (print.active && !print.feeder) print.feeder = feeder;
   if (print.active && print.state == "recording") {
-    // A recording print takes everything; the other modes hear nothing meanwhile.
+    // A recording print takes its feeder's audio; the other modes (and the
+    // other feeders) are not heard meanwhile.
+    if (feeder != *print.feeder) return;
     printBuffer.insert(printBuffer.end(), samples, samples + frames * 2);
     print.capturedFrames += static_cast<std::int64_t>(frames);
     if (print.capturedFrames >= print.targetFrames) finishPrint();
@@ -47,6 +50,10 @@ void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples) {
   }
 }
 
+void LiveAudioPath::feederClosed(std::int32_t feeder) {
+  if (print.feeder == feeder) print.feeder.reset();
+}
+
 void LiveAudioPath::clearAutoBookkeeping() {
   autoCollecting = false;
   autoFrames = 0;
@@ -59,6 +66,7 @@ void LiveAudioPath::clearCaptureBuffer() {
 }
 
 void LiveAudioPath::appendCapture(const float* samples, std::uint64_t frames) {
+  captureReadIndex = std::min(captureReadIndex, captureBuffer.size());
   const std::size_t waiting = captureBuffer.size() - captureReadIndex;
   if (captureReadIndex > 0 && captureReadIndex >= waiting) {
     // Moves only what waits, and at most as many samples as were consumed
@@ -71,7 +79,11 @@ void LiveAudioPath::appendCapture(const float* samples, std::uint64_t frames) {
 }
 
 std::uint64_t LiveAudioPath::captureFramesWaiting() const {
-  return (captureBuffer.size() - captureReadIndex) / 2;
+  return captureBuffer.size() > captureReadIndex ? (captureBuffer.size() - captureReadIndex) / 2 : 0;
+}
+
+void LiveAudioPath::consumeCapture(std::size_t samples) {
+  captureReadIndex = std::min(captureReadIndex + samples, captureBuffer.size());
 }
 
 }  // namespace omber

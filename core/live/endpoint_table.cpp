@@ -12,52 +12,91 @@ constexpr std::uint64_t kPositionBytes = 12;  // f64 play head, i32 swap count
 constexpr std::uint64_t kFrameCountBytes = 4;
 constexpr std::uint64_t kStereoFrameBytes = 2 * sizeof(float);
 
+// Thrown from a reader's handler when its connection was closed or replaced
+// by a message dispatched from inside an outlet call: ends the read quietly.
+struct ConnectionGone {};
+
 }  // namespace
 
 EndpointTable::EndpointTable(OutletFn outlet, LiveAudioPath& live, const SourceBuffer& source)
     : live_(live),
       source_(source),
       outlet_(std::move(outlet)),
-      captureIntake_([&live](std::uint64_t frames, const float* samples) { live.captureIntake(frames, samples); }) {}
+      captureIntake_([&live](std::int32_t feeder, std::uint64_t frames, const float* samples) {
+        live.captureIntake(frames, samples, feeder);
+      }) {}
 
-Endpoint& EndpointTable::connect(std::int32_t id) {
-  Endpoint endpoint;
-  endpoint.reader = std::make_unique<link::FrameReader>(
-      [this, id](std::uint8_t type, const std::uint8_t* payload, std::uint64_t size) {
-        handleFrame(id, type, payload, size);
+std::shared_ptr<Endpoint> EndpointTable::connect(std::int32_t id) {
+  auto endpoint = std::make_shared<Endpoint>();
+  Endpoint* self = endpoint.get();  // the endpoint owns the reader, so it outlives every handler call
+  endpoint->reader = std::make_unique<link::FrameReader>(
+      [this, self, id](std::uint8_t type, const std::uint8_t* payload, std::uint64_t size) {
+        if (!self->open) throw ConnectionGone{};
+        handleFrame(*self, id, type, payload, size);
       });
-  Endpoint& slot = endpoints_[id];
-  slot = std::move(endpoint);
-  return slot;
+  std::shared_ptr<Endpoint>& slot = endpoints_[id];
+  if (slot) slot->open = false;
+  slot = endpoint;
+  return endpoint;
+}
+
+void EndpointTable::remove(std::int32_t id) {
+  const auto it = endpoints_.find(id);
+  if (it == endpoints_.end()) return;
+  it->second->open = false;
+  endpoints_.erase(it);
 }
 
 void EndpointTable::onConnect(std::int32_t id) { connect(id); }
 
 void EndpointTable::onData(std::int32_t id, const std::uint8_t* data, std::size_t size) {
-  auto it = endpoints_.find(id);
-  Endpoint& endpoint = it != endpoints_.end() ? it->second : connect(id);
-  try {
-    endpoint.reader->feedOrThrow(data, size);
-  } catch (...) {
-    // The stream cannot be resynchronised: give the connection up.
-    endpoints_.erase(id);
-    outlet_("ext:drop", Atoms{Atom(static_cast<double>(id))});
+  const auto it = endpoints_.find(id);
+  // Held for the whole read: a nested close must not free the reader under it.
+  const std::shared_ptr<Endpoint> endpoint = it != endpoints_.end() ? it->second : connect(id);
+  if (endpoint->feeding) {
+    endpoint->queued.insert(endpoint->queued.end(), data, data + size);
+    return;
   }
+  endpoint->feeding = true;
+  try {
+    endpoint->reader->feedOrThrow(data, size);
+    while (endpoint->open && !endpoint->queued.empty()) {
+      std::vector<std::uint8_t> next;
+      next.swap(endpoint->queued);
+      endpoint->reader->feedOrThrow(next.data(), next.size());
+    }
+  } catch (...) {
+    endpoint->feeding = false;
+    endpoint->queued.clear();
+    // A connection already closed from inside an outlet call is not dropped
+    // again. Otherwise the stream cannot be resynchronised: give it up.
+    if (!endpoint->open) return;
+    remove(id);
+    outlet_("ext:drop", Atoms{Atom(static_cast<double>(id))});
+    return;
+  }
+  endpoint->feeding = false;
 }
 
-void EndpointTable::onClose(std::int32_t id) { endpoints_.erase(id); }
+void EndpointTable::onClose(std::int32_t id) {
+  const auto it = endpoints_.find(id);
+  if (it == endpoints_.end()) return;
+  const bool feeder = it->second->role == link::kRoleFeeder;
+  remove(id);
+  if (feeder) live_.feederClosed(id);
+}
 
-void EndpointTable::handleFrame(std::int32_t id, std::uint8_t type, const std::uint8_t* payload,
+void EndpointTable::handleFrame(Endpoint& endpoint, std::int32_t id, std::uint8_t type, const std::uint8_t* payload,
                                 std::uint64_t size) {
   switch (static_cast<link::FrameType>(type)) {
     case link::FrameType::Hello:
-      onHello(id, payload, size);
+      onHello(endpoint, id, payload, size);
       break;
     case link::FrameType::Position:
-      onPosition(endpoints_.at(id), payload, size);
+      onPosition(endpoint, payload, size);
       break;
     case link::FrameType::CapturePcm:
-      onCapturePcm(id, payload, size);
+      if (endpoint.role == link::kRoleFeeder) onCapturePcm(id, payload, size);
       break;
     default:
       break;  // the engine acts only on what omber~ sends
@@ -65,27 +104,32 @@ void EndpointTable::handleFrame(std::int32_t id, std::uint8_t type, const std::u
 }
 
 // Announces the role to the host; a player that joins late gets the buffer
-// the others play and, while a stream plays, the band they loop.
-void EndpointTable::onHello(std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {
-  if (size < 1) return;
+// the others play and, while a stream plays, the band they loop. The role is
+// set once: a repeated Hello changes nothing, so a peer cannot make the
+// engine send it a whole source again and again.
+void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {
+  if (size < 1 || endpoint.helloSeen) return;
   const std::uint8_t role = payload[0];
-  endpoints_.at(id).role = role;
+  endpoint.role = role;
+  endpoint.helloSeen = true;
   const bool feeder = role == link::kRoleFeeder;
   outlet_("ext:role", Atoms{Atom(static_cast<double>(id)), Atom(feeder ? "feeders" : "players")});
-  if (feeder) return;
+  if (feeder || !endpoint.open) return;
   if (role == link::kRolePlayer && !source_.samples.empty()) {
-    Endpoint& endpoint = endpoints_.at(id);
     endpoint.swapBase = live_.swapCount;
     endpoint.initStamp = live_.initCount;
-    Atoms atoms;
-    atoms.reserve(2);
-    atoms.emplace_back(std::to_string(id));
-    atoms.emplace_back(link::encodeBuffer(link::FrameType::Init, source_.samples.data(), source_.samples.size(),
-                                          source_.channels, link::kStreamRate));
-    outlet_("ext:write", atoms);
+    std::vector<std::uint8_t> frame = link::encodeBuffer(link::FrameType::Init, source_.samples.data(),
+                                                         source_.samples.size(), source_.channels, link::kStreamRate);
+    if (!frame.empty()) {
+      Atoms atoms;
+      atoms.reserve(2);
+      atoms.emplace_back(std::to_string(id));
+      atoms.emplace_back(std::move(frame));
+      outlet_("ext:write", atoms);
+    }
   }
   // Restating the band moves nobody's play head.
-  if (live_.playing) live_.applySection(live_.loopStartBar, true);
+  if (live_.playing && endpoint.open) live_.applySection(live_.loopStartBar, true);
 }
 
 // A report from an older generation (before the latest Swap) is shown but not
@@ -107,13 +151,25 @@ void EndpointTable::onPosition(const Endpoint& endpoint, const std::uint8_t* pay
 }
 
 void EndpointTable::onCapturePcm(std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {
-  if (endpoints_.at(id).role != link::kRoleFeeder || size < kFrameCountBytes) return;
+  if (size < kFrameCountBytes) return;
   const std::uint64_t frames = link::getU32(payload);
   if (size - kFrameCountBytes < frames * kStereoFrameBytes) return;
   // The samples may lie at any address in the chunk: copy them into floats.
-  captureSamples_.resize(static_cast<std::size_t>(frames * 2));
-  if (frames > 0) std::memcpy(captureSamples_.data(), payload + kFrameCountBytes, frames * kStereoFrameBytes);
-  captureIntake_(frames, captureSamples_.data());
+  // A capture that arrives from inside the intake's outlet calls gets its
+  // own copy, so the outer one keeps reading valid samples.
+  std::vector<float> nested;
+  std::vector<float>& samples = capturing_ ? nested : captureSamples_;
+  samples.resize(static_cast<std::size_t>(frames * 2));
+  if (frames > 0) std::memcpy(samples.data(), payload + kFrameCountBytes, frames * kStereoFrameBytes);
+  const bool outer = !capturing_;
+  capturing_ = true;
+  try {
+    captureIntake_(id, frames, samples.data());
+  } catch (...) {
+    if (outer) capturing_ = false;
+    throw;
+  }
+  if (outer) capturing_ = false;
 }
 
 }  // namespace omber

@@ -57,6 +57,9 @@ struct PrintJob {
   double startPosition = 0.0;  // seconds
   std::int32_t startBar = 0;
   bool active = false;
+  // The one feeder whose audio the print takes: the first that delivers
+  // after arming (several feeders would otherwise interleave).
+  std::optional<std::int32_t> feeder;
 };
 
 // A bar-aligned recording written back into the source.
@@ -201,10 +204,13 @@ struct LiveAudioPath {
 
   // ==== capture.cpp ====
   void setFeedMode(const std::string& mode);
-  // Frames x 2 samples from an accepted CapturePcm frame: a recording print
-  // takes them all; otherwise, while ready and playing, the feed mode's
-  // stream, splice or automatic mode does.
-  void captureIntake(std::uint64_t frames, const float* samples);
+  // Frames x 2 samples from an accepted CapturePcm frame of a feeder
+  // (connection id): a recording print takes them all when they come from
+  // its feeder; otherwise, while ready and playing, the feed mode's stream,
+  // splice or automatic mode does.
+  void captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder = 0);
+  // A feeder's connection closed: a print that chose it takes the next one.
+  void feederClosed(std::int32_t feeder);
   void clearAutoBookkeeping();
   void clearCaptureBuffer();
   // Appends to the capture buffer. Consumed samples (before the read index)
@@ -213,6 +219,9 @@ struct LiveAudioPath {
   void appendCapture(const float* samples, std::uint64_t frames);
   // Stereo frames waiting in the capture buffer after the read index.
   std::uint64_t captureFramesWaiting() const;
+  // Moves the read index on by up to `samples`, never past the buffer's end
+  // (an outlet callback may have emptied the buffer meanwhile).
+  void consumeCapture(std::size_t samples);
 
   // ==== print.cpp ====
   // "fixed_arm", "canvas_arm" (quiet off) and the automatic mode (quiet on).

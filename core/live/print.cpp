@@ -102,50 +102,54 @@ void LiveAudioPath::finishSplice() {
 }
 
 void LiveAudioPath::finishPrint() {
+  // Taken out of the live path before the first outlet call: a callback that
+  // dispatches again (a new arm, a feed change) cannot touch this print.
+  const PrintJob done = print;
+  std::vector<float> printed;
+  printed.swap(printBuffer);
   print.active = false;
+  print.feeder.reset();
   capture(feedMode != "off");
-  if (!print.quiet) transport->emitStatus("printed " + barsText(print.bars));
+  if (!done.quiet) transport->emitStatus("printed " + barsText(done.bars));
 
   // The print is its first target frames; the frame that reached the target
   // may have carried more.
-  const std::int64_t frames = print.targetFrames;
-  const float* audio = printBuffer.data();
+  const std::int64_t frames = done.targetFrames;
+  const float* audio = printed.data();
   const double seconds = static_cast<double>(frames) / kCaptureRate;
   const bool streaming = playing && ready;
   const double ratio = streaming ? sourceDuration / seconds : 0.0;
   const bool sa3 = backendName == "sa3";
   // The print tiles the source exactly.
   const bool fill = streaming && !sa3 && ratio >= 1.0 - kRatioTolerance &&
-                    (!print.fixed || std::fabs(ratio - std::round(ratio)) < kRatioTolerance);
+                    (!done.fixed || std::fabs(ratio - std::round(ratio)) < kRatioTolerance);
 
   WriteAudioRequest request;
-  request.at = print.startPosition;
+  request.at = done.startPosition;
   request.mix = "replace";
   request.sourceEpoch = generation;
 
-  if (print.fixed && streaming && !fill && !sa3) {
+  if (done.fixed && streaming && !fill && !sa3) {
     // A fixed print that does not tile the source replaces its own bars only.
     transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
-    printBuffer.clear();
     return;
   }
 
   // The print defines the session grid.
-  gridTempo = print.tempo;
+  gridTempo = done.tempo;
   gridTempoKnown = true;
-  sourceTempo = print.tempo;
-  resume = ResumePoint{print.startBar, fill ? print.startPosition : 0.0, true};
+  sourceTempo = done.tempo;
+  resume = ResumePoint{done.startBar, fill ? done.startPosition : 0.0, true};
   printPeriod = seconds;
   printPeriodKnown = true;
 
   if (fill) {
     request.repeat = "fill";
     transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
-    if (!print.fixed && loopStartBar < 0) {
-      loopLength = print.bars;
+    if (!done.fixed && loopStartBar < 0) {
+      loopLength = done.bars;
       applySection(0, false);
     }
-    printBuffer.clear();
     return;
   }
 
@@ -155,11 +159,11 @@ void LiveAudioPath::finishPrint() {
                       ? truncateToInt64(std::ceil(kMinFixedRenderSeconds / seconds))
                       : 1;
     loopStartBar = 0;
-    loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * print.bars), 1);
+    loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * done.bars), 1);
   } else {
     repetitions = std::max<std::int64_t>(maxSourceFrames / frames, 1);
     // The next stream loops the print's bars.
-    if (!print.fixed) pendingLoopBars = print.bars;
+    if (!done.fixed) pendingLoopBars = done.bars;
   }
 
   // The new source: the print repeated cyclically.
@@ -168,9 +172,8 @@ void LiveAudioPath::finishPrint() {
   for (std::int64_t i = 0; i < repetitions; ++i) {
     std::copy(audio, audio + printSamples, source.begin() + static_cast<std::ptrdiff_t>(i * printSamples));
   }
-  printBuffer.clear();
-  printBuffer.shrink_to_fit();
-  transport->startFromSamples(std::move(source), 2, print.tempo);
+  std::vector<float>().swap(printed);
+  transport->startFromSamples(std::move(source), 2, done.tempo);
 }
 
 }  // namespace omber

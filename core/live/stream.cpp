@@ -3,6 +3,7 @@
 // fixed-render backend, its periodic quiet prints).
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/host/number_text.h"
 #include "core/live/live_audio_path.h"
@@ -17,6 +18,9 @@ constexpr double kPieceSeconds = 0.2;
 constexpr std::size_t kMaxWaitingBars = 4;
 // A repeated bar may end this far past the source and still be written.
 constexpr double kEndTolerance = 0.000001;
+// Writes of one captured bar at most (the first and its repeats): a minute
+// of one-bar periods at the fastest tempo is 250.
+constexpr std::int64_t kMaxBarWrites = 256;
 // Five pieces of 0.2 s added up fall a hair short of a second: a position
 // this close to the region's end has reached it.
 constexpr double kPositionTolerance = 0.000001;
@@ -33,26 +37,31 @@ void sendStreamPiece(LiveAudioPath& live) {
     live.streamPositionValid = true;
   }
   constexpr std::size_t kPieceSamples = kPieceFrames * 2;
-  const std::size_t waiting = live.captureBuffer.size() - live.captureReadIndex;
+  const std::size_t waiting = static_cast<std::size_t>(live.captureFramesWaiting()) * 2;
   WriteAudioRequest request;
   request.at = live.streamPosition;
   request.mix = "replace";
   request.sourceEpoch = live.generation;
   live.transport->sendWriteAudio(waiting >= kPieceSamples ? live.captureBuffer.data() + live.captureReadIndex : nullptr,
                                  kPieceFrames, 2, request, true);
-  live.captureReadIndex += std::min(kPieceSamples, waiting);
+  live.consumeCapture(std::min(kPieceSamples, waiting));
   live.streamPosition += kPieceSeconds;
   if (live.streamPosition >= region.end - kPositionTolerance) live.streamPosition = region.start;
 }
 
 // One bar of captured audio recorded at position x. With a known print
 // period the source repeats every period, so the bar goes to x's place in
-// the first period and to every later repetition that still holds it.
+// the first period and to every later repetition that still holds it. The
+// repetitions are bounded by the source buffer the engine really holds (a
+// server's claimed duration alone could ask for thousands of writes) and by
+// kMaxBarWrites. The samples are the caller's copy: the outlet calls in
+// between may change the capture buffer.
 void writeAutoBar(LiveAudioPath& live, double x, const float* samples, std::uint64_t frames) {
   WriteAudioRequest request;
   request.mix = live.feedMixMode;
   request.sourceEpoch = live.generation;
-  const double duration = live.ready ? live.sourceDuration : 0.0;
+  const double held = live.hasBuffer ? static_cast<double>(live.bufferFrames) / kCaptureRate : 0.0;
+  const double duration = live.ready ? std::min(live.sourceDuration, held) : 0.0;
   const bool repeats = live.printPeriodKnown && live.printPeriod > 0 && duration > 0;
   const double first = repeats ? std::fmod(x, live.printPeriod) : x;
   // Only the first write may be dropped: the repeats keep the copies equal.
@@ -60,7 +69,7 @@ void writeAutoBar(LiveAudioPath& live, double x, const float* samples, std::uint
   live.transport->sendWriteAudio(samples, frames, 2, request, true);
   if (!repeats) return;
   const double bar = live.barLength();
-  for (std::int64_t k = 1;; ++k) {
+  for (std::int64_t k = 1; k < kMaxBarWrites; ++k) {
     const double at = first + static_cast<double>(k) * live.printPeriod;
     if (!(at + bar <= duration + kEndTolerance)) break;
     request.at = at;
@@ -94,11 +103,15 @@ void LiveAudioPath::autoIntake(std::uint64_t frames, const float* samples) {
     const double x = barPositions.front();
     barPositions.erase(barPositions.begin());
     const std::size_t barSamples = static_cast<std::size_t>(barFrames) * 2;
-    const std::size_t waiting = captureBuffer.size() - captureReadIndex;
-    writeAutoBar(*this, x, waiting >= barSamples ? captureBuffer.data() + captureReadIndex : nullptr,
-                 static_cast<std::uint64_t>(barFrames));
-    captureReadIndex += std::min(barSamples, waiting);
+    const std::size_t waiting = static_cast<std::size_t>(captureFramesWaiting()) * 2;
+    std::vector<float> bar;
+    if (waiting >= barSamples) {
+      const float* first = captureBuffer.data() + captureReadIndex;
+      bar.assign(first, first + barSamples);
+    }
+    consumeCapture(std::min(barSamples, waiting));
     autoFrames -= barFrames;
+    writeAutoBar(*this, x, bar.empty() ? nullptr : bar.data(), static_cast<std::uint64_t>(barFrames));
   }
 }
 

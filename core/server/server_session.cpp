@@ -7,6 +7,7 @@
 
 #include "core/host/number_text.h"
 #include "core/server/commands.h"
+#include "link/frame.h"
 
 namespace omber {
 namespace {
@@ -83,8 +84,10 @@ void ServerSession::onData(const std::uint8_t* data, std::size_t size, bool bina
       return;
     case State::AwaitingSource:
       if (!binary) return;
-      takeInitialSource(data, size);
+      // Streaming from here on, also for a message dispatched from inside
+      // the outlet calls that load the players.
       state = State::Streaming;
+      takeInitialSource(data, size);
       emit("param:start");
       emit("core:connected");
       return;
@@ -110,6 +113,15 @@ void ServerSession::onHandshakeReply(const std::uint8_t* data, std::size_t size,
   }
   const std::string type = optString(reply, "type").value_or("");
   if (type == "ready") {
+    // A channel count the link frames cannot carry would reach the players
+    // as another number: the readiness is refused and nothing of it kept.
+    const std::optional<double> announced = optNumber(reply, "channels");
+    if (announced && *announced >= static_cast<double>(link::kMaxChannels) + 1.0) {
+      state = State::Idle;
+      emit("ui:status", Atoms{Atom("pod announced " + formatNumber(*announced) + " channels; at most " +
+                                   std::to_string(link::kMaxChannels) + " are supported")});
+      return;
+    }
     applyReadiness(reply);
     state = State::AwaitingSource;
   } else if (type == "init_ack") {
@@ -180,6 +192,11 @@ void ServerSession::stop() {
 void ServerSession::beginSourceUpload() {
   stopped = true;  // closing the current socket must not reconnect
   resetConnection();
+  // Nothing of the old session may follow the new handshake: no telemetry,
+  // no blend glide, no captured audio with the old source epoch. The new
+  // session states what it needs once it is ready.
+  live_.ready = false;
+  live_.playing = false;
   emit("param:stop");
   emitStatus("uploading captured track to pod");
   emit("cloud:resolve");

@@ -115,6 +115,8 @@ class ServerSession {
   // Replaces the source buffer with the halves of a whole message and points
   // the live audio path's buffer view at it.
   void storeSource(const std::uint8_t* data, std::size_t size, std::int32_t channelCount, std::int32_t epoch);
+  // Sets the source duration to the stored buffer's when the announced one disagrees.
+  void matchDurationToSource();
 
   ConfigProvider configProvider_;
   SamplesProvider samplesProvider_;

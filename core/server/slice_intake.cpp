@@ -23,6 +23,8 @@ namespace {
 // reads past (4 + 2 + 4 + 4 + 4).
 constexpr std::size_t kSliceHeaderBytes = 23;
 constexpr std::uint8_t kKindDifference = 1;
+// An announced duration may differ from the audio by rounding: 10 ms.
+constexpr double kDurationTolerance = 0.01;
 
 }  // namespace
 
@@ -46,9 +48,18 @@ void ServerSession::storeSource(const std::uint8_t* data, std::size_t size, std:
   live_.bufferFrames = static_cast<std::uint64_t>(source_.frames);
 }
 
+// An announced duration that disagrees with the audio that arrived is not
+// believed: the loop band, the sections and the automatic mode's repeats go
+// by the buffer the engine holds.
+void ServerSession::matchDurationToSource() {
+  const double held = static_cast<double>(source_.frames) / link::kStreamRate;
+  if (!(std::fabs(live_.sourceDuration - held) <= kDurationTolerance)) live_.sourceDuration = held;
+}
+
 void ServerSession::takeInitialSource(const std::uint8_t* data, std::size_t size) {
   const std::int32_t channelCount = channels < 1 ? 2 : channels;
   storeSource(data, size, channelCount, sourceEpoch);
+  matchDurationToSource();
   live_.startPlayback(live_.bufferFrames, channelCount, sourceEpoch);
 }
 
@@ -85,6 +96,12 @@ void ServerSession::takeSwappedSource(const std::uint8_t* data, std::size_t size
 
   std::int32_t channelCount = pending.channels ? truncateToInt32(*pending.channels) : source_.channels;
   if (channelCount < 1) channelCount = source_.channels >= 1 ? source_.channels : 2;
+  if (channelCount > static_cast<std::int32_t>(link::kMaxChannels)) {
+    // The players could not be told this count: the new source is refused.
+    emit("ui:status", Atoms{Atom("pod sent a source of " + std::to_string(channelCount) + " channels; at most " +
+                                 std::to_string(link::kMaxChannels) + " are supported")});
+    return;
+  }
 
   const std::int64_t next = static_cast<std::int64_t>(sourceEpoch) + 1;
   std::int64_t epoch = pending.epoch.value_or(next);

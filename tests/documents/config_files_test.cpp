@@ -55,6 +55,23 @@ TEST(ConfigFiles, EveryInvalidReferenceIsRejected) {
   EXPECT_FALSE(parseConfigReference(std::string_view("file:Omber/configs/a\0b.json", 27)));
 }
 
+// Names Windows keeps for devices cannot be files there: refused everywhere,
+// in any letter case and with any extension.
+TEST(ConfigFiles, WindowsDeviceNamesAreRefused) {
+  for (const char* name : {"CON", "con", "Prn", "aux", "NUL", "nul.txt", "COM1", "com9", "LPT1", "lpt9.backup",
+                           "Con.Json.x"}) {
+    EXPECT_TRUE(isReservedDeviceName(name)) << name;
+    EXPECT_FALSE(parseConfigReference(makeFileReference(name))) << name;
+    EXPECT_EQ(reservedConfigName(makeFileReference(name)), std::optional<std::string>(name)) << name;
+  }
+  for (const char* name : {"CONS", "icon", "COM0", "COM10", "LPT", "nul_x", "_con", "aux-1", "a.con", "com1x.y"}) {
+    EXPECT_FALSE(isReservedDeviceName(name)) << name;
+    EXPECT_EQ(parseConfigReference(makeFileReference(name)), std::optional<std::string>(name)) << name;
+    EXPECT_FALSE(reservedConfigName(makeFileReference(name))) << name;
+  }
+  EXPECT_FALSE(reservedConfigName("file:Omber/configs/CON"));  // not a reference at all
+}
+
 TEST(ConfigFiles, NewNamesAreIndependentTwelveDigitHex) {
   std::set<std::string> seen;
   std::set<char> digits;

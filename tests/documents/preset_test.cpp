@@ -276,8 +276,81 @@ TEST_F(PresetTest, SnapshotMembersFollowTheirOwnRules) {
   EXPECT_EQ(engine.live().loopStartBar, 3);
   EXPECT_EQ(engine.live().loopLength, 4);  // no "lenBars": the current length
   EXPECT_EQ(echoes(), (std::vector<std::string>{"denoise 0.7", "guidance_scale 7", "texture 0.25", "prompt kept",
-                                                "promptB", "blend 1.7", "lora1str 0.8", "lora1 3", "lora2 0",
-                                                "loopStart 2.5", "loopLen 4"}));
+                                                "promptB", "blend 1.7", "lora1str 0.8", "lora1 3", "lora3str 2",
+                                                "lora3 1", "lora2 0", "loopStart 2.5", "loopLen 4"}));
+  // Slot 3 is echoed but holds nothing: the two slots are as above.
+  EXPECT_EQ(s.loraSlots[1].strength, 1.0);
+}
+
+TEST_F(PresetTest, ADeviceNameIsNeitherSavedNorRecalled) {
+  send("live_path", "/sets/a.als");
+  const std::vector<Message> out = save("file:Omber/configs/Aux.json");
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0].selector, "ui:status");
+  EXPECT_EQ(out[0].text(0), "preset name \"Aux\" is reserved by Windows; saved under a new name");
+  EXPECT_EQ(out[1].selector, "preset:write");
+  EXPECT_EQ(out[1].text(0).find("Aux"), std::string::npos);
+  EXPECT_NE(out[2].text(0), "file:Omber/configs/Aux.json");
+
+  recorder.clear();
+  send("recall", "file:Omber/configs/lpt3.old.json");
+  ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:status"});
+  EXPECT_EQ(recorder.messages[0].text(0), "preset name \"lpt3.old\" is reserved by Windows; not recalled");
+}
+
+// A save the host could not write leaves the device with the string it had:
+// the engine takes back the reference it handed out for that file.
+TEST_F(PresetTest, AFailedWriteTakesTheNewReferenceBack) {
+  send("live_path", "/sets/a.als");
+  const std::vector<Message> first = save("v2.previous");
+  const std::string path = first[0].text(0);
+  const std::string reference = first[1].text(0);
+  recorder.clear();
+  send("preset:write_failed", Atoms{Atom(path), Atom("disk full")});
+  ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"snapshot"});
+  EXPECT_EQ(recorder.messages[0].text(0), "v2.previous");
+
+  // Re-saving over the file the device already refers to: the old file is
+  // still there, the device keeps its reference and nothing is sent.
+  const std::string kept = save("")[1].text(0);
+  const std::string keptPath = makeFilePath("/sets", *parseConfigReference(kept));
+  save(kept);
+  recorder.clear();
+  send("preset:write_failed", Atoms{Atom(keptPath), Atom("denied")});
+  EXPECT_TRUE(recorder.messages.empty());
+
+  // Only the latest save can be taken back: the device has moved on from an
+  // older one. A path the engine did not ask for changes nothing.
+  const std::vector<Message> older = save("");
+  save("");
+  recorder.clear();
+  send("preset:write_failed", Atoms{Atom(older[0].text(0)), Atom("denied")});
+  send("preset:write_failed", Atoms{Atom("/elsewhere/x.json"), Atom("denied")});
+  send("preset:write_failed", Atoms{Atom(path), Atom("again")});  // already taken back
+  EXPECT_TRUE(recorder.messages.empty());
+  EXPECT_NE(reference, "v2.previous");
+}
+
+// Each of these inlets reads its first argument as the whole text; further
+// arguments are not glued onto it.
+TEST_F(PresetTest, StoredStringsAreOneArgument) {
+  send("live_path", "/sets/a.als");
+  send("snapshot_req", Atoms{Atom("file:Omber/configs/abc.json"), Atom("extra")});
+  ASSERT_EQ(recorder.with("snapshot").size(), 1u);
+  EXPECT_EQ(recorder.with("snapshot")[0].text(0), "file:Omber/configs/abc.json");
+
+  recorder.clear();
+  send("recall", Atoms{Atom("file:Omber/configs/abc.json"), Atom("more")});
+  ASSERT_EQ(recorder.with("preset:read").size(), 1u);
+  EXPECT_EQ(recorder.with("preset:read")[0].text(0), "/sets/Omber/configs/abc.json");
+
+  send("preset:data", Atoms{Atom(R"({"prompts":{"a":"one","b":"two","blend":0.25}})"), Atom("trailing")});
+  EXPECT_EQ(engine.settings().promptA, "one");
+  EXPECT_EQ(engine.settings().blendTarget, 0.25);
+
+  send("live_path", "");
+  send("recall", Atoms{Atom(v1Text(R"({"prompt":"three"})")), Atom("AAAA")});
+  EXPECT_EQ(engine.settings().promptA, "three");
 }
 
 TEST_F(PresetTest, BadStoredStringsChangeNothing) {

@@ -172,7 +172,7 @@ TEST_F(EngineTest, AThrowingOutletAbandonsOnlyThatMessage) {
   EXPECT_EQ(recorder.messages[0].text(0), "cloud: down");
 }
 
-TEST(InletTable, MatchesExactlyTheSixtyOneSelectors) {
+TEST(InletTable, MatchesExactlyTheSixtyTwoSelectors) {
   const char* const selectors[] = {
       "ext:conn", "ext:data", "ext:close", "ws:open", "ws:data", "ws:close", "ws:buffered", "cloud:wsurl",
       "cloud:error", "cloud:catalog", "tick:param", "tick:reconnect", "backend", "sa3_duration", "depth",
@@ -181,9 +181,9 @@ TEST(InletTable, MatchesExactlyTheSixtyOneSelectors) {
       "knob_enum", "knob_clear", "macro", "macroval", "prompt", "prompt_b", "prompt_ab", "blend", "lora",
       "lora_off", "lora_slot", "lora_strength", "swap", "timbre", "timbre_strength", "timbre_clear",
       "structure", "structure_clear", "key", "projroot", "projscale", "live_path", "preset:data",
-      "snapshot_req", "recall", "audio_export_req"};
-  EXPECT_EQ(std::size(selectors), 61u);
-  EXPECT_EQ(Engine::selectorCount(), 61u);
+      "preset:write_failed", "snapshot_req", "recall", "audio_export_req"};
+  EXPECT_EQ(std::size(selectors), 62u);
+  EXPECT_EQ(Engine::selectorCount(), 62u);
   for (const char* s : selectors) EXPECT_TRUE(Engine::accepts(s)) << s;
   for (const char* s : {"", "Start", "start ", " start", "sta", "ws:", "tick", "prompt_c", "zzz", "aaa"}) {
     EXPECT_FALSE(Engine::accepts(s)) << '"' << s << '"';

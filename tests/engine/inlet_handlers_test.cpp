@@ -182,7 +182,7 @@ TEST_F(EngineTest, ExtDataNeedsABytesSecondAtom) {
   EXPECT_TRUE(engine.endpoints().endpoints().empty());
   send("ext:data", Atoms{Atom(5.0), Atom(std::vector<std::uint8_t>{1, 0})});  // an incomplete length
   ASSERT_EQ(engine.endpoints().endpoints().count(5), 1u);
-  EXPECT_EQ(engine.endpoints().endpoints().at(5).role, 0);
+  EXPECT_EQ(engine.endpoints().endpoints().at(5)->role, 0);
   EXPECT_TRUE(recorder.messages.empty());
 }
 

@@ -186,3 +186,49 @@ test('a callback may dispatch again from inside a delivery', () => {
   core.dispatch('cloud:error', 'outer');
   assert.deepStrictEqual(seen, ['cloud: outer', 'cloud: inner']);
 });
+
+// A Hello frame (role, rate, channels) and a Position frame (seconds, swap count).
+function helloFrame(role) {
+  const b = Buffer.alloc(12);
+  b.writeUInt32LE(8, 0); b[4] = 0x80; b[5] = role; b.writeInt32LE(48000, 6); b.writeUInt16LE(2, 10);
+  return b;
+}
+function positionFrame(seconds) {
+  const b = Buffer.alloc(17);
+  b.writeUInt32LE(13, 0); b[4] = 0x81; b.writeDoubleLE(seconds, 5); b.writeInt32LE(0, 13);
+  return b;
+}
+
+test('a callback that closes or replaces the connection being read does not crash the process', () => {
+  for (const nested of ['ext:close', 'ext:conn']) {
+    const seen = [];
+    let once = true;
+    core.onOutlet((selector, ...atoms) => {
+      seen.push([selector, ...atoms]);
+      if (selector === 'ext:role' && once) {
+        once = false;
+        core.dispatch(nested, 21);
+        core.dispatch('ext:data', 21, positionFrame(9));  // bytes of the new connection, or of none
+      }
+    });
+    core.dispatch('ext:conn', 21);
+    const chunk = Buffer.concat([helloFrame(0), positionFrame(2.5), helloFrame(1), positionFrame(3.5)]);
+    core.dispatch('ext:data', 21, chunk);
+    // Only the frames read before the close count; the nested bytes start a fresh connection.
+    assert.deepStrictEqual(seen, [['ext:role', 21, 'players'], ['ui:position', 9]], nested);
+    core.dispatch('ext:close', 21);
+  }
+});
+
+test('an outlet with more atoms than one call can carry is reported, not dropped silently', () => {
+  const seen = [];
+  core.onOutlet((selector, ...atoms) => { seen.push([selector, atoms.length, atoms[0]]); });
+  const words = new Array(130000).fill('w').join(' ');
+  core.dispatch('preset:data', JSON.stringify({ prompts: { a: words, b: 'short' } }));
+  const errors = seen.filter(([selector]) => selector === 'core:error');
+  assert.deepStrictEqual(errors, [['core:error', 1,
+    'outlet "echo" not delivered: 130001 atoms, more than 100000 in one call']]);
+  // The other messages of the same dispatch still arrive.
+  assert.ok(seen.some(([selector, , first]) => selector === 'echo' && first === 'promptB'));
+  assert.ok(!seen.some(([selector, count]) => selector === 'echo' && count > 100000));
+});

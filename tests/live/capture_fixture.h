@@ -58,6 +58,7 @@ class CaptureTest : public ::testing::Test {
     live.liveTempo = 120;
     live.liveTempoKnown = true;
     live.hasBuffer = true;
+    live.bufferFrames = static_cast<std::uint64_t>(seconds * 48000.0);
     live.playing = true;
     live.generation = 3;
     live.resume = ResumePoint{0, 0.0, true};

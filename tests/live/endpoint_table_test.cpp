@@ -72,7 +72,7 @@ TEST_F(StreamTest, HelloAnnouncesTheRole) {
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ext:role"});
   EXPECT_EQ(recorder.messages[0].number(0), 6);
   EXPECT_EQ(recorder.messages[0].text(1), "feeders");
-  EXPECT_EQ(engine.endpoints().endpoints().at(6).role, 1);
+  EXPECT_EQ(engine.endpoints().endpoints().at(6)->role, 1);
 
   // An unknown role counts as a player but gets no buffer.
   recorder.clear();
@@ -81,14 +81,25 @@ TEST_F(StreamTest, HelloAnnouncesTheRole) {
   EXPECT_TRUE(writesTo("7").empty());
   EXPECT_EQ(writesTo("players").size(), 1u);  // the band
 
-  // A second Hello changes the role and is announced again; an empty one is ignored.
+  // An empty Hello is ignored; a second Hello changes nothing: no new role,
+  // no announcement, no buffer (a peer cannot have the source sent again and again).
   recorder.clear();
   receive(6, link::encodeFrame(static_cast<std::uint8_t>(link::FrameType::Hello), nullptr, 0));
   EXPECT_TRUE(recorder.messages.empty());
   hello(6, link::kRolePlayer);
-  EXPECT_EQ(recorder.messages.at(0).text(1), "players");
-  EXPECT_EQ(writesTo("6").size(), 1u);
-  EXPECT_EQ(engine.endpoints().endpoints().at(6).role, 0);
+  hello(7, link::kRolePlayer);
+  EXPECT_TRUE(recorder.messages.empty());
+  EXPECT_EQ(engine.endpoints().endpoints().at(6)->role, 1);
+  EXPECT_EQ(engine.endpoints().endpoints().at(7)->role, 9);
+}
+
+TEST_F(StreamTest, ARepeatedHelloOfAPlayerDoesNotSendTheSourceAgain) {
+  startStream(4, 120);
+  hello(3, link::kRolePlayer);
+  ASSERT_EQ(writesTo("3").size(), 1u);
+  recorder.clear();
+  for (int i = 0; i < 3; ++i) hello(3, link::kRolePlayer);
+  EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(StreamTest, StalePositionsAreIgnoredAfterASwap) {
@@ -166,7 +177,7 @@ TEST_F(StreamTest, ABadFrameLengthDropsTheConnectionAndNewDataStartsAFreshOne) {
   recorder.clear();
   position(4, 1.25, 0);
   ASSERT_EQ(engine.endpoints().endpoints().count(4), 1u);
-  EXPECT_EQ(engine.endpoints().endpoints().at(4).role, 0);
+  EXPECT_EQ(engine.endpoints().endpoints().at(4)->role, 0);
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ui:position"});
   EXPECT_EQ(engine.live().reportedPlayHead, 1.25);
 
@@ -181,7 +192,7 @@ class EndpointCaptureTest : public ::testing::Test {
  protected:
   EndpointCaptureTest() {
     live.transport = &transport;
-    table.setCaptureIntake([this](std::uint64_t frames, const float* samples) {
+    table.setCaptureIntake([this](std::int32_t, std::uint64_t frames, const float* samples) {
       taken.emplace_back(samples, samples + frames * 2);
     });
   }
@@ -220,7 +231,7 @@ TEST_F(EndpointCaptureTest, OnlyFeedersDeliverWholeCaptureFrames) {
 }
 
 TEST_F(EndpointCaptureTest, AFailureWhileHandlingFramesDropsTheConnection) {
-  table.setCaptureIntake([](std::uint64_t, const float*) { throw std::runtime_error("intake failed"); });
+  table.setCaptureIntake([](std::int32_t, std::uint64_t, const float*) { throw std::runtime_error("intake failed"); });
   receive(2, link::encodeHello(link::kRoleFeeder, 48000, 2));
   const float stereo[2] = {0.1f, 0.2f};
   receive(2, join(link::encodeCapturePcm(stereo, 1), link::encodePosition(3.0, 0)));
