@@ -31,6 +31,8 @@ class WsLink {
 
   connect(url) {
     this.discard();
+    // A new socket starts empty; the engine must hear it if it was told more.
+    this.reportBuffered();
     let socket;
     try {
       socket = new this.WebSocketImpl(String(url), { perMessageDeflate: false });
@@ -42,7 +44,6 @@ class WsLink {
     }
     socket.binaryType = 'nodebuffer';
     this.socket = socket;
-    this.lastBuffered = 0;
     socket.on('open', () => {
       if (socket === this.socket) this.onEvent('ws:open');
     });
@@ -59,7 +60,7 @@ class WsLink {
     socket.on('close', (code) => {
       if (socket !== this.socket) return;
       this.socket = null;
-      this.lastBuffered = 0;
+      this.reportBuffered();
       this.onEvent('ws:close', code);
     });
   }
@@ -90,7 +91,8 @@ class WsLink {
     s.close(code);
   }
 
-  // Reports the send-buffer amount when it changed since the last report.
+  // Reports the send-buffer amount when it differs from what the engine was
+  // last told (lastBuffered); no socket counts as 0.
   reportBuffered() {
     const amount = this.socket ? this.socket.bufferedAmount : 0;
     if (amount !== this.lastBuffered) {

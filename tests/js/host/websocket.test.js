@@ -131,3 +131,35 @@ test('a refused connection is reported as a close, and the send buffer is report
     srv2.wss.close();
   }
 });
+
+// The engine's send gate keeps the last amount it was told; a lost socket or
+// a new one must bring it back to 0, or droppable writes stay blocked.
+test('the send-buffer amount returns to 0 for the engine when a socket is lost or replaced', async () => {
+  const srv = await server();
+  const { ws, events } = link();
+  const buffered = () => events.filter((e) => e[0] === 'ws:buffered').map((e) => e[1]);
+  try {
+    ws.connect(srv.url);
+    await waitFor(() => events.length === 1 && srv.peers.length === 1);
+    srv.peers[0].pause(); // the pod stops reading, so the amount stays up
+    ws.send(Buffer.alloc(16 * 1024 * 1024));
+    assert.ok(buffered()[0] > 0);
+    srv.peers[0].terminate();
+    await waitFor(() => events.some((e) => e[0] === 'ws:close'));
+    assert.deepEqual(buffered().slice(-1), [0], 'the lost socket left the engine with its amount');
+    ws.reportBuffered(); // the next tick has nothing new to say
+    assert.equal(buffered().length, 2);
+
+    // A socket replaced while its amount is up.
+    ws.connect(srv.url);
+    await waitFor(() => srv.peers.length === 2 && events.filter((e) => e[0] === 'ws:open').length === 2);
+    srv.peers[1].pause();
+    ws.send(Buffer.alloc(16 * 1024 * 1024));
+    assert.ok(buffered()[2] > 0);
+    ws.connect(srv.url);
+    assert.deepEqual(buffered().slice(-1), [0], 'the new socket starts from the old amount');
+  } finally {
+    ws.discard();
+    srv.wss.close();
+  }
+});
