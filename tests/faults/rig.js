@@ -74,14 +74,16 @@ class Rig {
     this.port = await this.host.start();
     this.player = await this.addPlayer();
     const scene = baseScene({ bpm: 120, key: { root: 4, minor: true }, style: styleFromText('funk bass drums'), melodySeed: 3, timbre: { wave: 2 } });
-    this.feeder = new LinkPeer({ role: 1, input: renderRegion(scene, 0, 2 * SAMPLE_RATE) });
+    this.feeder = new LinkPeer({ role: 1, input: renderRegion(scene, 0, 2 * SAMPLE_RATE), token: this.token });
     await this.feeder.connect(this.port);
     if (!(await waitFor(() => this.count('ext:role') >= 2))) throw new Error('the player and the feeder got no role');
     return this;
   }
 
+  get token() { return this.host.bridgeToken; }
+
   async addPlayer() {
-    const peer = new LinkPeer({ role: 0 });
+    const peer = new LinkPeer({ role: 0, token: this.token });
     await peer.connect(this.port);
     this.players.push(peer);
     return peer;
