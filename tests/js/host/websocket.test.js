@@ -163,3 +163,37 @@ test('the send-buffer amount returns to 0 for the engine when a socket is lost o
     srv.wss.close();
   }
 });
+
+test('messages reach the engine as received, and one past the cap closes the socket', async () => {
+  // The bytes ws hands over are the bytes the engine gets, not a copy.
+  const { EventEmitter } = require('events');
+  const made = [];
+  class FakeSocket extends EventEmitter {
+    constructor(url, options) { super(); this.options = options; this.readyState = 1; made.push(this); }
+  }
+  const events = [];
+  const fake = new WsLink({ onEvent: (...e) => events.push(e), WebSocketImpl: FakeSocket });
+  fake.connect('ws://127.0.0.1:1/');
+  const { MAX_MESSAGE_BYTES } = require('../../../host/websocket');
+  assert.equal(made[0].options.maxPayload, MAX_MESSAGE_BYTES);
+  assert.ok(MAX_MESSAGE_BYTES >= 24 * 1024 * 1024, 'a 60 s source must fit');
+  const message = Buffer.alloc(1024, 3);
+  made[0].emit('message', message, true);
+  assert.equal(events[0][1], message);
+
+  const srv = await server();
+  const { ws, events: seen, statuses } = link();
+  try {
+    ws.connect(srv.url);
+    await waitFor(() => seen.length === 1 && srv.peers.length === 1);
+    srv.peers[0].send(Buffer.alloc(MAX_MESSAGE_BYTES + 1), { binary: true });
+    await waitFor(() => seen.some((e) => e[0] === 'ws:close'), { timeoutMs: 10000 });
+    const closes = seen.filter((e) => e[0] !== 'ws:buffered');
+    assert.equal(closes.length, 2, 'the message reached the engine');
+    assert.ok([1006, 1009].includes(closes[1][1]), `closed with ${closes[1][1]}`);
+    assert.match(statuses[0], /pod connection error: .*payload/i);
+  } finally {
+    ws.discard();
+    srv.wss.close();
+  }
+});
