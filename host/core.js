@@ -20,12 +20,14 @@ const { Ticker, OneShot } = require('./timers');
 const { realClock } = require('./clock');
 
 const DEFAULT_TICK_MS = 20;
+const QUIT_WAIT_MS = 1000;
 
 class Host extends EventEmitter {
   // engine: { dispatch(selector, ...args), onOutlet(fn) } -- the addon, or a
   //   stand-in with the same two functions.
   // config: { podUrl, lookupUrl, catalogUrl, lookupTimeoutMs, bridgeHost,
-  //   bridgePort, bridgeToken, maxBridgeConnections, tickMs, maxBacklogBytes }
+  //   bridgePort, bridgeToken, maxBridgeConnections, tickMs, maxBacklogBytes,
+  //   fileTimeoutMs }
   //   bridgeToken: unset for a fresh random token (the normal case), a text
   //   to use that one, or false for none (omber~ runners that cannot send one).
   // toInterface(selector, ...args): messages for the device's interface.
@@ -64,7 +66,7 @@ class Host extends EventEmitter {
       timeoutMs: config.lookupTimeoutMs || 5000,
       fetchImpl,
     });
-    this.files = new Files({ dispatch: event, onStatus: status, fsp });
+    this.files = new Files({ dispatch: event, onStatus: status, fsp, timeoutMs: config.fileTimeoutMs });
     this.ticker = new Ticker({
       periodMs: config.tickMs || DEFAULT_TICK_MS,
       clock,
@@ -113,7 +115,9 @@ class Host extends EventEmitter {
     this.resolveToken += 1;
     this.ws.discard();
     await this.bridge.close();
-    await this.files.idle();
+    // A save asked for just before quitting still lands; a stalled one is
+    // not waited for.
+    await this.files.idle(QUIT_WAIT_MS);
   }
 
   // Delivers one inlet event to the engine, never re-entering it.
