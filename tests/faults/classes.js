@@ -327,6 +327,7 @@ const stallRunnerDsp = (rig, program) => harmRunner(rig, program, ['--stall-dsp'
 });
 
 const CLASSES = {
+  ...require('./attacks').ATTACKS,
   'ws-close-after-message': wsCloseAfterMessage,
   'client-cuts-frame': clientCutsFrame,
   'player-link-cut-mid-frame': playerLinkCutMidFrame,
