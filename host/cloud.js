@@ -4,7 +4,15 @@
 // ...}, or as the bare URL text). Also fetches the LoRA catalog, from an HTTP
 // address or a local file. Every failure is thrown as an Error whose message
 // is a short text fit for the performer's status line.
+//
+// Both answers are capped (an address is a line, a catalog a list of a few
+// hundred entries), and the time limit covers the whole answer, body
+// included, so a server that sends headers and then stalls cannot hold a
+// lookup open.
 const fs = require('fs');
+
+const MAX_LOOKUP_BYTES = 64 * 1024;
+const MAX_CATALOG_BYTES = 1024 * 1024;
 
 function isWsUrl(text) {
   try {
@@ -34,7 +42,7 @@ class Cloud {
       return this.podUrl;
     }
     if (!this.lookupUrl) throw new Error('no pod configured');
-    const body = await this.fetchText(this.lookupUrl, 'lookup');
+    const body = await this.fetchText(this.lookupUrl, 'lookup', MAX_LOOKUP_BYTES);
     const url = urlFromLookup(body);
     if (!url) throw new Error('lookup answered without a ws:// URL');
     return url;
@@ -45,13 +53,9 @@ class Cloud {
     if (!this.catalogUrl) throw new Error('no catalog configured');
     let text;
     if (isHttpUrl(this.catalogUrl)) {
-      text = await this.fetchText(this.catalogUrl, 'catalog');
+      text = await this.fetchText(this.catalogUrl, 'catalog', MAX_CATALOG_BYTES);
     } else {
-      try {
-        text = await fs.promises.readFile(this.catalogUrl, 'utf8');
-      } catch (err) {
-        throw new Error(`catalog file unreadable: ${err.code || err.message}`);
-      }
+      text = await readCatalogFile(this.catalogUrl);
     }
     let parsed;
     try {
@@ -63,19 +67,79 @@ class Cloud {
     return text;
   }
 
-  async fetchText(url, what) {
-    let response;
-    try {
-      response = await this.fetchImpl(url, { signal: AbortSignal.timeout(this.timeoutMs) });
-    } catch (err) {
+  async fetchText(url, what, maxBytes) {
+    const signal = AbortSignal.timeout(this.timeoutMs);
+    const failed = (err) => {
       if (err && (err.name === 'TimeoutError' || err.name === 'AbortError')) {
-        throw new Error(`${what} timed out after ${this.timeoutMs} ms`);
+        return new Error(`${what} timed out after ${this.timeoutMs} ms`);
       }
       const cause = err && err.cause ? err.cause.code || err.cause.message : null;
-      throw new Error(`${what} failed: ${cause || (err && err.message) || 'unknown error'}`);
+      return new Error(`${what} failed: ${cause || (err && err.message) || 'unknown error'}`);
+    };
+    let response;
+    try {
+      response = await this.fetchImpl(url, { signal });
+    } catch (err) {
+      throw failed(err);
     }
-    if (!response.ok) throw new Error(`${what} failed: HTTP ${response.status}`);
-    return response.text();
+    if (!response.ok) {
+      if (response.body) response.body.cancel().catch(() => {});
+      throw new Error(`${what} failed: HTTP ${response.status}`);
+    }
+    const tooLarge = new Error(`${what} answer too large (over ${maxBytes / 1024} KiB)`);
+    const declared = Number(response.headers.get('content-length'));
+    if (declared > maxBytes) {
+      if (response.body) response.body.cancel().catch(() => {});
+      throw tooLarge;
+    }
+    if (!response.body) return '';
+    // The same signal still runs: a body that stalls ends as a timeout.
+    const chunks = [];
+    let size = 0;
+    const reader = response.body.getReader();
+    try {
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        size += value.length;
+        if (size > maxBytes) {
+          reader.cancel().catch(() => {});
+          throw tooLarge;
+        }
+        chunks.push(value);
+      }
+    } catch (err) {
+      if (err === tooLarge) throw err;
+      throw failed(signal.aborted ? signal.reason : err);
+    }
+    return Buffer.concat(chunks, size).toString('utf8');
+  }
+}
+
+// Reads at most MAX_CATALOG_BYTES + 1 bytes of a local catalog file; a
+// special file (a FIFO, a device) is refused instead of read, so it can never
+// block a worker thread.
+async function readCatalogFile(file) {
+  let handle;
+  try {
+    handle = await fs.promises.open(file, fs.constants.O_RDONLY | fs.constants.O_NONBLOCK);
+    const info = await handle.stat();
+    if (!info.isFile()) throw Object.assign(new Error('not a regular file'), { code: 'not a regular file' });
+    if (info.size > MAX_CATALOG_BYTES) throw Object.assign(new Error('too large'), { code: 'too large' });
+    const buf = Buffer.alloc(MAX_CATALOG_BYTES + 1);
+    let size = 0;
+    for (;;) {
+      const { bytesRead } = await handle.read(buf, size, buf.length - size, null);
+      if (bytesRead === 0) break;
+      size += bytesRead;
+      if (size > MAX_CATALOG_BYTES) throw Object.assign(new Error('too large'), { code: 'too large' });
+    }
+    return buf.toString('utf8', 0, size);
+  } catch (err) {
+    if (err.code === 'too large') throw new Error(`catalog file too large (over ${MAX_CATALOG_BYTES / 1024} KiB)`);
+    throw new Error(`catalog file unreadable: ${err.code || err.message}`);
+  } finally {
+    if (handle) await handle.close().catch(() => {});
   }
 }
 
@@ -93,4 +157,4 @@ function urlFromLookup(body) {
   return isWsUrl(candidate) ? candidate : null;
 }
 
-module.exports = { Cloud, urlFromLookup, isWsUrl };
+module.exports = { Cloud, urlFromLookup, isWsUrl, MAX_LOOKUP_BYTES, MAX_CATALOG_BYTES };

@@ -9,21 +9,27 @@
 // the host produces while the engine is still inside dispatch is queued and
 // delivered right after the outer dispatch returns, in order, so the engine
 // is never re-entered.
+const crypto = require('crypto');
 const { EventEmitter } = require('events');
 const { WsLink } = require('./websocket');
 const { Bridge } = require('./bridge');
+const { MAX_TOKEN_BYTES } = require('./bridge-inbound');
 const { Cloud } = require('./cloud');
 const { Files } = require('./files');
 const { Ticker, OneShot } = require('./timers');
 const { realClock } = require('./clock');
 
 const DEFAULT_TICK_MS = 20;
+const QUIT_WAIT_MS = 1000;
 
 class Host extends EventEmitter {
   // engine: { dispatch(selector, ...args), onOutlet(fn) } -- the addon, or a
   //   stand-in with the same two functions.
   // config: { podUrl, lookupUrl, catalogUrl, lookupTimeoutMs, bridgeHost,
-  //   bridgePort, tickMs, maxBacklogBytes }
+  //   bridgePort, bridgeToken, maxBridgeConnections, tickMs, maxBacklogBytes,
+  //   fileTimeoutMs }
+  //   bridgeToken: unset for a fresh random token (the normal case), a text
+  //   to use that one, or false for none (omber~ runners that cannot send one).
   // toInterface(selector, ...args): messages for the device's interface.
   constructor({ engine, config = {}, clock = realClock, toInterface = () => {}, fsp, WebSocketImpl, fetchImpl } = {}) {
     super();
@@ -49,7 +55,9 @@ class Host extends EventEmitter {
       onStatus: status,
       host: config.bridgeHost || '127.0.0.1',
       port: config.bridgePort || 0,
+      token: sessionToken(config.bridgeToken),
       maxBacklogBytes: config.maxBacklogBytes,
+      maxConnections: config.maxBridgeConnections,
     });
     this.cloud = new Cloud({
       podUrl: config.podUrl,
@@ -58,7 +66,7 @@ class Host extends EventEmitter {
       timeoutMs: config.lookupTimeoutMs || 5000,
       fetchImpl,
     });
-    this.files = new Files({ dispatch: event, onStatus: status, fsp });
+    this.files = new Files({ dispatch: event, onStatus: status, fsp, timeoutMs: config.fileTimeoutMs });
     this.ticker = new Ticker({
       periodMs: config.tickMs || DEFAULT_TICK_MS,
       clock,
@@ -89,10 +97,14 @@ class Host extends EventEmitter {
 
   get bridgePort() { return this.bridge.port; }
 
+  get bridgeToken() { return this.bridge.token; }
+
   async start() {
     const port = await this.bridge.listen();
     this.ticker.start();
-    this.toInterface('host:port', port);
+    // The patch sends each omber~ "connect <port> <token>".
+    if (this.bridge.token) this.toInterface('host:port', port, this.bridge.token);
+    else this.toInterface('host:port', port);
     if (this.cloud.catalogUrl) this.refreshCatalog();
     return port;
   }
@@ -103,7 +115,9 @@ class Host extends EventEmitter {
     this.resolveToken += 1;
     this.ws.discard();
     await this.bridge.close();
-    await this.files.idle();
+    // A save asked for just before quitting still lands; a stalled one is
+    // not waited for.
+    await this.files.idle(QUIT_WAIT_MS);
   }
 
   // Delivers one inlet event to the engine, never re-entering it.
@@ -197,4 +211,16 @@ class Host extends EventEmitter {
   }
 }
 
-module.exports = { Host, DEFAULT_TICK_MS };
+// One token per session: 16 random bytes as 32 lowercase hex characters, so
+// that only the patch's own omber~ instances can join the bridge.
+function sessionToken(given) {
+  if (given === false || given === null) return null;
+  if (given !== undefined) {
+    const size = Buffer.byteLength(String(given));
+    if (size < 1 || size > MAX_TOKEN_BYTES) throw new RangeError(`bridge token must be 1 to ${MAX_TOKEN_BYTES} bytes`);
+    return String(given);
+  }
+  return crypto.randomBytes(16).toString('hex');
+}
+
+module.exports = { Host, DEFAULT_TICK_MS, sessionToken };

@@ -9,6 +9,11 @@
 const WebSocket = require('ws');
 const { isJsonText } = require('./frames');
 
+// The largest message the pod sends is a 60 s source (about 23 MB of
+// binary16 samples); anything past this cap closes the socket (1009) before
+// it is buffered, instead of reaching the engine.
+const MAX_MESSAGE_BYTES = 32 * 1024 * 1024;
+
 class WsLink {
   // onEvent(selector, ...args): delivers an inlet event to the engine.
   // onStatus(text): a line for the performer (connection errors).
@@ -31,9 +36,11 @@ class WsLink {
 
   connect(url) {
     this.discard();
+    // A new socket starts empty; the engine must hear it if it was told more.
+    this.reportBuffered();
     let socket;
     try {
-      socket = new this.WebSocketImpl(String(url), { perMessageDeflate: false });
+      socket = new this.WebSocketImpl(String(url), { perMessageDeflate: false, maxPayload: MAX_MESSAGE_BYTES });
     } catch (err) {
       // An unusable URL behaves like a socket that closed at once.
       this.onStatus(`pod connection failed: ${err.message}`);
@@ -42,13 +49,14 @@ class WsLink {
     }
     socket.binaryType = 'nodebuffer';
     this.socket = socket;
-    this.lastBuffered = 0;
     socket.on('open', () => {
       if (socket === this.socket) this.onEvent('ws:open');
     });
     socket.on('message', (data, isBinary) => {
       if (socket !== this.socket) return;
-      const bytes = Array.isArray(data) ? Buffer.concat(data) : Buffer.from(data);
+      // With binaryType 'nodebuffer' ws hands over one Buffer per message
+      // (text ones included); it goes on as it is, the engine copies it once.
+      const bytes = Buffer.isBuffer(data) ? data : Buffer.from(data);
       this.receivedMessages += 1;
       this.receivedBytes += bytes.length;
       this.onEvent('ws:data', bytes, isBinary ? 1 : 0);
@@ -59,7 +67,7 @@ class WsLink {
     socket.on('close', (code) => {
       if (socket !== this.socket) return;
       this.socket = null;
-      this.lastBuffered = 0;
+      this.reportBuffered();
       this.onEvent('ws:close', code);
     });
   }
@@ -90,7 +98,8 @@ class WsLink {
     s.close(code);
   }
 
-  // Reports the send-buffer amount when it changed since the last report.
+  // Reports the send-buffer amount when it differs from what the engine was
+  // last told (lastBuffered); no socket counts as 0.
   reportBuffered() {
     const amount = this.socket ? this.socket.bufferedAmount : 0;
     if (amount !== this.lastBuffered) {
@@ -109,4 +118,4 @@ class WsLink {
   }
 }
 
-module.exports = { WsLink };
+module.exports = { WsLink, MAX_MESSAGE_BYTES };

@@ -1,6 +1,7 @@
 'use strict';
 // A stand-in for one omber~ instance at the link level, in JavaScript: it
-// connects to the host's bridge, says Hello, and then
+// connects to the host's bridge, sends the session token when it has one,
+// says Hello, and then
 //  - as a player: keeps the buffer the engine sends (Init, Patch, Swap),
 //    moves a play head in real time under Band, Seek, Loop and Run, and
 //    reports it with Position frames;
@@ -10,7 +11,7 @@
 // without Max, and so tests can see exactly what a player receives.
 const net = require('net');
 const { EventEmitter } = require('events');
-const { FRAME, FrameReader, decodePayload, encodeHello, encodePosition, encodeCapturePcm } = require('./link');
+const { FRAME, FrameReader, decodePayload, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('./link');
 
 const RATE = 48000;
 const TICK_MS = 5;
@@ -18,9 +19,11 @@ const CAPTURE_FRAMES = 1024;
 
 class LinkPeer extends EventEmitter {
   // role: 0 player, 1 feeder. input: interleaved stereo Float32Array (feeder).
-  constructor({ role = 0, input = null, now = () => performance.now() } = {}) {
+  // token: the bridge's session token (null: send none).
+  constructor({ role = 0, input = null, token = null, now = () => performance.now() } = {}) {
     super();
     this.role = role;
+    this.token = token;
     this.input = input;
     this.inputFrame = 0;
     this.now = now;
@@ -67,6 +70,7 @@ class LinkPeer extends EventEmitter {
           this.stopTimer();
           this.emit('close');
         });
+        if (this.token) socket.write(encodeToken(this.token));
         socket.write(encodeHello(this.role));
         this.lastTick = this.now();
         this.timer = setInterval(() => this.tick(), TICK_MS);

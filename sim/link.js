@@ -6,7 +6,7 @@
 
 const FRAME = Object.freeze({
   Init: 1, Patch: 2, Swap: 3, Band: 4, Seek: 5, Loop: 6, Capture: 7, Run: 8,
-  Hello: 0x80, Position: 0x81, CapturePcm: 0x82,
+  Hello: 0x80, Position: 0x81, CapturePcm: 0x82, Token: 0x83,
 });
 const MAX_FRAME_LENGTH = 268435456;
 
@@ -28,6 +28,11 @@ function encodeHello(role, sampleRate = 48000) {
   p.writeInt32LE(sampleRate, 1);
   p.writeUInt16LE(2, 5);
   return encodeFrame(FRAME.Hello, p);
+}
+
+// The bridge's session token, the first frame of every connection.
+function encodeToken(token) {
+  return encodeFrame(FRAME.Token, Buffer.from(String(token), 'utf8'));
 }
 
 function encodePosition(seconds, swapCount) {
@@ -115,4 +120,4 @@ class FrameReader {
   }
 }
 
-module.exports = { FRAME, MAX_FRAME_LENGTH, encodeFrame, encodeHello, encodePosition, encodeCapturePcm, decodePayload, FrameReader };
+module.exports = { FRAME, MAX_FRAME_LENGTH, encodeFrame, encodeHello, encodeToken, encodePosition, encodeCapturePcm, decodePayload, FrameReader };

@@ -16,6 +16,7 @@ const path = require('path');
 const { EventEmitter } = require('events');
 const { Host } = require('../host/core');
 const { Pod } = require('./pod');
+const { bridgeTokenFor } = require('./runners');
 const { LiveClock, barSeconds } = require('./live-clock');
 const { renderRegion, baseScene, SAMPLE_RATE } = require('./music');
 const { styleFromText } = require('./style');
@@ -183,7 +184,7 @@ class Performance extends EventEmitter {
     this.pod.on('slice', (s) => this.slices.push(s));
     this.host = new Host({
       engine: this.engine,
-      config: { podUrl: pod.url, catalogUrl: pod.catalogUrl },
+      config: { podUrl: pod.url, catalogUrl: pod.catalogUrl, bridgeToken: bridgeTokenFor(this.runner) },
       toInterface: (sel, ...args) => this.onInterface(sel, args),
     });
     this.host.on('outlet', (sel, args) => this.onOutlet(sel, args));
@@ -195,7 +196,8 @@ class Performance extends EventEmitter {
     this.players = [];
     this.playerWavs = [];
     try {
-      this.instances.push(await this.runner.startFeeder(port, { track, trackPath }));
+      const token = this.host.bridgeToken;
+      this.instances.push(await this.runner.startFeeder(port, { track, trackPath, token }));
       for (let i = 0; i < this.playerCount; i++) {
         const wavOut = path.join(this.outDir, `player${i + 1}.wav`);
         this.playerWavs.push(wavOut);
@@ -205,6 +207,7 @@ class Performance extends EventEmitter {
           wavOut,
           bufferOut: path.join(work, `player${i + 1}.buffer`),
           patchLog: path.join(work, `player${i + 1}.patches`),
+          token,
         });
         this.instances.push(player);
         this.players.push(player);

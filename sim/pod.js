@@ -227,6 +227,23 @@ class Pod extends EventEmitter {
   pause() { this.paused = true; }
   resume() { this.paused = false; }
 
+  // Sends any message on the newest live session, as it is (for tests that
+  // play a pod gone wrong).
+  sendRaw(data, { binary = false } = {}) {
+    const s = [...this.sessions].pop();
+    if (s) this.send(s, data, binary);
+    return Boolean(s);
+  }
+
+  // Stops (or starts again) reading what the client sends on every live
+  // session, so the client's send buffer fills.
+  holdReading(on = true) {
+    for (const s of this.sessions) {
+      if (on) s.ws.pause();
+      else s.ws.resume();
+    }
+  }
+
   stats() {
     const sum = { sessions: this.allSessions.length, slices: 0, rawSlices: 0, diffSlices: 0, sliceBytes: 0, commands: 0, failures: 0 };
     for (const s of this.allSessions) {

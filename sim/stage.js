@@ -10,6 +10,7 @@ const path = require('path');
 const { EventEmitter } = require('events');
 const { Host } = require('../host/core');
 const { Pod } = require('./pod');
+const { bridgeTokenFor } = require('./runners');
 const { LiveClock } = require('./live-clock');
 const { LinkPeer } = require('./link-peer');
 const { FRAME, FrameReader, decodePayload } = require('./link');
@@ -63,7 +64,7 @@ class Stage extends EventEmitter {
     };
     this.host = new Host({
       engine: spy,
-      config: { podUrl: this.podInfo.url, catalogUrl: this.podInfo.catalogUrl, tickMs: this.tickMs },
+      config: { podUrl: this.podInfo.url, catalogUrl: this.podInfo.catalogUrl, tickMs: this.tickMs, bridgeToken: bridgeTokenFor(this.runner) },
       toInterface: (sel, ...args) => this.record(sel, args),
     });
     this.host.on('outlet', (sel, args) => this.onOutlet(sel, args));
@@ -161,7 +162,7 @@ class Stage extends EventEmitter {
     this.trackPath = trackPath;
     const from = this.events.length;
     const runner = kind === 'js' ? require('./runners').jsRunner() : this.runner;
-    const inst = await runner.startFeeder(this.port, { track, trackPath });
+    const inst = await runner.startFeeder(this.port, { track, trackPath, token: this.host.bridgeToken });
     const role = await this.waitForEvent('ext:role', 15000, { from, match: (a) => a[1] === 'feeders' });
     inst.id = role.args[0];
     this.instances.push(inst);
@@ -176,6 +177,7 @@ class Stage extends EventEmitter {
       wavOut: path.join(this.dir, `${name}.wav`),
       bufferOut: path.join(this.dir, `${name}.buffer`),
       patchLog: path.join(this.dir, `${name}.patches`),
+      token: this.host.bridgeToken,
     });
     const role = await this.waitForEvent('ext:role', 15000, { from, match: (a) => a[1] === 'players' });
     inst.id = role.args[0];
@@ -244,7 +246,7 @@ class Stage extends EventEmitter {
 
   // The engine's source buffer, as a player joining now receives it.
   async engineBuffer(timeoutMs = 20000) {
-    const peer = new LinkPeer({ role: 0 });
+    const peer = new LinkPeer({ role: 0, token: this.host.bridgeToken });
     await peer.connect(this.port);
     try {
       await this.waitFor(() => peer.buffer !== null, timeoutMs, 'the Init of a joining player');

@@ -7,9 +7,9 @@
 // test suite; the full matrix takes every case.
 const net = require('net');
 const { spawn } = require('child_process');
-const { FRAME, encodeFrame, encodeHello, encodePosition, encodeCapturePcm } = require('../../sim/link');
+const { FRAME, encodeFrame, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
 const { LinkPeer } = require('../../sim/link-peer');
-const { runnerEnv } = require('../../sim/runners');
+const { runnerEnv, tokenArgs } = require('../../sim/runners');
 const { waitFor, sleep } = require('./rig');
 
 function tally() {
@@ -51,7 +51,8 @@ async function wsCloseAfterMessage(rig, { fast }) {
 }
 
 // ---- frames from a bridge client cut at every byte ----------------------
-// A client connects, (for Position and CapturePcm first says Hello whole,)
+// A client connects, sends the session token, (for Position and CapturePcm
+// first says Hello whole,)
 // sends the first i bytes of a frame and closes. Then the main player must
 // still receive slices; after each frame kind a late player must join in
 // sync. A frame with a zero length is sent too: the engine drops that
@@ -67,6 +68,7 @@ async function clientCutsFrame(rig, { fast }) {
     const socket = net.connect(rig.port, '127.0.0.1');
     socket.on('error', () => {});
     await new Promise((resolve) => socket.once('connect', resolve));
+    socket.write(encodeToken(rig.token));
     if (frame.role !== null) socket.write(encodeHello(frame.role));
     socket.write(frame.bytes.subarray(0, i));
     await sleep(5);
@@ -87,7 +89,7 @@ async function clientCutsFrame(rig, { fast }) {
   const socket = net.connect(rig.port, '127.0.0.1');
   socket.on('error', () => {});
   await new Promise((resolve) => socket.once('connect', resolve));
-  socket.write(Buffer.from([0, 0, 0, 0, 0x80]));
+  socket.write(Buffer.concat([encodeToken(rig.token), Buffer.from([0, 0, 0, 0, 0x80])]));
   const dropped = await waitFor(() => rig.count('ext:drop') > drops && rig.host.bridge.connections.size === rig.players.length + 1);
   socket.destroy();
   record(t, 'a zero frame length', { streaming: dropped, inSync: dropped && (await rig.inSync()) });
@@ -152,7 +154,7 @@ async function playerLinkCutMidFrame(rig, { fast }) {
   for (const i of cuts) {
     const proxy = cuttingProxy(rig.port, FRAME.Patch, i);
     const port = await proxy.listen();
-    const peer = new LinkPeer({ role: 0 });
+    const peer = new LinkPeer({ role: 0, token: rig.token });
     await peer.connect(port);
     const cutOk = await waitFor(() => proxy.cut, { timeoutMs: 10000 });
     await waitFor(() => peer.socket === null);
@@ -268,7 +270,7 @@ async function stalledPlayer(rig, { fast, maxhost }) {
     const before = peer.patchLog.length;
     peer.socket.pause();
     await sleep(5000);
-    const backlog = Math.max(...[...rig.host.bridge.connections.values()].map((c) => c.socket.writableLength));
+    const backlog = Math.max(...[...rig.host.bridge.connections.keys()].map((id) => rig.host.bridge.backlog(id)));
     peer.socket.resume();
     const caughtUp = await waitFor(() => peer.patchLog.length > before);
     const outcome = caughtUp ? await rig.backToStreaming() : { streaming: false, inSync: false };
@@ -288,7 +290,7 @@ async function stalledPlayer(rig, { fast, maxhost }) {
 // stream is still in sync for the other player.
 async function harmRunner(rig, program, extraArgs, harm) {
   const ids = new Set(rig.host.bridge.connections.keys());
-  const child = spawn(program, ['--port', String(rig.port), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
+  const child = spawn(program, ['--port', String(rig.port), ...tokenArgs(program, rig.token), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
   let log = '';
   child.stdout.on('data', (d) => { log += d; });
   const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));
@@ -325,6 +327,7 @@ const stallRunnerDsp = (rig, program) => harmRunner(rig, program, ['--stall-dsp'
 });
 
 const CLASSES = {
+  ...require('./attacks').ATTACKS,
   'ws-close-after-message': wsCloseAfterMessage,
   'client-cuts-frame': clientCutsFrame,
   'player-link-cut-mid-frame': playerLinkCutMidFrame,

@@ -36,6 +36,27 @@ function openFds() {
 
 function residentMiB() { return process.memoryUsage().rss / (1024 * 1024); }
 
+// The kernel's high-water mark of resident memory: it sees a peak inside a
+// long synchronous call that no timer could sample. resetPeak() starts it
+// again from the current size (false where that is not possible).
+function resetPeak() {
+  try {
+    fs.writeFileSync('/proc/self/clear_refs', '5');
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+function peakResidentMiB() {
+  try {
+    const m = /VmHWM:\s+(\d+) kB/.exec(fs.readFileSync('/proc/self/status', 'utf8'));
+    return m ? Number(m[1]) / 1024 : NaN;
+  } catch {
+    return NaN;
+  }
+}
+
 function sameFloats(a, b) {
   if (!a || !b || a.length !== b.length) return false;
   const x = new Uint32Array(a.buffer, a.byteOffset, a.length);
@@ -74,14 +95,16 @@ class Rig {
     this.port = await this.host.start();
     this.player = await this.addPlayer();
     const scene = baseScene({ bpm: 120, key: { root: 4, minor: true }, style: styleFromText('funk bass drums'), melodySeed: 3, timbre: { wave: 2 } });
-    this.feeder = new LinkPeer({ role: 1, input: renderRegion(scene, 0, 2 * SAMPLE_RATE) });
+    this.feeder = new LinkPeer({ role: 1, input: renderRegion(scene, 0, 2 * SAMPLE_RATE), token: this.token });
     await this.feeder.connect(this.port);
     if (!(await waitFor(() => this.count('ext:role') >= 2))) throw new Error('the player and the feeder got no role');
     return this;
   }
 
+  get token() { return this.host.bridgeToken; }
+
   async addPlayer() {
-    const peer = new LinkPeer({ role: 0 });
+    const peer = new LinkPeer({ role: 0, token: this.token });
     await peer.connect(this.port);
     this.players.push(peer);
     return peer;
@@ -169,4 +192,4 @@ class Rig {
   }
 }
 
-module.exports = { Rig, waitFor, sleep, openFds, residentMiB, sameFloats };
+module.exports = { Rig, waitFor, sleep, openFds, residentMiB, resetPeak, peakResidentMiB, sameFloats };

@@ -25,7 +25,7 @@ const { LiveClock } = require('../../sim/live-clock');
 const { widen } = require('../../sim/f16');
 const { renderRegion, baseScene, SAMPLE_RATE } = require('../../sim/music');
 const { styleFromText } = require('../../sim/style');
-const { findMaxhost, runnerEnv } = require('../../sim/runners');
+const { findMaxhost, runnerEnv, tokenArgs, takesToken } = require('../../sim/runners');
 const { spawn } = require('child_process');
 const { waitFor, sleep, openFds, sameFloats } = require('../faults/rig');
 
@@ -43,13 +43,15 @@ async function main(argv) {
   const seconds = Number(values.seconds);
   const warmup = values.warmup !== undefined ? Number(values.warmup) : Math.min(120, seconds / 4);
   const engine = require('../..');
+  const maxhost = findMaxhost(process.env.OMBER_BUILD_DIR || path.join(__dirname, '..', '..', 'build'));
   const pod = new PodProcess({ sliceIntervalMs: 250 });
   const info = await pod.start();
   const statuses = [];
   const counts = new Map();
   const host = new Host({
     engine,
-    config: { podUrl: info.url },
+    // A runner that cannot send the bridge token gets a bridge without one.
+    config: { podUrl: info.url, bridgeToken: maxhost && !takesToken(maxhost) ? false : undefined },
     toInterface: (sel, ...args) => { if (sel === 'ui:status') statuses.push(String(args[0])); },
   });
   host.on('outlet', (sel, args) => {
@@ -57,15 +59,15 @@ async function main(argv) {
     if (sel === 'ext:write' && args[0] === 'players' && Buffer.isBuffer(args[1]) && args[1][4] === 2) counts.set('patches', (counts.get('patches') || 0) + 1);
   });
   const port = await host.start();
-  const player = new LinkPeer({ role: 0 });
+  const token = host.bridgeToken;
+  const player = new LinkPeer({ role: 0, token });
   await player.connect(port);
   const scene = baseScene({ bpm: 120, key: { root: 4, minor: true }, style: styleFromText('funk bass drums'), melodySeed: 5, timbre: { wave: 2 } });
-  const feeder = new LinkPeer({ role: 1, input: renderRegion(scene, 0, 8 * SAMPLE_RATE) });
+  const feeder = new LinkPeer({ role: 1, input: renderRegion(scene, 0, 8 * SAMPLE_RATE), token });
   await feeder.connect(port);
-  const maxhost = findMaxhost(process.env.OMBER_BUILD_DIR || path.join(__dirname, '..', '..', 'build'));
   let runner = null;
   if (maxhost) {
-    runner = spawn(maxhost, ['--port', String(port), '--player', '/dev/null', '--quiet'], { stdio: 'ignore', env: runnerEnv() });
+    runner = spawn(maxhost, ['--port', String(port), ...tokenArgs(maxhost, token), '--player', '/dev/null', '--quiet'], { stdio: 'ignore', env: runnerEnv() });
   }
 
   // On an early failure the runner and the pod's process must not outlive us.

@@ -100,3 +100,42 @@ test('only the newest resolve answers the engine', async () => {
     assert.deepEqual(engine.find('cloud:wsurl'), [['cloud:wsurl', 'ws://127.0.0.1:200/']]);
   });
 });
+
+test('lookup and catalog bodies are capped, and a body that never ends times out by name', async () => {
+  await withServer((req, res) => {
+    if (req.url === '/big-lookup') { res.end(`ws://127.0.0.1:1/${'x'.repeat(70 * 1024)}`); return; }
+    if (req.url === '/big-catalog') { res.end(`[${'"lora",'.repeat(200 * 1024)}"last"]`); return; }
+    if (req.url === '/endless') {
+      // The headers and a start of an answer, then nothing, ever.
+      res.writeHead(200, { 'content-type': 'application/json' });
+      res.write('{"ws_url":"ws://127');
+      return;
+    }
+    if (req.url === '/flood') {
+      // An answer that never stops coming: it must end at the cap, not in memory.
+      res.writeHead(200);
+      const chunk = Buffer.alloc(64 * 1024, 0x20);
+      const more = () => { while (res.write(chunk)); };
+      res.on('drain', more);
+      more();
+      return;
+    }
+    res.end('ws://127.0.0.1:9/');
+  }, async (base) => {
+    const reason = (p) => p.then(() => 'resolved', (err) => err.message);
+    assert.equal(await reason(new Cloud({ lookupUrl: `${base}/big-lookup` }).resolve()), 'lookup answer too large (over 64 KiB)');
+    assert.equal(await reason(new Cloud({ catalogUrl: `${base}/big-catalog` }).catalog()), 'catalog answer too large (over 1024 KiB)');
+    assert.equal(await reason(new Cloud({ lookupUrl: `${base}/endless`, timeoutMs: 150 }).resolve()), 'lookup timed out after 150 ms');
+    assert.equal(await reason(new Cloud({ catalogUrl: `${base}/endless`, timeoutMs: 150 }).catalog()), 'catalog timed out after 150 ms');
+    assert.equal(await reason(new Cloud({ catalogUrl: `${base}/flood` }).catalog()), 'catalog answer too large (over 1024 KiB)');
+    assert.equal(await new Cloud({ lookupUrl: `${base}/fine` }).resolve(), 'ws://127.0.0.1:9/');
+  });
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'omber-catalog-'));
+  try {
+    const file = path.join(dir, 'loras.json');
+    fs.writeFileSync(file, `[${'0,'.repeat(600 * 1024)}0]`);
+    assert.equal(await new Cloud({ catalogUrl: file }).catalog().catch((e) => e.message), 'catalog file too large (over 1024 KiB)');
+  } finally {
+    fs.rmSync(dir, { recursive: true });
+  }
+});

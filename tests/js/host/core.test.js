@@ -112,3 +112,20 @@ test('a host needs an engine with dispatch and onOutlet', () => {
   host.dispatch('next');
   assert.deepEqual(ui, [['ui:status', 'engine error on anything: conversion failed'], ['ui:status', 'engine error on next: conversion failed']]);
 });
+
+test('each host makes its own bridge token and tells the patch with the port', async () => {
+  const a = makeHost();
+  const b = makeHost();
+  assert.match(a.host.bridgeToken, /^[0-9a-f]{32}$/);
+  assert.notEqual(a.host.bridgeToken, b.host.bridgeToken);
+  assert.equal(makeHost({}, { bridgeToken: 'given' }).host.bridgeToken, 'given');
+  assert.equal(makeHost({}, { bridgeToken: false }).host.bridgeToken, null);
+  assert.throws(() => makeHost({}, { bridgeToken: 'x'.repeat(65) }), /1 to 64 bytes/);
+  assert.throws(() => makeHost({}, { bridgeToken: '' }), /1 to 64 bytes/);
+  try {
+    const port = await a.host.start();
+    assert.deepEqual(a.ui, [['host:port', port, a.host.bridgeToken]]);
+  } finally {
+    await a.host.stop();
+  }
+});

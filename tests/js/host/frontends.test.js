@@ -38,7 +38,8 @@ test('the command line runs a script through the engine and prints its answers',
     assert.ok(host.bridgePort > 0);
     assert.equal(await done, 0);
     const lines = io.text.trim().split('\n');
-    assert.deepEqual(lines, [`host:port ${host.bridgePort}`, 'ui:status "hi big room 2"']);
+    assert.match(host.bridgeToken, /^[0-9a-f]{32}$/);
+    assert.deepEqual(lines, [`host:port ${host.bridgePort} ${host.bridgeToken}`, 'ui:status "hi big room 2"']);
     const sent = fake.received.filter((m) => m[0] !== 'tick:param');
     assert.deepEqual(sent, [['live_path', '/sets/My Set.als'], ['hello', 'big room', 2], ['bars', 8]]);
   } finally {
@@ -77,7 +78,7 @@ test('inside Max, patch messages reach the engine and interface messages leave b
     handlers.all('knob', 'denoise', 0.3); // the older handler form, without the flag
     handlers.all(true, 'host:pod', 'ws://127.0.0.1:1234/');
     await waitFor(() => outlets.length === 2);
-    assert.deepEqual(outlets, [['host:port', port], ['ui:status', 'no source: print the track first']]);
+    assert.deepEqual(outlets, [['host:port', port, host.bridgeToken], ['ui:status', 'no source: print the track first']]);
     assert.deepEqual(engine.calls, [['start'], ['knob', 'denoise', 0.3]]);
     assert.equal(host.cloud.podUrl, 'ws://127.0.0.1:1234/');
   } finally {

@@ -131,3 +131,69 @@ test('a refused connection is reported as a close, and the send buffer is report
     srv2.wss.close();
   }
 });
+
+// The engine's send gate keeps the last amount it was told; a lost socket or
+// a new one must bring it back to 0, or droppable writes stay blocked.
+test('the send-buffer amount returns to 0 for the engine when a socket is lost or replaced', async () => {
+  const srv = await server();
+  const { ws, events } = link();
+  const buffered = () => events.filter((e) => e[0] === 'ws:buffered').map((e) => e[1]);
+  try {
+    ws.connect(srv.url);
+    await waitFor(() => events.length === 1 && srv.peers.length === 1);
+    srv.peers[0].pause(); // the pod stops reading, so the amount stays up
+    ws.send(Buffer.alloc(16 * 1024 * 1024));
+    assert.ok(buffered()[0] > 0);
+    srv.peers[0].terminate();
+    await waitFor(() => events.some((e) => e[0] === 'ws:close'));
+    assert.deepEqual(buffered().slice(-1), [0], 'the lost socket left the engine with its amount');
+    ws.reportBuffered(); // the next tick has nothing new to say
+    assert.equal(buffered().length, 2);
+
+    // A socket replaced while its amount is up.
+    ws.connect(srv.url);
+    await waitFor(() => srv.peers.length === 2 && events.filter((e) => e[0] === 'ws:open').length === 2);
+    srv.peers[1].pause();
+    ws.send(Buffer.alloc(16 * 1024 * 1024));
+    assert.ok(buffered()[2] > 0);
+    ws.connect(srv.url);
+    assert.deepEqual(buffered().slice(-1), [0], 'the new socket starts from the old amount');
+  } finally {
+    ws.discard();
+    srv.wss.close();
+  }
+});
+
+test('messages reach the engine as received, and one past the cap closes the socket', async () => {
+  // The bytes ws hands over are the bytes the engine gets, not a copy.
+  const { EventEmitter } = require('events');
+  const made = [];
+  class FakeSocket extends EventEmitter {
+    constructor(url, options) { super(); this.options = options; this.readyState = 1; made.push(this); }
+  }
+  const events = [];
+  const fake = new WsLink({ onEvent: (...e) => events.push(e), WebSocketImpl: FakeSocket });
+  fake.connect('ws://127.0.0.1:1/');
+  const { MAX_MESSAGE_BYTES } = require('../../../host/websocket');
+  assert.equal(made[0].options.maxPayload, MAX_MESSAGE_BYTES);
+  assert.ok(MAX_MESSAGE_BYTES >= 24 * 1024 * 1024, 'a 60 s source must fit');
+  const message = Buffer.alloc(1024, 3);
+  made[0].emit('message', message, true);
+  assert.equal(events[0][1], message);
+
+  const srv = await server();
+  const { ws, events: seen, statuses } = link();
+  try {
+    ws.connect(srv.url);
+    await waitFor(() => seen.length === 1 && srv.peers.length === 1);
+    srv.peers[0].send(Buffer.alloc(MAX_MESSAGE_BYTES + 1), { binary: true });
+    await waitFor(() => seen.some((e) => e[0] === 'ws:close'), { timeoutMs: 10000 });
+    const closes = seen.filter((e) => e[0] !== 'ws:buffered');
+    assert.equal(closes.length, 2, 'the message reached the engine');
+    assert.ok([1006, 1009].includes(closes[1][1]), `closed with ${closes[1][1]}`);
+    assert.match(statuses[0], /pod connection error: .*payload/i);
+  } finally {
+    ws.discard();
+    srv.wss.close();
+  }
+});

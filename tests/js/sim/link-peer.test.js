@@ -118,3 +118,28 @@ test('a stand-in feeder sends its track while capture is on', async () => {
     await bridge.close();
   }
 });
+
+test('a stand-in with the session token joins a guarded bridge; one without is refused', async () => {
+  const token = 'feedc0de'.repeat(4);
+  const events = [];
+  const statuses = [];
+  const bridge = new Bridge({ onEvent: (...e) => events.push(e), onStatus: (t) => statuses.push(t), token });
+  const port = await bridge.listen();
+  const good = new LinkPeer({ role: 1, token });
+  const bad = new LinkPeer({ role: 0 });
+  try {
+    await good.connect(port);
+    await waitFor(() => events.some((e) => e[0] === 'ext:data'));
+    assert.deepEqual(events[0], ['ext:conn', 1]);
+    assert.equal(events[1][2][4], FRAME.Hello, 'the token frame reached the engine');
+    const closed = new Promise((resolve) => bad.once('close', resolve));
+    await bad.connect(port);
+    await closed;
+    assert.deepEqual(statuses, ['bridge: connection 2 refused: bad token']);
+    assert.equal(events.length, 2);
+  } finally {
+    good.disconnect();
+    bad.disconnect();
+    await bridge.close();
+  }
+});

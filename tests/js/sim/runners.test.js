@@ -92,3 +92,23 @@ test('a maxhost player: its arguments, its buffer on request, its stop', async (
   assert.equal(await player.stop(), 0);
   assert.deepEqual(player.patchLog(), []);
 });
+
+test('the bridge token goes to a runner only when it takes --token', (t) => {
+  const { tokenArgs, takesToken, bridgeTokenFor, jsRunner, maxhostRunner } = require('../../../sim/runners');
+  const dir = tempDir(t);
+  const make = (name, help) => {
+    const program = path.join(dir, name);
+    fs.writeFileSync(program, `#!/bin/sh\necho '${help}'\n`, { mode: 0o755 });
+    return program;
+  };
+  const newer = make('newer', '  --token TEXT       send "connect N TEXT"');
+  const older = make('older', '  --port N           send "connect N"');
+  assert.deepEqual(tokenArgs(newer, 'abc'), ['--token', 'abc']);
+  assert.deepEqual(tokenArgs(newer, null), []);
+  assert.deepEqual(tokenArgs(older, 'abc'), []);
+  assert.equal(takesToken(older), false);
+  // A cast whose runner cannot send the token gets a bridge without one.
+  assert.equal(bridgeTokenFor(maxhostRunner(older)), false);
+  assert.equal(bridgeTokenFor(maxhostRunner(newer)), undefined);
+  assert.equal(bridgeTokenFor(jsRunner()), undefined);
+});
