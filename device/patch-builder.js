@@ -47,7 +47,7 @@ class PatchBuilder {
 
   obj(text, attrs = {}) { return this.box('newobj', { text, ...attrs }); }
   msg(text, attrs = {}) { return this.box('message', { text, ...attrs }); }
-  comment(text, rect, attrs = {}) { return this.box('comment', { text, presentation_rect: rect, ...attrs }); }
+  comment(text, rect, attrs = {}) { return this.box('comment', { text, ...(rect ? { presentation_rect: rect } : {}), ...attrs }); }
 
   // A live.* parameter object. p: { long, short, type ('float', 'int',
   // 'enum'), min, max, initial, unit, units, items }.
