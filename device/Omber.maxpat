@@ -865,7 +865,7 @@
 					"text": "pod",
 					"presentation_rect": [
 						8,
-						35,
+						47,
 						144,
 						13
 					],
@@ -887,7 +887,7 @@
 					"maxclass": "textedit",
 					"presentation_rect": [
 						8,
-						48,
+						60,
 						144,
 						18
 					],
@@ -1022,7 +1022,7 @@
 					"text": "lookup",
 					"presentation_rect": [
 						8,
-						67,
+						81,
 						144,
 						13
 					],
@@ -1044,7 +1044,7 @@
 					"maxclass": "textedit",
 					"presentation_rect": [
 						8,
-						80,
+						94,
 						144,
 						18
 					],
@@ -2253,9 +2253,9 @@
 					"maxclass": "comment",
 					"text": "feed",
 					"presentation_rect": [
-						630,
-						109,
-						74,
+						602,
+						124,
+						28,
 						13
 					],
 					"fontsize": 9,
@@ -2264,7 +2264,7 @@
 					"patching_rect": [
 						590,
 						530,
-						74,
+						28,
 						22
 					],
 					"presentation": 1
@@ -2360,9 +2360,9 @@
 					"maxclass": "comment",
 					"text": "mix",
 					"presentation_rect": [
-						630,
-						127,
-						74,
+						602,
+						142,
+						28,
 						13
 					],
 					"fontsize": 9,
@@ -2371,7 +2371,7 @@
 					"patching_rect": [
 						210,
 						564,
-						74,
+						28,
 						22
 					],
 					"presentation": 1
@@ -3150,7 +3150,7 @@
 					},
 					"presentation_rect": [
 						8,
-						112,
+						122,
 						44,
 						18
 					],
@@ -3250,7 +3250,7 @@
 					},
 					"presentation_rect": [
 						56,
-						112,
+						122,
 						44,
 						18
 					],
@@ -4538,7 +4538,7 @@
 					"presentation_rect": [
 						8,
 						30,
-						144,
+						150,
 						15
 					],
 					"fontsize": 10,
@@ -4547,7 +4547,7 @@
 					"patching_rect": [
 						590,
 						1006,
-						144,
+						150,
 						22
 					],
 					"presentation": 1
@@ -5532,8 +5532,8 @@
 					"text": "no preset",
 					"presentation_rect": [
 						104,
-						112,
-						56,
+						120,
+						60,
 						30
 					],
 					"fontsize": 10,
@@ -5543,7 +5543,7 @@
 					"patching_rect": [
 						780,
 						1278,
-						56,
+						60,
 						22
 					],
 					"presentation": 1

@@ -96,7 +96,7 @@ function buildDevice({ omberSpec } = {}) {
   const held = new Map(); // control name -> [zl.reg ids holding its value]
   const stored = [];      // zl.reg ids holding the stored preset string
   for (const c of device.controls) {
-    if (c.label) p.comment(c.label, [c.at[0], c.at[1] - 13, Math.max(c.at[2], 40), 13], { fontsize: 9 });
+    if (c.label) p.comment(c.label, c.labelAt || [c.at[0], c.at[1] - 13, Math.max(c.at[2], 40), 13], { fontsize: 9 });
     if (c.kind === 'button') {
       const id = p.param('live.text', { long: c.name, short: c.name, type: 'enum', items: ['off', 'on'], initial: 0 },
         { presentation_rect: c.at, text: c.text || c.name, mode: 0 });

@@ -19,8 +19,8 @@ const controls = [
   { kind: 'button', name: 'Start', send: 'start', at: [8, 8, 44, 18] },
   { kind: 'button', name: 'Stop', send: 'stop', at: [56, 8, 44, 18] },
   { kind: 'button', name: 'Export', send: 'audio_export_req', at: [104, 8, 48, 18] },
-  { kind: 'text', name: 'Pod', send: 'host:pod', store: 'Pod Address', label: 'pod', at: [8, 48, 144, 18] },
-  { kind: 'text', name: 'Lookup', send: 'host:lookup', store: 'Lookup Address', label: 'lookup', at: [8, 80, 144, 18] },
+  { kind: 'text', name: 'Pod', send: 'host:pod', store: 'Pod Address', label: 'pod', at: [8, 60, 144, 18] },
+  { kind: 'text', name: 'Lookup', send: 'host:lookup', store: 'Lookup Address', label: 'lookup', at: [8, 94, 144, 18] },
 
   // prompts, blend, key
   { kind: 'text', name: 'Prompt A', send: 'prompt', echo: 'prompt', label: 'prompt A', at: [166, 18, 200, 34] },
@@ -38,8 +38,8 @@ const controls = [
   { kind: 'button', name: 'Print', send: 'fixed_arm', with: 'Print Bars', at: [656, 76, 48, 18] },
   { kind: 'button', name: 'Canvas', send: 'canvas_arm', with: 'Print Bars', at: [602, 98, 48, 18] },
   { kind: 'button', name: 'Splice', send: 'splice_arm', with: 'Print Bars', at: [656, 98, 48, 18] },
-  { kind: 'menu', name: 'Feed Mode', short: 'Feed', send: 'feed', sendWord: true, items: ['off', 'stream', 'splice', 'auto', 'fixed'], initial: 0, label: 'feed', at: [630, 122, 74, 15] },
-  { kind: 'menu', name: 'Feed Mix', short: 'Mix', send: 'feed_mix', sendWord: true, items: ['replace', 'add'], initial: 0, label: 'mix', at: [630, 140, 74, 15] },
+  { kind: 'menu', name: 'Feed Mode', short: 'Feed', send: 'feed', sendWord: true, items: ['off', 'stream', 'splice', 'auto', 'fixed'], initial: 0, label: 'feed', labelAt: [602, 124, 28, 13], at: [630, 122, 74, 15] },
+  { kind: 'menu', name: 'Feed Mix', short: 'Mix', send: 'feed_mix', sendWord: true, items: ['replace', 'add'], initial: 0, label: 'mix', labelAt: [602, 142, 28, 13], at: [630, 140, 74, 15] },
 
   // LoRA slots and sources
   { kind: 'numbox', name: 'LoRA 1', short: 'LoRA 1', send: 'lora_slot 1', type: 'int', min: 0, max: 99, initial: 0, unit: 'int', echo: 'lora1', label: 'LoRA 1', at: [920, 18, 40, 15] },
@@ -53,8 +53,8 @@ const controls = [
   { kind: 'button', name: 'Structure Clear', send: 'structure_clear', label: '', text: 'x', at: [1150, 82, 18, 18] },
 
   // presets
-  { kind: 'button', name: 'Save', send: 'snapshot_req', withStored: true, at: [8, 112, 44, 18] },
-  { kind: 'button', name: 'Recall', send: 'recall', withStored: true, at: [56, 112, 44, 18] },
+  { kind: 'button', name: 'Save', send: 'snapshot_req', withStored: true, at: [8, 122, 44, 18] },
+  { kind: 'button', name: 'Recall', send: 'recall', withStored: true, at: [56, 122, 44, 18] },
 ];
 
 // Knob slots: a menu of the knob names the server announces and a 0..1
@@ -71,8 +71,8 @@ for (let i = 1; i <= MACRO_SLOTS; i++) {
 // What the performer sees, by the interface message that feeds it.
 const displays = {
   status: { at: [8, 152, 580, 15] },          // "ui:status"
-  state: { at: [8, 30, 144, 15] },            // connection and ready state
-  preset: { at: [104, 112, 56, 30] },         // the stored preset reference
+  state: { at: [8, 30, 150, 15] },            // connection and ready state
+  preset: { at: [104, 120, 60, 30] },         // the stored preset reference
   waveform: { at: [376, 8, 220, 60] },        // "peaks"
   band: { at: [376, 70, 220, 8] },            // loop band from "ui:section"
   playhead: { at: [376, 80, 220, 8] },        // "ui:position"
