@@ -958,11 +958,11 @@
 						"valueof": {
 							"parameter_longname": "Pod Address",
 							"parameter_shortname": "Pod",
-							"parameter_type": 3
+							"parameter_type": 3,
+							"parameter_invisible": 1
 						}
 					},
 					"text": "pattr pod",
-					"parameter_invisible": 1,
 					"numinlets": 2,
 					"numoutlets": 3,
 					"outlettype": [
@@ -1115,11 +1115,11 @@
 						"valueof": {
 							"parameter_longname": "Lookup Address",
 							"parameter_shortname": "Lookup",
-							"parameter_type": 3
+							"parameter_type": 3,
+							"parameter_invisible": 1
 						}
 					},
 					"text": "pattr lookup",
-					"parameter_invisible": 1,
 					"numinlets": 2,
 					"numoutlets": 3,
 					"outlettype": [
@@ -5505,11 +5505,11 @@
 						"valueof": {
 							"parameter_longname": "Preset",
 							"parameter_shortname": "Preset",
-							"parameter_type": 3
+							"parameter_type": 3,
+							"parameter_invisible": 1
 						}
 					},
 					"text": "pattr preset",
-					"parameter_invisible": 1,
 					"numinlets": 2,
 					"numoutlets": 3,
 					"outlettype": [

@@ -266,6 +266,12 @@ function checkPatchText(text, ctx, { device = true } = {}) {
   }
 
   if (device) {
+    // A Max for Live device shows 169 px of its presentation view.
+    for (const box of boxes.values()) {
+      const r = box.presentation === 1 ? box.presentation_rect : null;
+      if (box.presentation === 1 && !(Array.isArray(r) && r.length === 4)) faults.push(`${box.id}: shown in presentation without a presentation_rect`);
+      else if (r && (r[1] < 0 || r[1] + r[3] > 169)) faults.push(`${box.id}: presentation_rect ${r.join(' ')} leaves the device's 169 px height`);
+    }
     if (nodes.length !== 1) faults.push(`${nodes.length} node.script boxes (the device needs exactly one)`);
     // Every interface message reaches something through a route fed by
     // node.script's left outlet.

@@ -149,7 +149,7 @@ function buildDevice({ omberSpec } = {}) {
         const words = p.obj('route text');
         p.connect(id, 0, words, 0);
         const keep = p.param('newobj', { long: c.store, short: c.name, type: 'blob' },
-          { text: `pattr ${c.name.toLowerCase()}`, parameter_invisible: 1 });
+          { text: `pattr ${c.name.toLowerCase()}` });
         p.connect(words, 0, keep, 0);
         const show = p.obj('prepend set');
         p.connect(keep, 0, show, 0);
@@ -271,7 +271,7 @@ function buildDevice({ omberSpec } = {}) {
 
   // The stored preset: a file reference or a snapshot text, kept in a blob
   // parameter so that it is saved with the Live Set.
-  const keep = p.param('newobj', { long: 'Preset', short: 'Preset', type: 'blob' }, { text: 'pattr preset', parameter_invisible: 1 });
+  const keep = p.param('newobj', { long: 'Preset', short: 'Preset', type: 'blob' }, { text: 'pattr preset' });
   p.connect(router, out('snapshot'), keep, 0);
   for (const reg of stored) p.connect(keep, 0, reg, 1);
   const presetText = show(d.preset.at, { text: 'no preset', linecount: 2 });

@@ -57,6 +57,8 @@ class PatchBuilder {
       parameter_shortname: p.short,
       parameter_type: PARAMETER_TYPES[p.type],
     };
+    // A stored value (a blob) is saved with the Live Set but not automated.
+    if (p.type === 'blob') valueof.parameter_invisible = 1;
     if (p.type === 'enum') {
       valueof.parameter_enum = p.items.slice();
       valueof.parameter_mmax = p.items.length - 1;

@@ -79,6 +79,10 @@ test('broken copies: JSON, box ids and cords', { skip }, () => {
   doc = fresh();
   byText(doc, 'prepend blend').numinlets = 1;
   expectFault(doc, /numinlets 1, the object has 2/);
+
+  doc = fresh();
+  byParam(doc, 'Macro 8').presentation_rect[1] = 140;
+  expectFault(doc, /presentation_rect \d+ 140 44 48 leaves the device's 169 px height/);
 });
 
 test('broken copies: parameter names, ranges, defaults and enums', { skip }, () => {
