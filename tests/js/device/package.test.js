@@ -24,7 +24,7 @@ const buildDir = process.env.OMBER_BUILD_DIR || path.join(root, 'build');
 const maxhost = findMaxhost(buildDir);
 const addonBuilt = fs.existsSync(path.join(buildDir, 'addon', 'omber-core.node'));
 const skip = !addonBuilt ? `no omber-core.node in ${buildDir}` : !maxhost ? 'omber-maxhost is not built' : false;
-const tag = `linux-${os.arch()}`;
+const tag = `${process.platform}-${process.arch}`;
 const { version } = require('../../../package.json');
 
 const REQUIRED = [
@@ -109,7 +109,7 @@ test('the Max package holds the layout and runs its host against the simulated p
       const info = JSON.parse(fs.readFileSync(path.join(top, 'package-info.json'), 'utf8'));
       assert.equal(info.name, 'Omber');
       assert.equal(info.version, version);
-      assert.match(fs.readFileSync(path.join(top, 'README.txt'), 'utf8'), /for testing only/);
+      if (process.platform === 'linux') assert.match(fs.readFileSync(path.join(top, 'README.txt'), 'utf8'), /for testing only/);
       assert.deepEqual(checkPatchText(fs.readFileSync(path.join(top, 'patchers', 'Omber.maxpat'), 'utf8'), loadContext()), []);
     });
 
