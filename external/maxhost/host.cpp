@@ -178,6 +178,28 @@ long signalOutlets(const t_object* object) {
   return static_cast<long>(std::count(outlets.begin(), outlets.end(), "signal"));
 }
 
+std::vector<std::string> outletTypes(const t_object* object) {
+  return object ? object->o_info->outlets : std::vector<std::string>();
+}
+
+std::vector<std::string> attributeNames(const t_object* object) {
+  std::vector<std::string> names;
+  if (object) {
+    for (const auto& entry : object->o_class->attributes) names.push_back(entry.first);
+  }
+  return names;
+}
+
+std::vector<std::string> messageNames(const t_object* object) {
+  std::vector<std::string> names;
+  if (object) {
+    for (const auto& [name, m] : object->o_class->methods) {
+      if (m.types.empty() || m.types[0] != A_CANT) names.push_back(name);
+    }
+  }
+  return names;
+}
+
 namespace detail {
 
 bool registerClass(t_class* c) { return classes().emplace(c->name, c).second; }

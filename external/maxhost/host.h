@@ -46,6 +46,12 @@ std::string assist(t_object* object, bool inlet, long index);
 
 long signalInlets(const t_object* object);
 long signalOutlets(const t_object* object);
+// Outlet types in creation order ("signal" or another type name).
+std::vector<std::string> outletTypes(const t_object* object);
+// The class's attribute names, and the messages a patch may send it (its
+// A_CANT methods left out), each in name order.
+std::vector<std::string> attributeNames(const t_object* object);
+std::vector<std::string> messageNames(const t_object* object);
 
 namespace detail {
 bool registerClass(t_class* c);

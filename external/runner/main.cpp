@@ -196,6 +196,83 @@ class PlayerTap {
   AppliedPatchRecord records_[kRecords];
 };
 
+std::string jsonText(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string jsonList(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + jsonText(items[i]);
+  return out + "]";
+}
+
+// One JSON line per --describe text: what Max would make of an "omber~
+// ARGS" box. Atoms before the first "@" are creation arguments; "@name"
+// words that name no attribute of the class are listed as unknown.
+int describe(const RunnerOptions& options) {
+  std::string error;
+  const std::string module = options.modulePath.empty() ? defaultModulePath() : options.modulePath;
+  if (!loadModule(module, error)) {
+    std::fprintf(stderr, "omber-maxhost: %s\n", error.c_str());
+    return 1;
+  }
+  int status = 0;
+  for (const std::string& text : options.describe) {
+    const std::vector<t_atom> atoms = parseAtoms(text);
+    t_object* object = newObject("omber~", atoms);
+    if (!object) {
+      std::printf("{\"args\":%s,\"created\":false}\n", jsonText(text).c_str());
+      status = 1;
+      continue;
+    }
+    const std::vector<std::string> attributes = attributeNames(object);
+    std::vector<std::string> arguments, unknown;
+    bool inAttributes = false;
+    for (const t_atom& atom : atoms) {
+      const bool isSymbol = atom.a_type == A_SYM;
+      if (isSymbol && atom.a_w.w_sym->s_name[0] == '@') {
+        inAttributes = true;
+        const std::string name = atom.a_w.w_sym->s_name + 1;
+        if (std::find(attributes.begin(), attributes.end(), name) == attributes.end()) unknown.push_back(name);
+      } else if (!inAttributes) {
+        char number[64];
+        if (atom.a_type == A_LONG) std::snprintf(number, sizeof number, "%lld", static_cast<long long>(atom.a_w.w_long));
+        if (atom.a_type == A_FLOAT) std::snprintf(number, sizeof number, "%g", atom.a_w.w_float);
+        arguments.push_back(isSymbol ? std::string(atom.a_w.w_sym->s_name) : std::string(number));
+      }
+    }
+    std::string values = "{";
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+      t_atom_long value = 0;
+      const bool known = getAttributeLong(object, attributes[i], value);
+      values += (i ? "," : "") + jsonText(attributes[i]) + ":" + (known ? std::to_string(value) : "null");
+    }
+    values += "}";
+    const long inlets = std::max(signalInlets(object), 1L);  // the left inlet also takes messages
+    std::printf(
+        "{\"args\":%s,\"created\":true,\"inlets\":%ld,\"signalInlets\":%ld,\"outlets\":%s,\"attributes\":%s,"
+        "\"messages\":%s,\"arguments\":%s,\"unknownAttributes\":%s}\n",
+        jsonText(text).c_str(), inlets, signalInlets(object), jsonList(outletTypes(object)).c_str(), values.c_str(),
+        jsonList(messageNames(object)).c_str(), jsonList(arguments).c_str(), jsonList(unknown).c_str());
+    std::fflush(stdout);
+    freeObject(object);
+  }
+  return status;
+}
+
 int run(const RunnerOptions& options) {
   std::string error;
   const std::string module = options.modulePath.empty() ? defaultModulePath() : options.modulePath;
@@ -344,6 +421,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (!options->describe.empty()) return describe(*options);
   installStopHandlers();
   return run(*options);
 }

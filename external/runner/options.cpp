@@ -39,6 +39,9 @@ const char* const kUsage =
     "                     wall time (the link threads go on)\n"
     "  --module PATH      the omber~ module (default: omber~.so next to this program)\n"
     "  --quiet            no progress on stderr\n"
+    "  --describe ARGS    create omber~ ARGS (e.g. \"@role 1\"), print its inlets,\n"
+    "                     outlets, attributes and messages as one JSON line and\n"
+    "                     run nothing (may be repeated)\n"
     "  -h, --help         this text\n"
     "\n"
     "Stops after --duration or on SIGINT/SIGTERM: DSP ends, the instances are\n"
@@ -141,12 +144,15 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       if (!value(options.modulePath)) return std::nullopt;
     } else if (arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--describe") {
+      if (!value(text)) return std::nullopt;
+      options.describe.push_back(text);
     } else {
       error = "unknown argument " + arg;
       return std::nullopt;
     }
   }
-  if (options.help) return options;
+  if (options.help || !options.describe.empty()) return options;
   if (options.instances.empty()) {
     error = "no instance: give at least one --player or --feeder";
     return std::nullopt;

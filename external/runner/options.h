@@ -34,6 +34,9 @@ struct RunnerOptions {
   double stallFor = 0.0;
   bool quiet = false;
   bool help = false;
+  // --describe: create one instance per text (its creation atoms, e.g.
+  // "@role 1"), print what it has as one JSON line each, and run nothing.
+  std::vector<std::string> describe;
 };
 
 // Parses argv; on a usage error returns nothing and sets error.
