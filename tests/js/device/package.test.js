@@ -119,7 +119,8 @@ test('the Max package holds the layout and runs its host against the simulated p
       cleanups.unshift(() => pod.stop());
       const host = startPackagedHost(top);
       cleanups.unshift(() => { host.child.kill('SIGKILL'); });
-      const [, port] = await host.waitFor('host:port', 20000);
+      const [, port, token] = await host.waitFor('host:port', 20000);
+      assert.match(String(token), /^[0-9a-f]{32}$/, 'the host hands every omber~ its session token');
       for (let i = 0; i < 100 && !/bridge listening/.test(host.posts()); i++) await new Promise((r) => setTimeout(r, 20));
       assert.match(host.posts(), new RegExp(`bridge listening on 127.0.0.1:${port}`));
 
@@ -132,8 +133,8 @@ test('the Max package holds the layout and runs its host against the simulated p
       const track = makeTrack(120, 16);
       const trackPath = path.join(dir, 'track.wav');
       writeWav(trackPath, track.samples);
-      const feeder = await runner.startFeeder(port, { trackPath });
-      const player = await runner.startPlayer(port, { wavOut: path.join(dir, 'player.wav') });
+      const feeder = await runner.startFeeder(port, { trackPath, token });
+      const player = await runner.startPlayer(port, { wavOut: path.join(dir, 'player.wav'), token });
       cleanups.unshift(() => feeder.kill(), () => player.kill());
 
       // Both have said hello (each reports its play head once after it):
