@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "external/core/instance.h"
+#include "external/core/reconnect_backoff.h"
 #include "link/frame.h"
 #include "loopback_server.h"
 
@@ -21,6 +22,18 @@ namespace {
 using namespace std::chrono_literals;
 using link::FrameType;
 using testing::LoopbackServer;
+
+TEST(ReconnectBackoff, DoublesUpToTheLongestAndStartsAgainAfterALongConnection) {
+  ReconnectBackoff backoff(100ms, 2000ms);
+  std::vector<long> waits;
+  for (int i = 0; i < 7; ++i) waits.push_back(static_cast<long>(backoff.next().count()));
+  EXPECT_EQ(waits, (std::vector<long>{100, 200, 400, 800, 1600, 2000, 2000}));
+  backoff.connectionEnded(1999ms);  // refused soon after connecting: keeps growing
+  EXPECT_EQ(backoff.next().count(), 2000);
+  backoff.connectionEnded(2000ms);
+  EXPECT_EQ(backoff.next().count(), 100);
+  EXPECT_EQ(backoff.next().count(), 200);
+}
 
 class LinkThreadTest : public ::testing::Test {
  protected:
