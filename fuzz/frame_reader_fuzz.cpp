@@ -1,8 +1,10 @@
 // Fuzzes the link frame reader: the input is fed whole to one reader and in
 // chunks (sizes taken from the input itself) to another; both must hand over
-// the same frames and agree on failure.
+// the same frames and agree on failure, and neither may hold room for much
+// more than it was fed (a length only announced reserves nothing).
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -35,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t n = std::min<std::size_t>(size - pos, 1 + data[i % size] % 37);
     okChunked = b.feed(data + pos, n);
     pos += n;
+    if (b.capacity() > std::max<std::size_t>(4096, 2 * pos)) std::abort();
   }
+  if (a.capacity() > std::max<std::size_t>(4096, 2 * size)) std::abort();
   if (okWhole != okChunked || whole.bytes != chunked.bytes) std::abort();
   if (okWhole && a.buffered() != b.buffered()) std::abort();
   return 0;

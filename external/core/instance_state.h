@@ -69,6 +69,7 @@ struct InstanceState {
   std::atomic<std::uint64_t> fallbackFrees{0};
 
   static_assert(std::atomic<double>::is_always_lock_free, "the audio thread may not lock");
+  static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "the audio thread may not lock");
 };
 
 }  // namespace omber::external

@@ -129,7 +129,8 @@ Socket connectLoopback(std::uint16_t port, int timeoutMilliseconds, KeepWaiting&
   inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
   if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     bool done = false;
-    for (int waited = 0; !done && wouldBlock() && waited < timeoutMilliseconds && keepWaiting();
+    const bool underWay = wouldBlock();  // anything else failed at once (refused)
+    for (int waited = 0; underWay && !done && waited < timeoutMilliseconds && keepWaiting();
          waited += kWaitSliceMilliseconds) {
       if (!waitWritable(socket, kWaitSliceMilliseconds)) continue;
       int error = 0;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "link/frame.h"
+
 namespace omber::maxhost {
 
 const char* const kUsage =
@@ -108,7 +110,7 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       options.port = static_cast<int>(n);
     } else if (arg == "--token") {
       if (!value(text)) return std::nullopt;
-      if (text.empty() || text.size() > 64) {
+      if (text.empty() || text.size() > omber::link::kMaxTokenBytes) {
         error = arg + " needs a text of 1 to 64 bytes";
         return std::nullopt;
       }

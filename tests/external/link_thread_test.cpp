@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "external/core/instance.h"
+#include "external/core/reconnect_backoff.h"
 #include "link/frame.h"
 #include "loopback_server.h"
 
@@ -21,6 +22,18 @@ namespace {
 using namespace std::chrono_literals;
 using link::FrameType;
 using testing::LoopbackServer;
+
+TEST(ReconnectBackoff, DoublesUpToTheLongestAndStartsAgainAfterALongConnection) {
+  ReconnectBackoff backoff(100ms, 2000ms);
+  std::vector<long> waits;
+  for (int i = 0; i < 7; ++i) waits.push_back(static_cast<long>(backoff.next().count()));
+  EXPECT_EQ(waits, (std::vector<long>{100, 200, 400, 800, 1600, 2000, 2000}));
+  backoff.connectionEnded(1999ms);  // refused soon after connecting: keeps growing
+  EXPECT_EQ(backoff.next().count(), 2000);
+  backoff.connectionEnded(2000ms);
+  EXPECT_EQ(backoff.next().count(), 100);
+  EXPECT_EQ(backoff.next().count(), 200);
+}
 
 class LinkThreadTest : public ::testing::Test {
  protected:
@@ -348,8 +361,21 @@ TEST_F(LinkThreadTest, FreeReturnsPromptlyWhileTheBridgeStopsReading) {
     stuck = feeder->state().captureRing.readable() > CaptureRing::kDefaultBytes - 65536;
   }
   ASSERT_TRUE(stuck) << "the link thread kept sending";
-  const auto took = timedFree(feeder, 1000ms, [&] { server.closeClient(); });
-  EXPECT_LT(took, 1000ms);
+  // A new "connect" is taken at once, though the old bridge never reads.
+  LoopbackServer other;
+  feeder->connect(other.port());
+  EXPECT_TRUE(other.accept(1000ms));
+  EXPECT_TRUE(server.waitClosed(1000ms));
+  // And so is free, while the new bridge does not read either.
+  stuck = false;
+  for (int i = 0; i < 20000 && !stuck; ++i) {
+    feeder->perform(ins, 2, outs, 2, 4096);
+    std::this_thread::sleep_for(1ms);
+    stuck = feeder->state().captureRing.readable() > CaptureRing::kDefaultBytes - 65536;
+  }
+  ASSERT_TRUE(stuck);
+  const auto took = timedFree(feeder, 1000ms, [&] { other.closeClient(); });
+  EXPECT_LT(took.count(), 1000);
 }
 
 
