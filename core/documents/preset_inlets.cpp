@@ -134,6 +134,10 @@ void Engine::onPresetWriteFailed(const Atoms& atoms) {
 
 void Engine::onRecall(const Atoms& atoms) {
   const std::string text = stringAt(atoms, 0);
+  if (text.size() > kMaxStoredStringBytes) {
+    outlet_("ui:status", Atoms{Atom(oversizeStatus("stored string", text.size(), kMaxStoredStringBytes))});
+    return;
+  }
   if (isFileReference(text)) {
     // The host reads the file and answers with "preset:data".
     if (const std::optional<std::string> reserved = reservedConfigName(text)) {
@@ -152,7 +156,12 @@ void Engine::onRecall(const Atoms& atoms) {
 }
 
 void Engine::onPresetData(const Atoms& atoms) {
-  if (std::optional<JsonValue> document = parsePresetText(stringAt(atoms, 0))) {
+  const std::string text = stringAt(atoms, 0);
+  if (text.size() > kMaxPresetJsonBytes) {
+    outlet_("ui:status", Atoms{Atom(oversizeStatus("preset", text.size(), kMaxPresetJsonBytes))});
+    return;
+  }
+  if (std::optional<JsonValue> document = parsePresetText(text)) {
     applyOrDefer(std::move(*document), &Engine::applyPresetDocument);
   }
 }

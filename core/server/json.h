@@ -43,6 +43,15 @@ struct JsonMember {
   JsonValue value;
 };
 
+// The largest texts the engine parses, by origin, checked before parsing.
+// Each is far above what such a text holds in practice (server messages and
+// the LoRA catalog are kilobytes; a preset may carry two WAV clips as base64;
+// a stored snapshot string inflates to at most 8 MiB).
+constexpr std::size_t kMaxServerJsonBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxCatalogJsonBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxPresetJsonBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxStoredStringBytes = std::size_t{16} << 20;
+
 // Deepest nesting the parser accepts: a value at a depth above this fails.
 // Bounds the parser's recursion, so hostile input cannot exhaust the stack.
 constexpr int kJsonMaxDepth = 200;
