@@ -34,7 +34,7 @@ const JsonValue& memberOf(const JsonValue& value, std::string_view key) {
 
 // An element of an array, or a null value when absent (or not an array).
 const JsonValue& elementOf(const JsonValue& value, std::size_t index) {
-  return value.isArray() && index < value.items.size() ? value.items[index] : kNull;
+  return value.isArray() && index < value.items().size() ? value.items()[index] : kNull;
 }
 
 // A finite number member, or nothing.
@@ -195,7 +195,7 @@ void Engine::applyPresetDocument(const JsonValue& document) {
     std::string name;
     double strength = 1.0;
     if (element.isString()) {
-      name = element.text;
+      name = std::string(element.text());
     } else if (element.isObject()) {
       name = optString(element, "name").value_or("");
       strength = finiteNumber(element, "strength").value_or(1.0);
@@ -222,7 +222,7 @@ void Engine::applySnapshotDocument(const JsonValue& document) {
   if (const auto blend = finiteNumber(document, "blend")) applyBlend(*blend);
 
   const JsonValue& loras = memberOf(document, "loras");
-  for (const JsonValue& element : loras.items) {  // no items unless an array
+  for (const JsonValue& element : loras.items()) {  // no items unless an array
     const std::optional<double> slot = finiteNumber(element, "slot");
     if (!slot) continue;
     const std::int32_t slotNumber = truncateToInt32(*slot);

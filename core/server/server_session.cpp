@@ -159,10 +159,10 @@ void ServerSession::applyReadiness(const JsonValue& ready) {
   emit("core:ready_info", Atoms{Atom(live_.sourceDuration), Atom(live_.serverTempo), Atom(key.value_or("?"))});
 
   const JsonValue* knobs = find(knobManifest, "knobs");
-  if (knobs && knobs->isObject() && !knobs->members.empty()) {
+  if (knobs && knobs->isObject() && !knobs->members().empty()) {
     Atoms names;
-    names.reserve(knobs->members.size());
-    for (const JsonMember& member : knobs->members) names.emplace_back(member.key);
+    names.reserve(knobs->members().size());
+    for (const JsonMember& member : knobs->members()) names.emplace_back(std::string(member.key()));
     emit("knobnames", names);
   }
 }

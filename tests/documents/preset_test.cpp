@@ -128,7 +128,7 @@ TEST_F(PresetTest, WithoutALiveSetFolderSavingGivesOnlyASnapshotText) {
   const std::optional<JsonValue> doc = decodeSnapshotText(text);
   ASSERT_TRUE(doc);
   std::vector<std::string> members;
-  for (const JsonMember& m : doc->members) members.push_back(m.key);
+  for (const JsonMember& m : doc->members()) members.push_back(std::string(m.key()));
   EXPECT_EQ(members, (std::vector<std::string>{"knobs", "prompt", "promptB", "blend", "loras", "loop", "quantBars",
                                                "selectedFixture"}));
   EXPECT_EQ(snapshotDocument({engine.settings().knobs, engine.settings().loraSlots, engine.settings().loraCatalog,
