@@ -12,11 +12,11 @@ namespace {
 void walk(const omber::JsonValue& v) {
   if (v.isString()) {
     omber::JsonValue back;
-    if (!omber::parseJson(omber::quoteJson(v.text), back) || back.text != v.text) std::abort();
+    if (!omber::parseJson(omber::quoteJson(v.text()), back) || back.text() != v.text()) std::abort();
   }
-  for (const auto& item : v.items) walk(item);
-  for (const auto& m : v.members) {
-    if (omber::find(v, m.key) == nullptr) std::abort();
+  for (const auto& item : v.items()) walk(item);
+  for (const auto& m : v.members()) {
+    if (omber::find(v, m.key()) == nullptr) std::abort();
     walk(m.value);
   }
 }

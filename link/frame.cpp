@@ -67,6 +67,8 @@ std::vector<std::uint8_t> encodeFrame(FrameType type, const std::vector<std::uin
 std::vector<std::uint8_t> encodeBuffer(FrameType type, const float* samples, std::size_t sampleCount,
                                        std::int32_t channels, std::uint32_t sampleRate) {
   const std::int32_t ch = std::max<std::int32_t>(channels, 1);
+  // The count goes out in 16 bits: a larger one would announce another
+  // number, so no frame is made (an empty result).
   if (static_cast<std::uint32_t>(ch) > kMaxChannels) return {};
   const std::size_t count = samples ? sampleCount : 0;
   const std::size_t frames = count / static_cast<std::size_t>(ch);

@@ -9,6 +9,7 @@
 #include "core/documents/controls.h"
 #include "core/engine/engine.h"
 #include "core/host/number_text.h"
+#include "core/host/text.h"
 #include "core/server/commands.h"
 
 namespace omber {
@@ -56,7 +57,14 @@ void Engine::onLoraStrength(const Atoms& atoms) {
   if (std::isfinite(strength)) setLoraStrength(roundToInt32(numberAt(atoms, 0)), strength);
 }
 
-void Engine::onCloudCatalog(const Atoms& atoms) { settings_.loraCatalog = parseLoraCatalog(stringAt(atoms, 0)); }
+void Engine::onCloudCatalog(const Atoms& atoms) {
+  const std::string text = stringAt(atoms, 0);
+  if (text.size() > kMaxCatalogJsonBytes) {
+    outlet_("ui:status", Atoms{Atom(oversizeStatus("LoRA catalog", text.size(), kMaxCatalogJsonBytes))});
+    return;
+  }
+  settings_.loraCatalog = parseLoraCatalog(text);
+}
 
 void Engine::selectLoraSlot(std::int32_t slotNumber, std::int32_t catalogNumber) {
   if (slotNumber < 1 || slotNumber > 2) return;

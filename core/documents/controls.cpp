@@ -15,7 +15,7 @@ bool isWhitespace(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
 // Sets and echoes one knob from a JSON value; false when the value cannot
 // be a knob value.
-bool setFromJson(KnobTable& table, const std::string& name, const JsonValue& value, const OutletFn& outlet) {
+bool setFromJson(KnobTable& table, std::string_view name, const JsonValue& value, const OutletFn& outlet) {
   std::optional<KnobValue> knob = knobValueFromJson(value);
   if (!knob) return false;
   echoKnob(outlet, name, *knob);
@@ -29,14 +29,14 @@ const JsonValue* manifestDefault(const JsonValue& entry) { return find(entry, "d
 }  // namespace
 
 std::optional<KnobValue> knobValueFromJson(const JsonValue& value) {
-  switch (value.kind) {
+  switch (value.kind()) {
     case JsonValue::Kind::String:
-      return KnobValue::ofString(value.text);
+      return KnobValue::ofString(std::string(value.text()));
     case JsonValue::Kind::Bool:
-      return KnobValue::ofBool(value.boolean);
+      return KnobValue::ofBool(value.boolean());
     case JsonValue::Kind::Number:
-      if (!std::isfinite(value.number)) return std::nullopt;
-      return KnobValue::ofNumber(value.number);
+      if (!std::isfinite(value.number())) return std::nullopt;
+      return KnobValue::ofNumber(value.number());
     default:
       return KnobValue::ofNumber(0.0);
   }
@@ -120,8 +120,8 @@ LoraCatalog parseLoraCatalog(std::string_view text) {
   LoraCatalog catalog;
   JsonValue doc;
   if (!parseJson(text, doc) || !doc.isArray()) return catalog;
-  catalog.reserve(doc.items.size());
-  for (const JsonValue& item : doc.items) {
+  catalog.reserve(doc.items().size());
+  for (const JsonValue& item : doc.items()) {
     catalog.push_back({optString(item, "id").value_or(""), optString(item, "name").value_or(""),
                        optString(item, "trigger").value_or("")});
   }
@@ -176,20 +176,20 @@ void echoKnob(const OutletFn& outlet, std::string_view name, const KnobValue& va
 void applyControls(KnobTable& table, const JsonValue* manifest, const JsonValue* controls, const OutletFn& outlet) {
   KnobTable working = knobDefaults();
   if (controls && controls->isObject()) {
-    for (const JsonMember& m : controls->members) {
-      if (std::optional<KnobValue> v = knobValueFromJson(m.value)) setKnob(working, m.key, std::move(*v));
+    for (const JsonMember& m : controls->members()) {
+      if (std::optional<KnobValue> v = knobValueFromJson(m.value)) setKnob(working, m.key(), std::move(*v));
     }
   }
   std::set<std::string_view> walked;
   if (manifest) {
-    for (const JsonMember& m : manifest->members) {
-      if (isLoraStrengthKnob(m.key)) continue;
-      walked.insert(m.key);
-      if (const KnobValue* v = findKnob(working, m.key)) {
-        echoKnob(outlet, m.key, *v);
-        setKnob(table, m.key, *v);
+    for (const JsonMember& m : manifest->members()) {
+      if (isLoraStrengthKnob(m.key())) continue;
+      walked.insert(m.key());
+      if (const KnobValue* v = findKnob(working, m.key())) {
+        echoKnob(outlet, m.key(), *v);
+        setKnob(table, m.key(), *v);
       } else if (const JsonValue* fallback = manifestDefault(m.value)) {
-        setFromJson(table, m.key, *fallback, outlet);
+        setFromJson(table, m.key(), *fallback, outlet);
       }
     }
   }
@@ -203,18 +203,18 @@ void applyControls(KnobTable& table, const JsonValue* manifest, const JsonValue*
 void applyKnobSnapshot(KnobTable& table, const JsonValue* manifest, const JsonValue* knobs, const OutletFn& outlet) {
   std::set<std::string_view> walked;
   if (manifest) {
-    for (const JsonMember& m : manifest->members) {
-      if (isLoraStrengthKnob(m.key)) continue;
-      walked.insert(m.key);
-      const JsonValue* stored = knobs ? find(*knobs, m.key) : nullptr;
-      if (stored && setFromJson(table, m.key, *stored, outlet)) continue;
-      if (const JsonValue* fallback = manifestDefault(m.value)) setFromJson(table, m.key, *fallback, outlet);
+    for (const JsonMember& m : manifest->members()) {
+      if (isLoraStrengthKnob(m.key())) continue;
+      walked.insert(m.key());
+      const JsonValue* stored = knobs ? find(*knobs, m.key()) : nullptr;
+      if (stored && setFromJson(table, m.key(), *stored, outlet)) continue;
+      if (const JsonValue* fallback = manifestDefault(m.value)) setFromJson(table, m.key(), *fallback, outlet);
     }
   }
   if (!knobs || !knobs->isObject()) return;
-  for (const JsonMember& m : knobs->members) {
-    if (isLoraStrengthKnob(m.key) || walked.count(m.key)) continue;
-    setFromJson(table, m.key, m.value, outlet);
+  for (const JsonMember& m : knobs->members()) {
+    if (isLoraStrengthKnob(m.key()) || walked.count(m.key())) continue;
+    setFromJson(table, m.key(), m.value, outlet);
   }
 }
 

@@ -65,14 +65,14 @@ std::string snapshotKnobs(const KnobTable& knobs, const JsonValue* manifest) {
   KnobPairs out;
   std::set<std::string_view> written;
   if (manifest) {
-    for (const JsonMember& m : manifest->members) {
-      if (isLoraStrengthKnob(m.key) || !written.insert(m.key).second) continue;
-      const KnobValue* current = findKnob(knobs, m.key);
+    for (const JsonMember& m : manifest->members()) {
+      if (isLoraStrengthKnob(m.key()) || !written.insert(m.key()).second) continue;
+      const KnobValue* current = findKnob(knobs, m.key());
       if (isNumberKnob(current)) {
-        out.emplace_back(m.key, *current);
+        out.emplace_back(m.key(), *current);
       } else if (const std::optional<double> fallback = optNumber(m.value, "default");
                  fallback && std::isfinite(*fallback)) {
-        out.emplace_back(m.key, KnobValue::ofNumber(*fallback));
+        out.emplace_back(m.key(), KnobValue::ofNumber(*fallback));
       }
     }
   }

@@ -34,7 +34,7 @@ const JsonValue& memberOf(const JsonValue& value, std::string_view key) {
 
 // An element of an array, or a null value when absent (or not an array).
 const JsonValue& elementOf(const JsonValue& value, std::size_t index) {
-  return value.isArray() && index < value.items.size() ? value.items[index] : kNull;
+  return value.isArray() && index < value.items().size() ? value.items()[index] : kNull;
 }
 
 // A finite number member, or nothing.
@@ -134,6 +134,10 @@ void Engine::onPresetWriteFailed(const Atoms& atoms) {
 
 void Engine::onRecall(const Atoms& atoms) {
   const std::string text = stringAt(atoms, 0);
+  if (text.size() > kMaxStoredStringBytes) {
+    outlet_("ui:status", Atoms{Atom(oversizeStatus("stored string", text.size(), kMaxStoredStringBytes))});
+    return;
+  }
   if (isFileReference(text)) {
     // The host reads the file and answers with "preset:data".
     if (const std::optional<std::string> reserved = reservedConfigName(text)) {
@@ -152,7 +156,12 @@ void Engine::onRecall(const Atoms& atoms) {
 }
 
 void Engine::onPresetData(const Atoms& atoms) {
-  if (std::optional<JsonValue> document = parsePresetText(stringAt(atoms, 0))) {
+  const std::string text = stringAt(atoms, 0);
+  if (text.size() > kMaxPresetJsonBytes) {
+    outlet_("ui:status", Atoms{Atom(oversizeStatus("preset", text.size(), kMaxPresetJsonBytes))});
+    return;
+  }
+  if (std::optional<JsonValue> document = parsePresetText(text)) {
     applyOrDefer(std::move(*document), &Engine::applyPresetDocument);
   }
 }
@@ -186,7 +195,7 @@ void Engine::applyPresetDocument(const JsonValue& document) {
     std::string name;
     double strength = 1.0;
     if (element.isString()) {
-      name = element.text;
+      name = std::string(element.text());
     } else if (element.isObject()) {
       name = optString(element, "name").value_or("");
       strength = finiteNumber(element, "strength").value_or(1.0);
@@ -213,7 +222,7 @@ void Engine::applySnapshotDocument(const JsonValue& document) {
   if (const auto blend = finiteNumber(document, "blend")) applyBlend(*blend);
 
   const JsonValue& loras = memberOf(document, "loras");
-  for (const JsonValue& element : loras.items) {  // no items unless an array
+  for (const JsonValue& element : loras.items()) {  // no items unless an array
     const std::optional<double> slot = finiteNumber(element, "slot");
     if (!slot) continue;
     const std::int32_t slotNumber = truncateToInt32(*slot);

@@ -26,6 +26,15 @@ std::string joinedText(const Atoms& atoms, std::size_t k);
 // joinedText, then trimmed: the argument text of the documents.
 std::string argumentText(const Atoms& atoms, std::size_t k);
 
+// Text from outside (a server, a file) as a status line shows it: at most
+// maxCharacters characters (UTF-8 sequences are counted and never split),
+// followed by "…" when it was cut.
+std::string shownText(std::string_view text, std::size_t maxCharacters = 200);
+
+// "<what> of <size> bytes ignored: over the <cap> MiB limit", the status of
+// a text refused for its size before it is parsed.
+std::string oversizeStatus(std::string_view what, std::size_t size, std::size_t capBytes);
+
 // True when the text is at least 5 bytes long and begins with "file:".
 bool isFileReference(std::string_view text);
 

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "core/host/number_text.h"
 
@@ -46,19 +49,22 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 }
 
 // Elements and members are gathered on these stacks, shared by all nesting
-// levels, and moved into a vector of exactly their count when their container
-// closes, so no container reallocates while it fills. The stacks live per
-// thread and keep their capacity between documents (up to a bound).
+// levels, and moved into an allocation of exactly their count when their
+// container closes. The stacks (and the buffer for strings with escapes)
+// live per thread and keep their capacity between documents up to a bound.
 struct Scratch {
   std::vector<JsonValue> items;
   std::vector<JsonMember> members;
+  std::string text;
 
   void trim() {
     items.clear();
     members.clear();
+    text.clear();
     constexpr std::size_t kKeep = 1024;
     if (items.capacity() > kKeep) std::vector<JsonValue>().swap(items);
     if (members.capacity() > kKeep) std::vector<JsonMember>().swap(members);
+    if (text.capacity() > kKeep * 16) std::string().swap(text);
   }
 };
 
@@ -67,7 +73,7 @@ struct Scratch {
 class Parser {
  public:
   Parser(const char* begin, const char* end, Scratch& scratch)
-      : p_(begin), end_(end), items_(scratch.items), members_(scratch.members) {}
+      : p_(begin), end_(end), items_(scratch.items), members_(scratch.members), text_(scratch.text) {}
 
   bool document(JsonValue& out) {
     skipWhitespace();
@@ -91,24 +97,25 @@ class Parser {
     if (depth > kJsonMaxDepth || p_ == end_) return false;
     switch (*p_) {
       case '"':
-        out.kind = JsonValue::Kind::String;
-        return string(out.text);
+        return string(out);
       case '[':
         return array(out, depth);
       case '{':
         return object(out, depth);
       case 't':
-        out.kind = JsonValue::Kind::Bool;
-        out.boolean = true;
+        out = JsonValue::ofBool(true);
         return literal("true", 4);
       case 'f':
-        out.kind = JsonValue::Kind::Bool;
+        out = JsonValue::ofBool(false);
         return literal("false", 5);
       case 'n':
         return literal("null", 4);
-      default:
-        out.kind = JsonValue::Kind::Number;
-        return number(out.number);
+      default: {
+        double number = 0.0;
+        if (!this->number(number)) return false;
+        out = JsonValue::ofNumber(number);
+        return true;
+      }
     }
   }
 
@@ -133,34 +140,27 @@ class Parser {
     }
   }
 
-  // Moves the entries gathered since `base` into `into`, sized exactly.
-  template <class T>
-  static void take(std::vector<T>& stack, std::size_t base, std::vector<T>& into) {
-    into.assign(std::make_move_iterator(stack.begin() + static_cast<std::ptrdiff_t>(base)),
-                std::make_move_iterator(stack.end()));
-    stack.resize(base);
-  }
-
   bool array(JsonValue& out, int depth) {
-    out.kind = JsonValue::Kind::Array;
     const std::size_t base = items_.size();
     const bool ok = entries(']', [&] {
+      // Parsed aside: a nested array grows the stack under it.
       JsonValue item;
       if (!value(item, depth + 1)) return false;
       items_.push_back(std::move(item));
       return true;
     });
-    if (ok) take(items_, base, out.items);
+    if (ok) out = JsonValue::ofArray(items_.data() + base, items_.size() - base);
+    items_.resize(base);
     return ok;
   }
 
   bool object(JsonValue& out, int depth) {
-    out.kind = JsonValue::Kind::Object;
     const std::size_t base = members_.size();
     const bool ok = entries('}', [&] {
       if (p_ == end_ || *p_ != '"') return false;
+      // Parsed aside: a nested object grows the stack under it.
       JsonMember member;
-      if (!string(member.key)) return false;
+      if (!string(member.name)) return false;
       skipWhitespace();
       if (p_ == end_ || *p_ != ':') return false;
       ++p_;
@@ -169,7 +169,8 @@ class Parser {
       members_.push_back(std::move(member));
       return true;
     });
-    if (ok) take(members_, base, out.members);
+    if (ok) out = JsonValue::ofObject(members_.data() + base, members_.size() - base);
+    members_.resize(base);
     return ok;
   }
 
@@ -215,18 +216,31 @@ class Parser {
     return true;
   }
 
-  bool string(std::string& out) {
+  // A string without escapes is taken straight from the text; one with
+  // escapes is decoded into the reused buffer first.
+  bool string(JsonValue& out) {
     ++p_;  // opening quote
+    const char* start = p_;
+    p_ = plainRunEnd(p_, end_);
+    if (p_ == end_) return false;
+    if (*p_ == '"') {
+      out = JsonValue::ofString(std::string_view(start, static_cast<std::size_t>(p_ - start)));
+      ++p_;
+      return true;
+    }
+    text_.assign(start, static_cast<std::size_t>(p_ - start));
     for (;;) {
-      const char* run = p_;
-      p_ = plainRunEnd(p_, end_);
-      out.append(run, static_cast<std::size_t>(p_ - run));
       if (p_ == end_) return false;
       const char c = *p_++;
-      if (c == '"') return true;
+      if (c == '"') break;
       if (c != '\\') return false;  // raw control byte
-      if (!escape(out)) return false;
+      if (!escape(text_)) return false;
+      const char* run = p_;
+      p_ = plainRunEnd(p_, end_);
+      text_.append(run, static_cast<std::size_t>(p_ - run));
     }
+    out = JsonValue::ofString(text_);
+    return true;
   }
 
   bool digits() {
@@ -263,6 +277,7 @@ class Parser {
   const char* end_;
   std::vector<JsonValue>& items_;     // elements of the arrays being parsed
   std::vector<JsonMember>& members_;  // members of the objects being parsed
+  std::string& text_;                 // a string with escapes being decoded
 };
 
 const char kHex[] = "0123456789abcdef";
@@ -283,20 +298,218 @@ std::string objectOfPairs(const std::vector<std::pair<std::string, Value>>& pair
 
 }  // namespace
 
+// ---- JsonValue ----
+
+namespace {
+
+// Raw storage for n objects of type T, freed by releaseStorage.
+template <class T>
+T* allocateStorage(std::size_t n) {
+  return static_cast<T*>(::operator new(n * sizeof(T)));
+}
+
+void releaseStorage(void* p) { ::operator delete(p); }
+
+std::uint32_t checkedCount(std::size_t n) {
+  if (n > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("JSON value too large");
+  return static_cast<std::uint32_t>(n);
+}
+
+}  // namespace
+
+std::uint32_t JsonValue::count() const {
+  std::uint32_t n;
+  std::memcpy(&n, raw_ + 4, sizeof n);
+  return n;
+}
+
+void* JsonValue::address() const {
+  void* p;
+  std::memcpy(&p, raw_ + 8, sizeof p);
+  return p;
+}
+
+void JsonValue::setCountAndAddress(Kind k, std::uint32_t n, void* p) {
+  clearRaw();
+  raw_[0] = static_cast<unsigned char>(k);
+  std::memcpy(raw_ + 4, &n, sizeof n);
+  std::memcpy(raw_ + 8, &p, sizeof p);
+}
+
+void JsonValue::release() noexcept {
+  switch (kind()) {
+    case Kind::String:
+      if (raw_[1] == kLongText) releaseStorage(address());
+      break;
+    case Kind::Array: {
+      auto* items = static_cast<JsonValue*>(address());
+      for (std::uint32_t i = 0, n = count(); i < n; ++i) items[i].~JsonValue();
+      releaseStorage(items);
+      break;
+    }
+    case Kind::Object: {
+      auto* members = static_cast<JsonMember*>(address());
+      for (std::uint32_t i = 0, n = count(); i < n; ++i) members[i].~JsonMember();
+      releaseStorage(members);
+      break;
+    }
+    default:
+      break;
+  }
+  clearRaw();
+}
+
+JsonValue::JsonValue(const JsonValue& other) {
+  clearRaw();
+  switch (other.kind()) {
+    case Kind::String:
+      *this = ofString(other.text());
+      break;
+    case Kind::Array: {
+      const JsonSpan<JsonValue> from = other.items();
+      auto* items = allocateStorage<JsonValue>(from.size());
+      std::size_t built = 0;
+      try {
+        for (; built < from.size(); ++built) new (items + built) JsonValue(from[built]);
+      } catch (...) {
+        while (built > 0) items[--built].~JsonValue();
+        releaseStorage(items);
+        throw;
+      }
+      setCountAndAddress(Kind::Array, other.count(), items);
+      break;
+    }
+    case Kind::Object: {
+      const JsonSpan<JsonMember> from = other.members();
+      auto* members = allocateStorage<JsonMember>(from.size());
+      std::size_t built = 0;
+      try {
+        for (; built < from.size(); ++built) new (members + built) JsonMember(from[built]);
+      } catch (...) {
+        while (built > 0) members[--built].~JsonMember();
+        releaseStorage(members);
+        throw;
+      }
+      setCountAndAddress(Kind::Object, other.count(), members);
+      break;
+    }
+    default:
+      std::memcpy(raw_, other.raw_, sizeof raw_);
+  }
+}
+
+JsonValue& JsonValue::operator=(const JsonValue& other) {
+  if (this != &other) {
+    JsonValue copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
+  if (this != &other) {
+    release();
+    std::memcpy(raw_, other.raw_, sizeof raw_);
+    other.clearRaw();
+  }
+  return *this;
+}
+
+JsonValue JsonValue::ofBool(bool value) {
+  JsonValue v;
+  v.raw_[0] = static_cast<unsigned char>(Kind::Bool);
+  v.raw_[8] = value ? 1 : 0;
+  return v;
+}
+
+JsonValue JsonValue::ofNumber(double value) {
+  JsonValue v;
+  v.raw_[0] = static_cast<unsigned char>(Kind::Number);
+  std::memcpy(v.raw_ + 8, &value, sizeof value);
+  return v;
+}
+
+JsonValue JsonValue::ofString(std::string_view bytes) {
+  JsonValue v;
+  if (bytes.size() <= kInlineText) {
+    v.raw_[0] = static_cast<unsigned char>(Kind::String);
+    v.raw_[1] = static_cast<unsigned char>(bytes.size());
+    if (!bytes.empty()) std::memcpy(v.raw_ + 2, bytes.data(), bytes.size());
+    return v;
+  }
+  const std::uint32_t n = checkedCount(bytes.size());
+  char* text = allocateStorage<char>(n);
+  std::memcpy(text, bytes.data(), n);
+  v.setCountAndAddress(Kind::String, n, text);
+  v.raw_[1] = kLongText;
+  return v;
+}
+
+JsonValue JsonValue::ofArray(JsonValue* first, std::size_t n) {
+  const std::uint32_t count = checkedCount(n);
+  JsonValue* items = n ? allocateStorage<JsonValue>(n) : nullptr;
+  for (std::size_t i = 0; i < n; ++i) new (items + i) JsonValue(std::move(first[i]));  // cannot throw
+  JsonValue v;
+  v.setCountAndAddress(Kind::Array, count, items);
+  return v;
+}
+
+JsonValue JsonValue::ofObject(JsonMember* first, std::size_t n) {
+  const std::uint32_t count = checkedCount(n);
+  JsonMember* members = n ? allocateStorage<JsonMember>(n) : nullptr;
+  for (std::size_t i = 0; i < n; ++i) new (members + i) JsonMember(std::move(first[i]));  // cannot throw
+  JsonValue v;
+  v.setCountAndAddress(Kind::Object, count, members);
+  return v;
+}
+
+double JsonValue::number() const {
+  if (!isNumber()) return 0.0;
+  double d;
+  std::memcpy(&d, raw_ + 8, sizeof d);
+  return d;
+}
+
+std::string_view JsonValue::text() const {
+  if (!isString()) return {};
+  if (raw_[1] != kLongText) return std::string_view(reinterpret_cast<const char*>(raw_ + 2), raw_[1]);
+  return std::string_view(static_cast<const char*>(address()), count());
+}
+
+JsonSpan<JsonValue> JsonValue::items() const {
+  if (!isArray()) return {};
+  return JsonSpan<JsonValue>(static_cast<const JsonValue*>(address()), count());
+}
+
+JsonSpan<JsonMember> JsonValue::members() const {
+  if (!isObject()) return {};
+  return JsonSpan<JsonMember>(static_cast<const JsonMember*>(address()), count());
+}
+
+// ---- parsing and lookup ----
+
 bool parseJson(std::string_view text, JsonValue& out) {
   out = JsonValue();
   thread_local Scratch scratch;
   Parser parser(text.data(), text.data() + text.size(), scratch);
-  const bool ok = parser.document(out);
+  bool ok = false;
+  try {
+    ok = parser.document(out);
+  } catch (...) {
+    // Out of memory: nothing of the document is kept.
+    scratch.trim();
+    out = JsonValue();
+    throw;
+  }
   scratch.trim();
   if (!ok) out = JsonValue();
   return ok;
 }
 
 const JsonValue* find(const JsonValue& value, std::string_view key) {
-  if (value.kind != JsonValue::Kind::Object) return nullptr;
-  for (const JsonMember& m : value.members) {
-    if (m.key == key) return &m.value;
+  if (!value.isObject()) return nullptr;
+  for (const JsonMember& m : value.members()) {
+    if (m.key() == key) return &m.value;
   }
   return nullptr;
 }
@@ -304,19 +517,19 @@ const JsonValue* find(const JsonValue& value, std::string_view key) {
 std::optional<double> optNumber(const JsonValue& value, std::string_view key) {
   const JsonValue* v = find(value, key);
   if (!v || !v->isNumber()) return std::nullopt;
-  return v->number;
+  return v->number();
 }
 
 std::optional<bool> optBool(const JsonValue& value, std::string_view key) {
   const JsonValue* v = find(value, key);
   if (!v || !v->isBool()) return std::nullopt;
-  return v->boolean;
+  return v->boolean();
 }
 
 std::optional<std::string> optString(const JsonValue& value, std::string_view key) {
   const JsonValue* v = find(value, key);
   if (!v || !v->isString()) return std::nullopt;
-  return v->text;
+  return std::string(v->text());
 }
 
 void appendEscapedJson(std::string& out, std::string_view bytes) {

@@ -7,7 +7,9 @@
 // distinct objects, not realtime-safe (parsing and writing allocate).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,30 +20,95 @@ namespace omber {
 
 struct JsonMember;
 
-// One JSON value, owned by value (copies are deep). A default-constructed
-// value is Null. Only the field that belongs to `kind` is meaningful.
-struct JsonValue {
+// A read-only run of array elements or object members.
+template <class T>
+class JsonSpan {
+ public:
+  JsonSpan() = default;
+  JsonSpan(const T* data, std::size_t size) : data_(data), size_(size) {}
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + size_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
+
+ private:
+  const T* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// One JSON value, owned by value (copies are deep), in 16 bytes: the kind,
+// then a number, a switch, a string of up to 14 bytes in place, or the size
+// and address of a longer string, of the elements or of the members, each
+// allocated at exactly its size. A default-constructed value is Null; the
+// accessors of another kind give 0, false or an empty view.
+class JsonValue {
+ public:
   enum class Kind : std::uint8_t { Null, Bool, Number, String, Array, Object };
 
-  Kind kind = Kind::Null;
-  bool boolean = false;
-  double number = 0.0;
-  std::string text;                  // String: bytes as decoded, UTF-8 not validated
-  std::vector<JsonValue> items;      // Array elements
-  std::vector<JsonMember> members;   // Object members in document order, duplicates kept
+  JsonValue() noexcept { clearRaw(); }
+  ~JsonValue() { release(); }
+  JsonValue(const JsonValue& other);
+  JsonValue(JsonValue&& other) noexcept {
+    std::memcpy(raw_, other.raw_, sizeof raw_);
+    other.clearRaw();
+  }
+  JsonValue& operator=(const JsonValue& other);
+  JsonValue& operator=(JsonValue&& other) noexcept;
 
-  bool isNull() const { return kind == Kind::Null; }
-  bool isBool() const { return kind == Kind::Bool; }
-  bool isNumber() const { return kind == Kind::Number; }
-  bool isString() const { return kind == Kind::String; }
-  bool isArray() const { return kind == Kind::Array; }
-  bool isObject() const { return kind == Kind::Object; }
+  static JsonValue ofBool(bool value);
+  static JsonValue ofNumber(double value);
+  static JsonValue ofString(std::string_view bytes);
+  // Take over `count` values (or members) from `first` on, which are left Null.
+  static JsonValue ofArray(JsonValue* first, std::size_t count);
+  static JsonValue ofObject(JsonMember* first, std::size_t count);
+
+  Kind kind() const { return static_cast<Kind>(raw_[0]); }
+  bool isNull() const { return kind() == Kind::Null; }
+  bool isBool() const { return kind() == Kind::Bool; }
+  bool isNumber() const { return kind() == Kind::Number; }
+  bool isString() const { return kind() == Kind::String; }
+  bool isArray() const { return kind() == Kind::Array; }
+  bool isObject() const { return kind() == Kind::Object; }
+
+  bool boolean() const { return isBool() && raw_[8] != 0; }
+  double number() const;
+  std::string_view text() const;  // bytes as decoded, UTF-8 not validated
+  JsonSpan<JsonValue> items() const;
+  JsonSpan<JsonMember> members() const;  // in document order, duplicates kept
+
+ private:
+  // raw_[0] kind; strings: raw_[1] the length in place (0..14) or kLongText,
+  // the bytes in place from raw_[2]; otherwise raw_[4..8) the count and
+  // raw_[8..16) the number, the switch or the address.
+  static constexpr std::uint8_t kLongText = 0xff;
+  static constexpr std::size_t kInlineText = 14;
+
+  void clearRaw() { std::memset(raw_, 0, sizeof raw_); }
+  void release() noexcept;
+  std::uint32_t count() const;
+  void* address() const;
+  void setCountAndAddress(Kind kind, std::uint32_t count, void* address);
+
+  alignas(8) unsigned char raw_[16];
 };
 
 struct JsonMember {
-  std::string key;
+  JsonValue name;  // a string
   JsonValue value;
+  std::string_view key() const { return name.text(); }
 };
+
+static_assert(sizeof(JsonValue) == 16, "a JSON value is 16 bytes");
+
+// The largest texts the engine parses, by origin, checked before parsing.
+// Each is far above what such a text holds in practice (server messages and
+// the LoRA catalog are kilobytes; a preset may carry two WAV clips as base64;
+// a stored snapshot string inflates to at most 8 MiB).
+constexpr std::size_t kMaxServerJsonBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxCatalogJsonBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxPresetJsonBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxStoredStringBytes = std::size_t{16} << 20;
 
 // Deepest nesting the parser accepts: a value at a depth above this fails.
 // Bounds the parser's recursion, so hostile input cannot exhaust the stack.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/host/number_text.h"
+#include "core/host/text.h"
 #include "core/server/commands.h"
 #include "link/frame.h"
 
@@ -58,7 +59,7 @@ void ServerSession::start() {
 void ServerSession::onEndpoint(const std::string& url) { emit("ws:connect", Atoms{Atom(url)}); }
 
 void ServerSession::onEndpointError(const std::string& text) {
-  emit("ui:status", Atoms{Atom("cloud: " + text)});
+  emit("ui:status", Atoms{Atom("cloud: " + shownText(text))});
 }
 
 void ServerSession::onOpen() {
@@ -106,6 +107,11 @@ void ServerSession::onHandshakeReply(const std::uint8_t* data, std::size_t size,
     failConnection("Unexpected binary during handshake");
     return;
   }
+  if (size > kMaxServerJsonBytes) {
+    emit("ui:status", Atoms{Atom(oversizeStatus("pod message", size, kMaxServerJsonBytes))});
+    failConnection("handshake reply too large");
+    return;
+  }
   JsonValue reply;
   if (!parseJson(textOf(data, size), reply)) {
     failConnection("malformed handshake JSON");
@@ -127,9 +133,9 @@ void ServerSession::onHandshakeReply(const std::uint8_t* data, std::size_t size,
   } else if (type == "init_ack") {
     // Acknowledgement only; "ready" follows.
   } else if (type == "error") {
-    failConnection(optString(reply, "message").value_or("server error during handshake"));
+    failConnection(shownText(optString(reply, "message").value_or("server error during handshake")));
   } else {
-    failConnection("Unexpected init message: " + type);
+    failConnection("Unexpected init message: " + shownText(type));
   }
 }
 
@@ -153,10 +159,10 @@ void ServerSession::applyReadiness(const JsonValue& ready) {
   emit("core:ready_info", Atoms{Atom(live_.sourceDuration), Atom(live_.serverTempo), Atom(key.value_or("?"))});
 
   const JsonValue* knobs = find(knobManifest, "knobs");
-  if (knobs && knobs->isObject() && !knobs->members.empty()) {
+  if (knobs && knobs->isObject() && !knobs->members().empty()) {
     Atoms names;
-    names.reserve(knobs->members.size());
-    for (const JsonMember& member : knobs->members) names.emplace_back(member.key);
+    names.reserve(knobs->members().size());
+    for (const JsonMember& member : knobs->members()) names.emplace_back(std::string(member.key()));
     emit("knobnames", names);
   }
 }

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "core/host/number_text.h"
+#include "core/host/text.h"
 #include "core/server/half_float.h"
 #include "core/server/server_session.h"
 #include "link/frame.h"
@@ -74,6 +75,10 @@ void ServerSession::onStreamingMessage(const std::uint8_t* data, std::size_t siz
 }
 
 void ServerSession::onServerEvent(const std::uint8_t* data, std::size_t size) {
+  if (size > kMaxServerJsonBytes) {
+    emit("ui:status", Atoms{Atom(oversizeStatus("pod message", size, kMaxServerJsonBytes))});
+    return;
+  }
   JsonValue event;
   if (!parseJson(std::string_view(reinterpret_cast<const char*>(data), size), event)) return;
   const std::string type = optString(event, "type").value_or("");
@@ -84,9 +89,9 @@ void ServerSession::onServerEvent(const std::uint8_t* data, std::size_t size) {
     const std::optional<double> epoch = optNumber(event, "source_epoch");
     swap.epoch = epoch ? std::optional<std::int64_t>(truncateToInt64(*epoch)) : std::nullopt;
   } else if (type == "command_failed") {
-    emit("ui:status", Atoms{Atom("command failed: " + optString(event, "command").value_or("?"))});
+    emit("ui:status", Atoms{Atom("command failed: " + shownText(optString(event, "command").value_or("?")))});
   } else if (type == "audio_write_failed") {
-    emit("ui:status", Atoms{Atom("write_audio failed: " + optString(event, "error").value_or("?"))});
+    emit("ui:status", Atoms{Atom("write_audio failed: " + shownText(optString(event, "error").value_or("?")))});
   }
 }
 

@@ -31,8 +31,8 @@ std::vector<std::uint8_t> fromHex(const std::string& hex) {
 TEST(Base64Conformance, BothDecodersGiveTheExpectedBytes) {
   JsonValue cases;
   ASSERT_TRUE(parseJson(testing::readText(testing::conformancePath("base64/expected-decoded.json")), cases));
-  ASSERT_EQ(cases.items.size(), 100u);
-  for (const JsonValue& c : cases.items) {
+  ASSERT_EQ(cases.items().size(), 100u);
+  for (const JsonValue& c : cases.items()) {
     const std::string input = *optString(c, "input");
     EXPECT_EQ(hexOf(base64DecodeClip(input)), *optString(c, "clip")) << input;
     EXPECT_EQ(hexOf(base64DecodeSnapshot(input)), *optString(c, "snapshot")) << input;

@@ -128,7 +128,7 @@ TEST_F(PresetTest, WithoutALiveSetFolderSavingGivesOnlyASnapshotText) {
   const std::optional<JsonValue> doc = decodeSnapshotText(text);
   ASSERT_TRUE(doc);
   std::vector<std::string> members;
-  for (const JsonMember& m : doc->members) members.push_back(m.key);
+  for (const JsonMember& m : doc->members()) members.push_back(std::string(m.key()));
   EXPECT_EQ(members, (std::vector<std::string>{"knobs", "prompt", "promptB", "blend", "loras", "loop", "quantBars",
                                                "selectedFixture"}));
   EXPECT_EQ(snapshotDocument({engine.settings().knobs, engine.settings().loraSlots, engine.settings().loraCatalog,
@@ -329,6 +329,28 @@ TEST_F(PresetTest, AFailedWriteTakesTheNewReferenceBack) {
   send("preset:write_failed", Atoms{Atom(path), Atom("again")});  // already taken back
   EXPECT_TRUE(recorder.messages.empty());
   EXPECT_NE(reference, "v2.previous");
+}
+
+// Stored texts over their caps are not parsed: the performer is told and
+// nothing changes.
+TEST_F(PresetTest, OversizedTextsAreRefusedWithAStatus) {
+  installCatalog();
+  send("prompt", "kept");
+  recorder.clear();
+  std::string preset = R"({"prompts":{"a":")" + std::string(64u << 20, 'p') + "\"}}";
+  send("preset:data", preset.c_str());
+  std::string().swap(preset);
+  std::string stored = "v1." + std::string((16u << 20) + 1, 'A');
+  send("recall", stored.c_str());
+  std::string().swap(stored);
+  std::string catalog = "[" + std::string(1u << 20, ' ') + "]";
+  send("cloud:catalog", catalog.c_str());
+  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ui:status", "ui:status", "ui:status"}));
+  EXPECT_EQ(recorder.messages[0].text(0), "preset of 67108884 bytes ignored: over the 64 MiB limit");
+  EXPECT_EQ(recorder.messages[1].text(0), "stored string of 16777220 bytes ignored: over the 16 MiB limit");
+  EXPECT_EQ(recorder.messages[2].text(0), "LoRA catalog of 1048578 bytes ignored: over the 1 MiB limit");
+  EXPECT_EQ(engine.settings().promptA, "kept");
+  EXPECT_EQ(engine.settings().loraCatalog.size(), 3u);
 }
 
 // Each of these inlets reads its first argument as the whole text; further

@@ -43,5 +43,14 @@ TEST(Text, FileReferenceNeedsTheWholePrefix) {
   EXPECT_FALSE(isFileReference("v2.abc"));
 }
 
+TEST(Text, ShownTextIsCutAtWholeCharacters) {
+  EXPECT_EQ(shownText("short", 200), "short");
+  EXPECT_EQ(shownText(std::string(200, 'a'), 200), std::string(200, 'a'));
+  EXPECT_EQ(shownText(std::string(201, 'a'), 200), std::string(200, 'a') + "\u2026");
+  EXPECT_EQ(shownText("\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac", 2), "\xe2\x82\xac\xe2\x82\xac\u2026");
+  EXPECT_EQ(shownText("ab\xf0\x9f\x8e\xb5", 3), "ab\xf0\x9f\x8e\xb5");
+  EXPECT_EQ(shownText("", 0), "");
+}
+
 }  // namespace
 }  // namespace omber

@@ -1,6 +1,7 @@
 // Prints and splices on a live audio path: arming, the bar line that starts
 // the recording, the frame that finishes it, and what a finished print
 // becomes (a replacing write, a fill, or a new source).
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -144,6 +145,24 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   EXPECT_EQ(live.loopStartBar, 0);
   EXPECT_EQ(live.loopLength, 4);
   EXPECT_FALSE(live.pendingLoopBars.has_value());
+}
+
+// A print re-armed while it records starts again: the audio of the first
+// attempt is not part of it.
+TEST_F(CaptureTest, ARePrintDropsTheAudioOfTheAttemptBefore) {
+  live.liveTempo = 120;
+  live.liveTempoKnown = true;
+  live.armPrint(1, false, false);
+  live.onBar();
+  capture(0, 48'000);  // half of the first attempt's bar
+  live.armPrint(1, false, false);
+  EXPECT_TRUE(live.printBuffer.empty());
+  live.onBar();
+  capture(500'000, 96'000);
+  const std::vector<float> source = newSource();
+  ASSERT_GE(source.size(), 96'000u * 2);
+  const std::vector<float> second = testing::capturedAudio(500'000, 96'000);
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), source.begin()));
 }
 
 TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {

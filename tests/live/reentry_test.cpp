@@ -4,6 +4,7 @@
 // freed nor acts on a connection that is gone.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -145,6 +146,60 @@ TEST_F(ReentryTest, APresetKeepsItsManifestWhenTheCallbackReplacesIt) {
   ASSERT_GE(names.size(), 2u);
   EXPECT_EQ(names[0], "alpha_knob_with_a_long_name");
   EXPECT_EQ(names[1], "beta_knob_with_a_long_name");
+}
+
+// In the automatic mode one captured bar goes out several times (once per
+// print period). A capture that arrives from the callback between those
+// writes grows the capture buffer; every write still carries the same bar.
+TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) {
+  const auto bytes = [](const std::string& s) { return Atom(std::vector<std::uint8_t>(s.begin(), s.end())); };
+  engine.live().gridTempo = 480;  // 0.5 s bars
+  engine.live().gridTempoKnown = true;
+  const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
+  engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+  send("start", Atoms{});
+  send("ws:open", Atoms{});
+  send("ws:data", Atoms{bytes(R"({"type":"ready","duration":2,"channels":2})"), Atom(0.0)});
+  send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(96000 * 2 * 2, 0)), Atom(1.0)});
+  ASSERT_TRUE(engine.live().playing);
+  engine.live().printPeriod = 0.5;
+  engine.live().printPeriodKnown = true;
+  send("ext:conn", Atoms{Atom(3.0)});
+  data(3, link::encodeHello(link::kRoleFeeder, 48000, 2));
+  send("feed", Atoms{Atom("auto")});
+  send("bar", Atoms{});
+  send("bar", Atoms{});
+
+  std::vector<float> bar(24000 * 2);
+  for (std::size_t i = 0; i < bar.size(); ++i) bar[i] = static_cast<float>(i % 1000) / 1000.0f;
+  int nested = 0;
+  hook = [&](const std::string& selector, const Atoms& atoms) {
+    if (selector == "ws:send" && atoms.at(0).bytes.size() > 1000 && nested < 3) {
+      ++nested;
+      const std::vector<float> later(200000 * 2, 0.75f);  // grows the capture buffer
+      data(3, link::encodeCapturePcm(later.data(), 200000));
+    }
+  };
+  messages.clear();
+  data(3, link::encodeCapturePcm(bar.data(), 24000));
+  hook = nullptr;
+
+  std::vector<std::vector<std::uint8_t>> audio;
+  for (const Message& m : messages)
+    if (m.selector == "ws:send" && m.atoms.at(0).bytes.size() == 8 + bar.size() * 4) audio.push_back(m.atoms[0].bytes);
+  // The outer bar at 0, 0.5, 1 and 1.5 s, and the bar the nested capture completed.
+  ASSERT_EQ(audio.size(), 8u);
+  int outer = 0;
+  for (const auto& a : audio) {
+    if (std::memcmp(a.data() + 8, bar.data(), bar.size() * 4) == 0) {
+      ++outer;
+      continue;
+    }
+    float first;
+    std::memcpy(&first, a.data() + 8, sizeof first);
+    EXPECT_EQ(first, 0.75f);
+  }
+  EXPECT_EQ(outer, 4);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ double parseNumber(const std::string& text) {
   JsonValue v;
   EXPECT_TRUE(parseJson(text, v)) << text;
   EXPECT_TRUE(v.isNumber()) << text;
-  return v.number;
+  return v.number();
 }
 
 TEST(JsonConformance, SuiteAcceptsEveryYesAndRejectsEveryNo) {
@@ -121,8 +121,8 @@ TEST(JsonConformance, GeneratedLimitFilesGiveTheirOutcomeAndValue) {
     const bool ok = parseJson(readText(dir + "/" + name), v);
     EXPECT_EQ(ok, outcome[name] == "accept") << name;
     if (!valueBits.count(name)) continue;
-    ASSERT_TRUE(ok && v.isArray() && v.items.size() == 1 && v.items[0].isNumber()) << name;
-    EXPECT_EQ(bitsOf(v.items[0].number), std::stoull(valueBits[name], nullptr, 16)) << name;
+    ASSERT_TRUE(ok && v.isArray() && v.items().size() == 1 && v.items()[0].isNumber()) << name;
+    EXPECT_EQ(bitsOf(v.items()[0].number()), std::stoull(valueBits[name], nullptr, 16)) << name;
   }
   EXPECT_EQ(valueBits.size(), 15u);
 }
@@ -143,7 +143,7 @@ TEST(JsonConformance, CorpusNumbersAreCorrectlyRounded) {
       if (std::regex_match(text, grammar)) {
         ++inGrammar;
         ASSERT_TRUE(ok) << name << ": " << text;
-        ASSERT_EQ(bitsOf(v.items[0].number), expected) << name << ": " << text;
+        ASSERT_EQ(bitsOf(v.items()[0].number()), expected) << name << ": " << text;
       } else {
         ++outside;
         EXPECT_FALSE(ok) << name << ": " << text;
@@ -178,11 +178,11 @@ TEST(JsonParse, DepthLimitIsTwoHundred) {
 TEST(JsonParse, StringsDecodeEscapesAndSurrogatePairs) {
   JsonValue v;
   ASSERT_TRUE(parseJson("\"\\ud83d\\ude00\"", v));
-  EXPECT_EQ(v.text, "\xF0\x9F\x98\x80");
+  EXPECT_EQ(v.text(), "\xF0\x9F\x98\x80");
   ASSERT_TRUE(parseJson("\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\u20AC\\u0000x\"", v));
-  EXPECT_EQ(v.text, std::string("\"\\/\b\f\n\r\t\xC3\xA9\xE2\x82\xAC\0x", 15));
+  EXPECT_EQ(v.text(), std::string("\"\\/\b\f\n\r\t\xC3\xA9\xE2\x82\xAC\0x", 15));
   ASSERT_TRUE(parseJson("\"\xFF\x80 raw\"", v));  // bytes from 128 copied unchecked
-  EXPECT_EQ(v.text, "\xFF\x80 raw");
+  EXPECT_EQ(v.text(), "\xFF\x80 raw");
   for (const char* bad : {"\"\\ude00\"", "\"\\ud83d\"", "\"\\ud83dx\"", "\"\\ud83d\\u0041\"",
                           "\"\\ud83d\\ud83d\"", "\"\\u12\"", "\"\\u12G4\""}) {
     EXPECT_FALSE(accepts(bad)) << bad;
@@ -194,7 +194,7 @@ TEST(JsonParse, FailureLeavesNullAndSuccessReplaces) {
   ASSERT_TRUE(parseJson("[1,2]", v));
   EXPECT_FALSE(parseJson("[1,2,", v));
   EXPECT_TRUE(v.isNull());
-  EXPECT_TRUE(v.items.empty());
+  EXPECT_TRUE(v.items().empty());
   ASSERT_TRUE(parseJson("\"s\"", v));
   EXPECT_TRUE(v.isString());
 }
@@ -210,8 +210,8 @@ TEST(JsonParse, ExtremeNumbersSaturateOrUnderflow) {
 TEST(JsonLookup, FirstMemberWinsAndGettersCheckTheKind) {
   JsonValue doc;
   ASSERT_TRUE(parseJson(R"({"k":1,"k":2,"b":true,"s":"x","n":null,"a":[1]})", doc));
-  ASSERT_EQ(doc.members.size(), 6u);
-  EXPECT_EQ(doc.members[1].key, "k");
+  ASSERT_EQ(doc.members().size(), 6u);
+  EXPECT_EQ(doc.members()[1].key(), "k");
   EXPECT_EQ(optNumber(doc, "k"), 1.0);
   EXPECT_EQ(optBool(doc, "b"), true);
   EXPECT_EQ(optString(doc, "s"), "x");
@@ -221,10 +221,15 @@ TEST(JsonLookup, FirstMemberWinsAndGettersCheckTheKind) {
   EXPECT_FALSE(optNumber(doc, "K"));
   ASSERT_NE(find(doc, "n"), nullptr);
   EXPECT_TRUE(find(doc, "n")->isNull());
-  EXPECT_EQ(find(doc.members[5].value, "k"), nullptr);  // not an object
-  JsonValue copy = doc;                                  // deep copy
-  copy.members[0].value.number = 5;
-  EXPECT_EQ(optNumber(doc, "k"), 1.0);
+  EXPECT_EQ(find(doc.members()[5].value, "k"), nullptr);  // not an object
+  JsonValue copy = doc;  // deep copy: equal, in storage of its own
+  ASSERT_EQ(copy.members().size(), 6u);
+  EXPECT_NE(copy.members().begin(), doc.members().begin());
+  EXPECT_EQ(copy.members()[3].value.text(), "x");
+  EXPECT_EQ(copy.members()[5].value.items()[0].number(), 1.0);
+  doc = JsonValue();
+  EXPECT_EQ(optNumber(copy, "k"), 1.0);
+  EXPECT_EQ(optBool(copy, "b"), true);
 }
 
 TEST(JsonWrite, EscapingAndQuoting) {
@@ -237,7 +242,7 @@ TEST(JsonWrite, EscapingAndQuoting) {
   for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
   JsonValue v;
   ASSERT_TRUE(parseJson(quoteJson(all), v));
-  EXPECT_EQ(v.text, all);
+  EXPECT_EQ(v.text(), all);
 }
 
 TEST(JsonWrite, ObjectWriterAndPairObjects) {

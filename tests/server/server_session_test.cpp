@@ -240,6 +240,40 @@ TEST_F(SessionWalk, ServerEventsAreShownAndUnknownOnesIgnored) {
   EXPECT_EQ(recorder.messages.size(), 4u);
 }
 
+// Server text is shown cut to 200 characters; a text over 1 MiB is not
+// parsed at all, and the performer is told.
+TEST_F(SessionWalk, LongServerTextsAreCutAndOversizedOnesRefused) {
+  streamFromTheTop();
+  recorder.clear();
+  const std::string longName(5000, 'x');
+  wsText(R"({"type":"command_failed","command":")" + longName + "\"}");
+  std::string accents;
+  for (int i = 0; i < 300; ++i) accents += "\u00e9";  // two UTF-8 bytes each
+  wsText(R"({"type":"audio_write_failed","error":")" + accents + "\"}");
+  ASSERT_EQ(recorder.with("ui:status").size(), 2u);
+  EXPECT_EQ(recorder.messages[0].text(0), "command failed: " + std::string(200, 'x') + "\u2026");
+  std::string cut;
+  for (int i = 0; i < 200; ++i) cut += "\xc3\xa9";
+  EXPECT_EQ(recorder.messages[1].text(0), "write_audio failed: " + cut + "\u2026");
+
+  recorder.clear();
+  std::string huge = R"({"type":"command_failed","command":")" + std::string(1 << 20, 'y') + "\"}";
+  wsText(huge);
+  ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:status"});
+  EXPECT_EQ(recorder.messages[0].text(0), "pod message of " + std::to_string(huge.size()) +
+                                              " bytes ignored: over the 1 MiB limit");
+
+  // During the handshake the oversized reply fails the connection attempt.
+  printTrack();
+  send("ws:open");
+  recorder.clear();
+  wsText(R"({"type":"error","message":")" + std::string(1 << 20, 'z') + "\"}");
+  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ui:status", "core:connect_failed"}));
+  EXPECT_EQ(recorder.messages[1].text(0), "handshake reply too large");
+  wsText(R"({"type":"error","message":")" + std::string(300, 'm') + "\"}");
+  EXPECT_EQ(recorder.messages.back().text(0), std::string(200, 'm') + "\u2026");
+}
+
 TEST_F(SessionWalk, HandshakeFailuresGiveTheirReasonsAndKeepTheState) {
   printTrack();
   send("ws:open");
