@@ -172,7 +172,7 @@ async function wrongToken(rig, { fast }) {
 }
 
 // ---- frames declared but never sent --------------------------------------
-// Many connections each declaring a 256 MiB frame and sending 6 bytes of it,
+// Many connections each declaring a 256 MiB frame and sending 7 bytes of it,
 // without the token (refused) and with it (the engine's frame reader must not
 // set the whole frame aside up front).
 async function declaredUnsent(rig, { fast }) {
@@ -188,6 +188,10 @@ async function declaredUnsent(rig, { fast }) {
         c.socket.write(withToken ? Buffer.concat([encodeToken(rig.token), encodeHello(1), head]) : head);
         conns.push(c);
       }
+      // One more byte in a chunk of its own: the reader now holds a partial
+      // frame and gets more of it.
+      await sleep(100);
+      for (const c of conns) if (!c.socket.destroyed) c.socket.write(Buffer.from([0]));
       await sleep(fast ? 300 : 2000);
       t.vmPeakMiB = Math.max(t.vmPeakMiB || 0, virtualMiB());
     });
