@@ -16,7 +16,7 @@ const http = require('http');
 const path = require('path');
 const { execFileSync } = require('child_process');
 const { FRAME, encodeFrame, encodeHello, encodeToken, encodeCapturePcm } = require('../../sim/link');
-const { waitFor, sleep } = require('./rig');
+const { waitFor, sleep, residentMiB, resetPeak, peakResidentMiB } = require('./rig');
 
 function tally() {
   return { injected: 0, recovered: 0, restarts: 0, notes: [] };
@@ -30,6 +30,17 @@ function record(t, what, outcome, held = true, why = '') {
   if (held && outcome.streaming && outcome.inSync) t.recovered += 1;
   else if (!held) t.notes.push(`${what}: ${why}`);
   else t.notes.push(`${what}: ${outcome.streaming ? 'streaming but out of sync' : 'did not stream again'}`);
+}
+
+// Runs one case and notes how far the resident memory rose during it (the
+// kernel's high-water mark) and where it settled.
+async function measured(t, what, fn) {
+  const before = residentMiB();
+  const kernel = resetPeak();
+  const result = await fn();
+  const peak = kernel ? peakResidentMiB() : residentMiB();
+  (t.figures = t.figures || []).push(`${what}: RSS ${before.toFixed(0)} -> peak ${peak.toFixed(0)} -> ${residentMiB().toFixed(0)} MiB`);
+  return result;
 }
 
 // A raw local client of the bridge; `closed` turns true when either side
@@ -64,12 +75,14 @@ async function roguePlayer(rig, { fast }) {
   const roles = rig.count('ext:role');
   const n = fast ? 3 : 12;
   const rogues = [];
-  for (let i = 0; i < n; i++) {
-    const c = await client(rig.port);
-    for (let k = 0; k < 10; k++) c.socket.write(encodeHello(0));
-    rogues.push(c);
-  }
-  const refused = await waitFor(() => rogues.every((c) => c.closed), { timeoutMs: 5000 });
+  const refused = await measured(t, `${n} x 10 Hellos without a token`, async () => {
+    for (let i = 0; i < n; i++) {
+      const c = await client(rig.port);
+      for (let k = 0; k < 10; k++) c.socket.write(encodeHello(0));
+      rogues.push(c);
+    }
+    return waitFor(() => rogues.every((c) => c.closed), { timeoutMs: 5000 });
+  });
   await backToRigSize(rig);
   const unheard = rig.count('ext:role') === roles;
   record(t, `${n} connections x 10 Hellos without a token`, await rig.backToStreaming(), refused && unheard,
@@ -86,13 +99,15 @@ async function repeatedHellos(rig, { fast }) {
   const t = tally();
   const n = fast ? 3 : 12;
   const rogues = [];
-  for (let i = 0; i < n; i++) {
-    const c = await client(rig.port, { read: false });
-    c.socket.write(encodeToken(rig.token));
-    for (let k = 0; k < 10; k++) c.socket.write(encodeHello(0));
-    rogues.push(c);
-  }
-  await sleep(fast ? 500 : 3000);
+  await measured(t, `${n} x 10 Hellos`, async () => {
+    for (let i = 0; i < n; i++) {
+      const c = await client(rig.port, { read: false });
+      c.socket.write(encodeToken(rig.token));
+      for (let k = 0; k < 10; k++) c.socket.write(encodeHello(0));
+      rogues.push(c);
+    }
+    await sleep(fast ? 500 : 3000);
+  });
   const held = Math.max(0, ...[...rig.host.bridge.connections.keys()].map((id) => rig.host.bridge.backlog(id)));
   t.backlogMiB = held / (1024 * 1024);
   for (const c of rogues) c.socket.destroy();
@@ -157,22 +172,29 @@ async function wrongToken(rig, { fast }) {
 }
 
 // ---- frames declared but never sent --------------------------------------
-// Many connections each declaring a 256 MiB frame and sending 6 bytes of it,
+// Many connections each declaring a 256 MiB frame and sending 7 bytes of it,
 // without the token (refused) and with it (the engine's frame reader must not
 // set the whole frame aside up front).
 async function declaredUnsent(rig, { fast }) {
   const t = tally();
   const n = fast ? 4 : 40;
   const head = Buffer.from([0, 0, 0, 0x10, FRAME.CapturePcm, 0]);
+  t.vmBeforeMiB = virtualMiB();
   for (const withToken of [false, true]) {
     const conns = [];
-    for (let i = 0; i < n; i++) {
-      const c = await client(rig.port, { read: false });
-      c.socket.write(withToken ? Buffer.concat([encodeToken(rig.token), encodeHello(1), head]) : head);
-      conns.push(c);
-    }
-    await sleep(fast ? 300 : 2000);
-    t.vmPeakMiB = Math.max(t.vmPeakMiB || 0, virtualMiB());
+    await measured(t, `${n} declared frames ${withToken ? 'with' : 'without'} the token`, async () => {
+      for (let i = 0; i < n; i++) {
+        const c = await client(rig.port, { read: false });
+        c.socket.write(withToken ? Buffer.concat([encodeToken(rig.token), encodeHello(1), head]) : head);
+        conns.push(c);
+      }
+      // One more byte in a chunk of its own: the reader now holds a partial
+      // frame and gets more of it.
+      await sleep(100);
+      for (const c of conns) if (!c.socket.destroyed) c.socket.write(Buffer.from([0]));
+      await sleep(fast ? 300 : 2000);
+      t.vmPeakMiB = Math.max(t.vmPeakMiB || 0, virtualMiB());
+    });
     for (const c of conns) c.socket.destroy();
     await backToRigSize(rig);
     record(t, `${n} connections declaring 256 MiB frames ${withToken ? 'with' : 'without'} the token`, await rig.backToStreaming());
@@ -205,8 +227,10 @@ async function swapBurst(rig, { fast }) {
     let swaps = 0;
     const onSwap = () => { swaps += 1; };
     rig.pod.on('swap', onSwap);
-    for (let k = 0; k < n; k++) rig.host.fromInterface('swap', k % 2 ? 'disco' : 'dub');
-    await waitFor(() => swaps >= n, { timeoutMs: 60000 });
+    await measured(t, `${n} swaps${paused ? ', player not reading' : ''}`, async () => {
+      for (let k = 0; k < n; k++) rig.host.fromInterface('swap', k % 2 ? 'disco' : 'dub');
+      await waitFor(() => swaps >= n, { timeoutMs: 120000 });
+    });
     rig.pod.off('swap', onSwap);
     await sleep(500);
     t.backlogMiB = Math.max(t.backlogMiB || 0, rig.host.bridge.backlog(id) / (1024 * 1024));
@@ -238,9 +262,12 @@ async function podJson(rig, { fast }) {
       ['30 MiB of empty arrays', () => array('[]', 30 * MiB)],
     ];
   for (const [what, make] of cases) {
-    rig.pod.sendRaw(make());
-    await sleep(fast ? 300 : 1500);
-    record(t, what, await rig.backToStreaming());
+    const outcome = await measured(t, what, async () => {
+      rig.pod.sendRaw(make());
+      await sleep(fast ? 300 : 1500);
+      return rig.backToStreaming();
+    });
+    record(t, what, outcome);
   }
   return t;
 }

@@ -20,7 +20,7 @@ function record(t, what, outcome) {
   t.injected += 1;
   if (outcome.restarted) t.restarts += 1;
   if (outcome.streaming && outcome.inSync) t.recovered += 1;
-  else t.notes.push(`${what}: ${outcome.streaming ? 'streaming but out of sync' : 'did not stream again'}`);
+  else t.notes.push(`${what}: ${outcome.why || (outcome.streaming ? 'streaming but out of sync' : 'did not stream again')}`);
 }
 
 function range(n) { return Array.from({ length: n }, (_, i) => i); }
@@ -306,6 +306,8 @@ async function harmRunner(rig, program, extraArgs, harm) {
   child.kill('SIGINT');
   const { code } = await exited;
   const ok = joined && reporting && stillThere && code === 0 && !log.includes('closed the link');
+  // A runner built before it took --token cannot join a bridge with a token.
+  if (!joined && tokenArgs(program, rig.token).length === 0) return { streaming: false, inSync: false, why: 'the runner takes no --token' };
   return { streaming: ok, inSync: ok && (await rig.inSync()) };
 }
 

@@ -119,7 +119,8 @@ async function main(argv) {
   else process.stdout.write(`${table(rows)}\n`);
   for (const r of rows) for (const n of r.notes || []) process.stdout.write(`${r.name}: ${n}\n`);
   for (const r of rows) if (r.backlogMiB) process.stdout.write(`${r.name}: largest bridge backlog ${r.backlogMiB.toFixed(1)} MiB\n`);
-  for (const r of rows) if (r.vmPeakMiB) process.stdout.write(`${r.name}: largest virtual size ${r.vmPeakMiB.toFixed(0)} MiB\n`);
+  for (const r of rows) for (const f of r.figures || []) process.stdout.write(`${r.name}: ${f}\n`);
+  for (const r of rows) if (r.vmPeakMiB) process.stdout.write(`${r.name}: virtual size ${r.vmBeforeMiB.toFixed(0)} MiB before, ${r.vmPeakMiB.toFixed(0)} MiB at most\n`);
   const bad = rows.some((r) => r.crashes > 0 || r.errors > 0 || r.recovered < r.injected || r.engineErrors > 0);
   return bad ? 1 : 0;
 }

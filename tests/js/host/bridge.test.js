@@ -370,3 +370,23 @@ test('a queued Init merged with later swaps arrives as an Init of the newest buf
   assert.deepEqual([q.entries[3].resets, q.entries[3].addSwaps], [true, 0]);
   assert.equal(q.dropped, 6);
 });
+
+test('a process that connects in a loop gets one refusal notice a period, with the count in between', async () => {
+  const { b, port, statuses } = await bridge({ token: TOKEN, noticeEveryMs: 300 });
+  try {
+    for (let i = 0; i < 5; i++) {
+      const c = await connect(port);
+      c.socket.write(encodeHello(0));
+      await waitFor(() => c.closed);
+    }
+    assert.deepEqual(statuses, ['bridge: connection 1 refused: bad token']);
+    await new Promise((resolve) => setTimeout(resolve, 350));
+    const c = await connect(port);
+    c.socket.write(encodeHello(0));
+    await waitFor(() => c.closed);
+    assert.deepEqual(statuses, ['bridge: connection 1 refused: bad token', 'bridge: connection 6 refused: bad token (4 more refused before)']);
+    assert.equal(b.refused, 6);
+  } finally {
+    await b.close();
+  }
+});
