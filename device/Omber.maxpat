@@ -3373,11 +3373,11 @@
 				"box": {
 					"id": "obj-137",
 					"maxclass": "newobj",
-					"text": "zl.lookup",
-					"numinlets": 2,
+					"text": "t b l",
+					"numinlets": 1,
 					"numoutlets": 2,
 					"outlettype": [
-						"",
+						"bang",
 						""
 					],
 					"patching_rect": [
@@ -3392,10 +3392,11 @@
 				"box": {
 					"id": "obj-138",
 					"maxclass": "newobj",
-					"text": "prepend macro 1",
+					"text": "zl.lookup",
 					"numinlets": 2,
-					"numoutlets": 1,
+					"numoutlets": 2,
 					"outlettype": [
+						"",
 						""
 					],
 					"patching_rect": [
@@ -3409,6 +3410,24 @@
 			{
 				"box": {
 					"id": "obj-139",
+					"maxclass": "newobj",
+					"text": "prepend macro 1",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						970,
+						768,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-140",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 1",
@@ -3439,8 +3458,8 @@
 						"float"
 					],
 					"patching_rect": [
-						970,
-						768,
+						20,
+						802,
 						44,
 						22
 					],
@@ -3449,7 +3468,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-140",
+					"id": "obj-141",
 					"maxclass": "newobj",
 					"text": "prepend macroval 1",
 					"numinlets": 2,
@@ -3458,7 +3477,7 @@
 						""
 					],
 					"patching_rect": [
-						20,
+						210,
 						802,
 						120,
 						22
@@ -3467,7 +3486,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-141",
+					"id": "obj-142",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 2",
@@ -3500,7 +3519,7 @@
 						"float"
 					],
 					"patching_rect": [
-						210,
+						400,
 						802,
 						46,
 						22
@@ -3510,31 +3529,13 @@
 			},
 			{
 				"box": {
-					"id": "obj-142",
-					"maxclass": "newobj",
-					"text": "zl.lookup",
-					"numinlets": 2,
-					"numoutlets": 2,
-					"outlettype": [
-						"",
-						""
-					],
-					"patching_rect": [
-						400,
-						802,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
 					"id": "obj-143",
 					"maxclass": "newobj",
-					"text": "prepend macro 2",
-					"numinlets": 2,
-					"numoutlets": 1,
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
 					"outlettype": [
+						"bang",
 						""
 					],
 					"patching_rect": [
@@ -3548,6 +3549,43 @@
 			{
 				"box": {
 					"id": "obj-144",
+					"maxclass": "newobj",
+					"text": "zl.lookup",
+					"numinlets": 2,
+					"numoutlets": 2,
+					"outlettype": [
+						"",
+						""
+					],
+					"patching_rect": [
+						780,
+						802,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-145",
+					"maxclass": "newobj",
+					"text": "prepend macro 2",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						970,
+						802,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-146",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 2",
@@ -3578,8 +3616,8 @@
 						"float"
 					],
 					"patching_rect": [
-						780,
-						802,
+						20,
+						836,
 						44,
 						22
 					],
@@ -3588,7 +3626,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-145",
+					"id": "obj-147",
 					"maxclass": "newobj",
 					"text": "prepend macroval 2",
 					"numinlets": 2,
@@ -3597,8 +3635,8 @@
 						""
 					],
 					"patching_rect": [
-						970,
-						802,
+						210,
+						836,
 						120,
 						22
 					]
@@ -3606,7 +3644,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-146",
+					"id": "obj-148",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 3",
@@ -3639,7 +3677,7 @@
 						"float"
 					],
 					"patching_rect": [
-						20,
+						400,
 						836,
 						46,
 						22
@@ -3649,7 +3687,26 @@
 			},
 			{
 				"box": {
-					"id": "obj-147",
+					"id": "obj-149",
+					"maxclass": "newobj",
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
+					"outlettype": [
+						"bang",
+						""
+					],
+					"patching_rect": [
+						590,
+						836,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-150",
 					"maxclass": "newobj",
 					"text": "zl.lookup",
 					"numinlets": 2,
@@ -3659,7 +3716,7 @@
 						""
 					],
 					"patching_rect": [
-						210,
+						780,
 						836,
 						120,
 						22
@@ -3668,7 +3725,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-148",
+					"id": "obj-151",
 					"maxclass": "newobj",
 					"text": "prepend macro 3",
 					"numinlets": 2,
@@ -3677,7 +3734,7 @@
 						""
 					],
 					"patching_rect": [
-						400,
+						970,
 						836,
 						120,
 						22
@@ -3686,7 +3743,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-149",
+					"id": "obj-152",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 3",
@@ -3717,8 +3774,8 @@
 						"float"
 					],
 					"patching_rect": [
-						590,
-						836,
+						20,
+						870,
 						44,
 						22
 					],
@@ -3727,7 +3784,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-150",
+					"id": "obj-153",
 					"maxclass": "newobj",
 					"text": "prepend macroval 3",
 					"numinlets": 2,
@@ -3736,8 +3793,8 @@
 						""
 					],
 					"patching_rect": [
-						780,
-						836,
+						210,
+						870,
 						120,
 						22
 					]
@@ -3745,7 +3802,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-151",
+					"id": "obj-154",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 4",
@@ -3778,8 +3835,8 @@
 						"float"
 					],
 					"patching_rect": [
-						970,
-						836,
+						400,
+						870,
 						46,
 						22
 					],
@@ -3788,7 +3845,26 @@
 			},
 			{
 				"box": {
-					"id": "obj-152",
+					"id": "obj-155",
+					"maxclass": "newobj",
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
+					"outlettype": [
+						"bang",
+						""
+					],
+					"patching_rect": [
+						590,
+						870,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-156",
 					"maxclass": "newobj",
 					"text": "zl.lookup",
 					"numinlets": 2,
@@ -3798,7 +3874,7 @@
 						""
 					],
 					"patching_rect": [
-						20,
+						780,
 						870,
 						120,
 						22
@@ -3807,7 +3883,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-153",
+					"id": "obj-157",
 					"maxclass": "newobj",
 					"text": "prepend macro 4",
 					"numinlets": 2,
@@ -3816,7 +3892,7 @@
 						""
 					],
 					"patching_rect": [
-						210,
+						970,
 						870,
 						120,
 						22
@@ -3825,7 +3901,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-154",
+					"id": "obj-158",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 4",
@@ -3856,8 +3932,8 @@
 						"float"
 					],
 					"patching_rect": [
-						400,
-						870,
+						20,
+						904,
 						44,
 						22
 					],
@@ -3866,7 +3942,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-155",
+					"id": "obj-159",
 					"maxclass": "newobj",
 					"text": "prepend macroval 4",
 					"numinlets": 2,
@@ -3875,8 +3951,8 @@
 						""
 					],
 					"patching_rect": [
-						590,
-						870,
+						210,
+						904,
 						120,
 						22
 					]
@@ -3884,7 +3960,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-156",
+					"id": "obj-160",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 5",
@@ -3917,8 +3993,8 @@
 						"float"
 					],
 					"patching_rect": [
-						780,
-						870,
+						400,
+						904,
 						46,
 						22
 					],
@@ -3927,7 +4003,26 @@
 			},
 			{
 				"box": {
-					"id": "obj-157",
+					"id": "obj-161",
+					"maxclass": "newobj",
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
+					"outlettype": [
+						"bang",
+						""
+					],
+					"patching_rect": [
+						590,
+						904,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-162",
 					"maxclass": "newobj",
 					"text": "zl.lookup",
 					"numinlets": 2,
@@ -3937,25 +4032,7 @@
 						""
 					],
 					"patching_rect": [
-						970,
-						870,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-158",
-					"maxclass": "newobj",
-					"text": "prepend macro 5",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						20,
+						780,
 						904,
 						120,
 						22
@@ -3964,7 +4041,25 @@
 			},
 			{
 				"box": {
-					"id": "obj-159",
+					"id": "obj-163",
+					"maxclass": "newobj",
+					"text": "prepend macro 5",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						970,
+						904,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-164",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 5",
@@ -3995,8 +4090,8 @@
 						"float"
 					],
 					"patching_rect": [
-						210,
-						904,
+						20,
+						938,
 						44,
 						22
 					],
@@ -4005,7 +4100,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-160",
+					"id": "obj-165",
 					"maxclass": "newobj",
 					"text": "prepend macroval 5",
 					"numinlets": 2,
@@ -4014,8 +4109,8 @@
 						""
 					],
 					"patching_rect": [
-						400,
-						904,
+						210,
+						938,
 						120,
 						22
 					]
@@ -4023,7 +4118,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-161",
+					"id": "obj-166",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 6",
@@ -4056,8 +4151,8 @@
 						"float"
 					],
 					"patching_rect": [
-						590,
-						904,
+						400,
+						938,
 						46,
 						22
 					],
@@ -4066,7 +4161,26 @@
 			},
 			{
 				"box": {
-					"id": "obj-162",
+					"id": "obj-167",
+					"maxclass": "newobj",
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
+					"outlettype": [
+						"bang",
+						""
+					],
+					"patching_rect": [
+						590,
+						938,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-168",
 					"maxclass": "newobj",
 					"text": "zl.lookup",
 					"numinlets": 2,
@@ -4077,7 +4191,7 @@
 					],
 					"patching_rect": [
 						780,
-						904,
+						938,
 						120,
 						22
 					]
@@ -4085,7 +4199,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-163",
+					"id": "obj-169",
 					"maxclass": "newobj",
 					"text": "prepend macro 6",
 					"numinlets": 2,
@@ -4095,7 +4209,7 @@
 					],
 					"patching_rect": [
 						970,
-						904,
+						938,
 						120,
 						22
 					]
@@ -4103,7 +4217,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-164",
+					"id": "obj-170",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 6",
@@ -4135,7 +4249,7 @@
 					],
 					"patching_rect": [
 						20,
-						938,
+						972,
 						44,
 						22
 					],
@@ -4144,7 +4258,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-165",
+					"id": "obj-171",
 					"maxclass": "newobj",
 					"text": "prepend macroval 6",
 					"numinlets": 2,
@@ -4154,7 +4268,7 @@
 					],
 					"patching_rect": [
 						210,
-						938,
+						972,
 						120,
 						22
 					]
@@ -4162,7 +4276,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-166",
+					"id": "obj-172",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 7",
@@ -4196,7 +4310,7 @@
 					],
 					"patching_rect": [
 						400,
-						938,
+						972,
 						46,
 						22
 					],
@@ -4205,7 +4319,26 @@
 			},
 			{
 				"box": {
-					"id": "obj-167",
+					"id": "obj-173",
+					"maxclass": "newobj",
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
+					"outlettype": [
+						"bang",
+						""
+					],
+					"patching_rect": [
+						590,
+						972,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-174",
 					"maxclass": "newobj",
 					"text": "zl.lookup",
 					"numinlets": 2,
@@ -4215,8 +4348,8 @@
 						""
 					],
 					"patching_rect": [
-						590,
-						938,
+						780,
+						972,
 						120,
 						22
 					]
@@ -4224,7 +4357,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-168",
+					"id": "obj-175",
 					"maxclass": "newobj",
 					"text": "prepend macro 7",
 					"numinlets": 2,
@@ -4233,8 +4366,8 @@
 						""
 					],
 					"patching_rect": [
-						780,
-						938,
+						970,
+						972,
 						120,
 						22
 					]
@@ -4242,7 +4375,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-169",
+					"id": "obj-176",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 7",
@@ -4273,8 +4406,8 @@
 						"float"
 					],
 					"patching_rect": [
-						970,
-						938,
+						20,
+						1006,
 						44,
 						22
 					],
@@ -4283,7 +4416,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-170",
+					"id": "obj-177",
 					"maxclass": "newobj",
 					"text": "prepend macroval 7",
 					"numinlets": 2,
@@ -4292,8 +4425,8 @@
 						""
 					],
 					"patching_rect": [
-						20,
-						972,
+						210,
+						1006,
 						120,
 						22
 					]
@@ -4301,7 +4434,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-171",
+					"id": "obj-178",
 					"maxclass": "live.menu",
 					"parameter_enable": 1,
 					"varname": "Knob 8",
@@ -4334,8 +4467,8 @@
 						"float"
 					],
 					"patching_rect": [
-						210,
-						972,
+						400,
+						1006,
 						46,
 						22
 					],
@@ -4344,7 +4477,26 @@
 			},
 			{
 				"box": {
-					"id": "obj-172",
+					"id": "obj-179",
+					"maxclass": "newobj",
+					"text": "t b l",
+					"numinlets": 1,
+					"numoutlets": 2,
+					"outlettype": [
+						"bang",
+						""
+					],
+					"patching_rect": [
+						590,
+						1006,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-180",
 					"maxclass": "newobj",
 					"text": "zl.lookup",
 					"numinlets": 2,
@@ -4354,8 +4506,8 @@
 						""
 					],
 					"patching_rect": [
-						400,
-						972,
+						780,
+						1006,
 						120,
 						22
 					]
@@ -4363,7 +4515,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-173",
+					"id": "obj-181",
 					"maxclass": "newobj",
 					"text": "prepend macro 8",
 					"numinlets": 2,
@@ -4372,8 +4524,8 @@
 						""
 					],
 					"patching_rect": [
-						590,
-						972,
+						970,
+						1006,
 						120,
 						22
 					]
@@ -4381,7 +4533,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-174",
+					"id": "obj-182",
 					"maxclass": "live.dial",
 					"parameter_enable": 1,
 					"varname": "Macro 8",
@@ -4412,8 +4564,8 @@
 						"float"
 					],
 					"patching_rect": [
-						780,
-						972,
+						20,
+						1040,
 						44,
 						22
 					],
@@ -4422,7 +4574,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-175",
+					"id": "obj-183",
 					"maxclass": "newobj",
 					"text": "prepend macroval 8",
 					"numinlets": 2,
@@ -4431,8 +4583,8 @@
 						""
 					],
 					"patching_rect": [
-						970,
-						972,
+						210,
+						1040,
 						120,
 						22
 					]
@@ -4440,7 +4592,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-176",
+					"id": "obj-184",
 					"maxclass": "newobj",
 					"text": "t b b b b b b b b b b b b b b b b b b b b b b b b b b b b b b b b b b",
 					"numinlets": 1,
@@ -4482,8 +4634,8 @@
 						"bang"
 					],
 					"patching_rect": [
-						20,
-						1006,
+						400,
+						1040,
 						120,
 						22
 					]
@@ -4491,7 +4643,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-177",
+					"id": "obj-185",
 					"maxclass": "comment",
 					"text": "omber: starting",
 					"presentation_rect": [
@@ -4504,8 +4656,8 @@
 					"numinlets": 1,
 					"numoutlets": 0,
 					"patching_rect": [
-						210,
-						1006,
+						590,
+						1040,
 						180,
 						22
 					],
@@ -4514,158 +4666,9 @@
 			},
 			{
 				"box": {
-					"id": "obj-178",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						400,
-						1006,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-179",
-					"maxclass": "comment",
-					"text": "not connected",
-					"presentation_rect": [
-						8,
-						30,
-						150,
-						15
-					],
-					"fontsize": 10,
-					"numinlets": 1,
-					"numoutlets": 0,
-					"patching_rect": [
-						590,
-						1006,
-						150,
-						22
-					],
-					"presentation": 1
-				}
-			},
-			{
-				"box": {
-					"id": "obj-180",
-					"maxclass": "message",
-					"text": "set connected",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						780,
-						1006,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-181",
-					"maxclass": "message",
-					"text": "set playing",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						970,
-						1006,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-182",
-					"maxclass": "message",
-					"text": "set stopped",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						20,
-						1040,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-183",
-					"maxclass": "message",
-					"text": "set gave up reconnecting",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						210,
-						1040,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-184",
-					"maxclass": "message",
-					"text": "set new generation",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						400,
-						1040,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-185",
-					"maxclass": "newobj",
-					"text": "prepend set failed:",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						590,
-						1040,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
 					"id": "obj-186",
 					"maxclass": "newobj",
-					"text": "prepend set ready sections:",
+					"text": "prepend set",
 					"numinlets": 2,
 					"numoutlets": 1,
 					"outlettype": [
@@ -4683,11 +4686,11 @@
 				"box": {
 					"id": "obj-187",
 					"maxclass": "comment",
-					"text": "",
+					"text": "not connected",
 					"presentation_rect": [
-						376,
-						132,
-						220,
+						8,
+						30,
+						150,
 						15
 					],
 					"fontsize": 10,
@@ -4696,7 +4699,7 @@
 					"patching_rect": [
 						970,
 						1040,
-						180,
+						150,
 						22
 					],
 					"presentation": 1
@@ -4705,8 +4708,8 @@
 			{
 				"box": {
 					"id": "obj-188",
-					"maxclass": "newobj",
-					"text": "prepend set source s / bpm / key:",
+					"maxclass": "message",
+					"text": "set connected",
 					"numinlets": 2,
 					"numoutlets": 1,
 					"outlettype": [
@@ -4723,6 +4726,155 @@
 			{
 				"box": {
 					"id": "obj-189",
+					"maxclass": "message",
+					"text": "set playing",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						210,
+						1074,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-190",
+					"maxclass": "message",
+					"text": "set stopped",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						400,
+						1074,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-191",
+					"maxclass": "message",
+					"text": "set gave up reconnecting",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						590,
+						1074,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-192",
+					"maxclass": "message",
+					"text": "set new generation",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						780,
+						1074,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-193",
+					"maxclass": "newobj",
+					"text": "prepend set failed:",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						970,
+						1074,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-194",
+					"maxclass": "newobj",
+					"text": "prepend set ready sections:",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						20,
+						1108,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-195",
+					"maxclass": "comment",
+					"text": "",
+					"presentation_rect": [
+						376,
+						132,
+						220,
+						15
+					],
+					"fontsize": 10,
+					"numinlets": 1,
+					"numoutlets": 0,
+					"patching_rect": [
+						210,
+						1108,
+						180,
+						22
+					],
+					"presentation": 1
+				}
+			},
+			{
+				"box": {
+					"id": "obj-196",
+					"maxclass": "newobj",
+					"text": "prepend set source s / bpm / key:",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						400,
+						1108,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-197",
 					"maxclass": "multislider",
 					"presentation_rect": [
 						376,
@@ -4745,8 +4897,8 @@
 						""
 					],
 					"patching_rect": [
-						210,
-						1074,
+						590,
+						1108,
 						180,
 						22
 					],
@@ -4755,7 +4907,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-190",
+					"id": "obj-198",
 					"maxclass": "newobj",
 					"text": "zl.slice 2",
 					"numinlets": 2,
@@ -4765,8 +4917,8 @@
 						""
 					],
 					"patching_rect": [
-						400,
-						1074,
+						780,
+						1108,
 						120,
 						22
 					]
@@ -4774,7 +4926,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-191",
+					"id": "obj-199",
 					"maxclass": "newobj",
 					"text": "unpack 0. 0.",
 					"numinlets": 1,
@@ -4784,8 +4936,8 @@
 						""
 					],
 					"patching_rect": [
-						590,
-						1074,
+						970,
+						1108,
 						120,
 						22
 					]
@@ -4793,7 +4945,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-192",
+					"id": "obj-200",
 					"maxclass": "newobj",
 					"text": "expr $f1 / $f2 * 1000.",
 					"numinlets": 2,
@@ -4802,8 +4954,8 @@
 						""
 					],
 					"patching_rect": [
-						780,
-						1074,
+						20,
+						1142,
 						120,
 						22
 					]
@@ -4811,7 +4963,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-193",
+					"id": "obj-201",
 					"maxclass": "slider",
 					"presentation_rect": [
 						376,
@@ -4828,8 +4980,8 @@
 						""
 					],
 					"patching_rect": [
-						970,
-						1074,
+						210,
+						1142,
 						180,
 						22
 					],
@@ -4838,7 +4990,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-194",
+					"id": "obj-202",
 					"maxclass": "rslider",
 					"presentation_rect": [
 						376,
@@ -4855,8 +5007,8 @@
 						""
 					],
 					"patching_rect": [
-						20,
-						1108,
+						400,
+						1142,
 						180,
 						22
 					],
@@ -4865,7 +5017,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-195",
+					"id": "obj-203",
 					"maxclass": "newobj",
 					"text": "zl.slice 1",
 					"numinlets": 2,
@@ -4875,8 +5027,8 @@
 						""
 					],
 					"patching_rect": [
-						210,
-						1108,
+						590,
+						1142,
 						120,
 						22
 					]
@@ -4884,7 +5036,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-196",
+					"id": "obj-204",
 					"maxclass": "newobj",
 					"text": "unpack 0. 0.",
 					"numinlets": 1,
@@ -4894,44 +5046,8 @@
 						""
 					],
 					"patching_rect": [
-						400,
-						1108,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-197",
-					"maxclass": "newobj",
-					"text": "expr $f1 / $f2 * 1000.",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						590,
-						1108,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-198",
-					"maxclass": "newobj",
-					"text": "expr $f1 / $f2 * 1000.",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
 						780,
-						1108,
+						1142,
 						120,
 						22
 					]
@@ -4939,7 +5055,43 @@
 			},
 			{
 				"box": {
-					"id": "obj-199",
+					"id": "obj-205",
+					"maxclass": "newobj",
+					"text": "expr $f1 / $f2 * 1000.",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						970,
+						1142,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-206",
+					"maxclass": "newobj",
+					"text": "expr $f1 / $f2 * 1000.",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						20,
+						1176,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-207",
 					"maxclass": "newobj",
 					"text": "pack 0. 0.",
 					"numinlets": 2,
@@ -4948,8 +5100,8 @@
 						""
 					],
 					"patching_rect": [
-						970,
-						1108,
+						210,
+						1176,
 						120,
 						22
 					]
@@ -4957,7 +5109,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-200",
+					"id": "obj-208",
 					"maxclass": "comment",
 					"text": "section -",
 					"presentation_rect": [
@@ -4970,8 +5122,8 @@
 					"numinlets": 1,
 					"numoutlets": 0,
 					"patching_rect": [
-						20,
-						1142,
+						400,
+						1176,
 						180,
 						22
 					],
@@ -4980,7 +5132,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-201",
+					"id": "obj-209",
 					"maxclass": "newobj",
 					"text": "prepend set section (bar / from s / to s):",
 					"numinlets": 2,
@@ -4989,8 +5141,8 @@
 						""
 					],
 					"patching_rect": [
-						210,
-						1142,
+						590,
+						1176,
 						120,
 						22
 					]
@@ -4998,7 +5150,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-202",
+					"id": "obj-210",
 					"maxclass": "newobj",
 					"text": "prepend set next section:",
 					"numinlets": 2,
@@ -5007,8 +5159,8 @@
 						""
 					],
 					"patching_rect": [
-						400,
-						1142,
+						780,
+						1176,
 						120,
 						22
 					]
@@ -5016,7 +5168,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-203",
+					"id": "obj-211",
 					"maxclass": "comment",
 					"text": "phase ms",
 					"presentation_rect": [
@@ -5029,8 +5181,8 @@
 					"numinlets": 1,
 					"numoutlets": 0,
 					"patching_rect": [
-						590,
-						1142,
+						970,
+						1176,
 						54,
 						22
 					],
@@ -5039,7 +5191,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-204",
+					"id": "obj-212",
 					"maxclass": "flonum",
 					"presentation_rect": [
 						430,
@@ -5056,8 +5208,8 @@
 						"bang"
 					],
 					"patching_rect": [
-						780,
-						1142,
+						20,
+						1210,
 						50,
 						22
 					],
@@ -5066,7 +5218,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-205",
+					"id": "obj-213",
 					"maxclass": "comment",
 					"text": "grid bpm",
 					"presentation_rect": [
@@ -5079,8 +5231,8 @@
 					"numinlets": 1,
 					"numoutlets": 0,
 					"patching_rect": [
-						970,
-						1142,
+						210,
+						1210,
 						60,
 						22
 					],
@@ -5089,7 +5241,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-206",
+					"id": "obj-214",
 					"maxclass": "flonum",
 					"presentation_rect": [
 						546,
@@ -5106,8 +5258,8 @@
 						"bang"
 					],
 					"patching_rect": [
-						20,
-						1176,
+						400,
+						1210,
 						50,
 						22
 					],
@@ -5116,7 +5268,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-207",
+					"id": "obj-215",
 					"maxclass": "newobj",
 					"text": "route prompt promptB blend loopStart loopLen quant lora1 lora1str lora2 lora2str timbreRefFix timbreRefClip timbreRefNone structRefFix structRefClip structRefNone",
 					"numinlets": 2,
@@ -5138,150 +5290,6 @@
 						"",
 						"",
 						"",
-						""
-					],
-					"patching_rect": [
-						210,
-						1176,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-208",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						400,
-						1176,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-209",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						590,
-						1176,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-210",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						780,
-						1176,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-211",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						970,
-						1176,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-212",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						20,
-						1210,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-213",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						210,
-						1210,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-214",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
-						""
-					],
-					"patching_rect": [
-						400,
-						1210,
-						120,
-						22
-					]
-				}
-			},
-			{
-				"box": {
-					"id": "obj-215",
-					"maxclass": "newobj",
-					"text": "prepend set",
-					"numinlets": 2,
-					"numoutlets": 1,
-					"outlettype": [
 						""
 					],
 					"patching_rect": [
@@ -5367,8 +5375,8 @@
 			{
 				"box": {
 					"id": "obj-220",
-					"maxclass": "message",
-					"text": "set",
+					"maxclass": "newobj",
+					"text": "prepend set",
 					"numinlets": 2,
 					"numoutlets": 1,
 					"outlettype": [
@@ -5421,8 +5429,8 @@
 			{
 				"box": {
 					"id": "obj-223",
-					"maxclass": "message",
-					"text": "set",
+					"maxclass": "newobj",
+					"text": "prepend set",
 					"numinlets": 2,
 					"numoutlets": 1,
 					"outlettype": [
@@ -5439,31 +5447,26 @@
 			{
 				"box": {
 					"id": "obj-224",
-					"maxclass": "comment",
-					"text": "knob -",
-					"presentation_rect": [
-						720,
-						152,
-						190,
-						15
+					"maxclass": "newobj",
+					"text": "prepend set",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
 					],
-					"fontsize": 10,
-					"numinlets": 1,
-					"numoutlets": 0,
 					"patching_rect": [
 						20,
 						1278,
-						180,
+						120,
 						22
-					],
-					"presentation": 1
+					]
 				}
 			},
 			{
 				"box": {
 					"id": "obj-225",
 					"maxclass": "newobj",
-					"text": "prepend set knob",
+					"text": "prepend set",
 					"numinlets": 2,
 					"numoutlets": 1,
 					"outlettype": [
@@ -5481,7 +5484,7 @@
 				"box": {
 					"id": "obj-226",
 					"maxclass": "newobj",
-					"text": "prepend _parameter_range",
+					"text": "prepend set",
 					"numinlets": 2,
 					"numoutlets": 1,
 					"outlettype": [
@@ -5498,6 +5501,155 @@
 			{
 				"box": {
 					"id": "obj-227",
+					"maxclass": "newobj",
+					"text": "prepend set",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						590,
+						1278,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-228",
+					"maxclass": "message",
+					"text": "set",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						780,
+						1278,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-229",
+					"maxclass": "newobj",
+					"text": "prepend set",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						970,
+						1278,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-230",
+					"maxclass": "newobj",
+					"text": "prepend set",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						20,
+						1312,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-231",
+					"maxclass": "message",
+					"text": "set",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						210,
+						1312,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-232",
+					"maxclass": "comment",
+					"text": "knob -",
+					"presentation_rect": [
+						720,
+						152,
+						190,
+						15
+					],
+					"fontsize": 10,
+					"numinlets": 1,
+					"numoutlets": 0,
+					"patching_rect": [
+						400,
+						1312,
+						180,
+						22
+					],
+					"presentation": 1
+				}
+			},
+			{
+				"box": {
+					"id": "obj-233",
+					"maxclass": "newobj",
+					"text": "prepend set knob",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						590,
+						1312,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-234",
+					"maxclass": "newobj",
+					"text": "prepend _parameter_range",
+					"numinlets": 2,
+					"numoutlets": 1,
+					"outlettype": [
+						""
+					],
+					"patching_rect": [
+						780,
+						1312,
+						120,
+						22
+					]
+				}
+			},
+			{
+				"box": {
+					"id": "obj-235",
 					"maxclass": "newobj",
 					"parameter_enable": 1,
 					"varname": "Preset",
@@ -5518,8 +5670,8 @@
 						""
 					],
 					"patching_rect": [
-						590,
-						1278,
+						970,
+						1312,
 						120,
 						22
 					]
@@ -5527,7 +5679,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-228",
+					"id": "obj-236",
 					"maxclass": "comment",
 					"text": "no preset",
 					"presentation_rect": [
@@ -5541,8 +5693,8 @@
 					"numinlets": 1,
 					"numoutlets": 0,
 					"patching_rect": [
-						780,
-						1278,
+						20,
+						1346,
 						60,
 						22
 					],
@@ -5551,7 +5703,7 @@
 			},
 			{
 				"box": {
-					"id": "obj-229",
+					"id": "obj-237",
 					"maxclass": "newobj",
 					"text": "prepend set",
 					"numinlets": 2,
@@ -5560,8 +5712,8 @@
 						""
 					],
 					"patching_rect": [
-						970,
-						1278,
+						210,
+						1346,
 						120,
 						22
 					]
@@ -6737,7 +6889,7 @@
 				"patchline": {
 					"source": [
 						"obj-137",
-						0
+						1
 					],
 					"destination": [
 						"obj-138",
@@ -6748,11 +6900,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-139",
+						"obj-138",
 						0
 					],
 					"destination": [
-						"obj-140",
+						"obj-139",
 						0
 					]
 				}
@@ -6760,11 +6912,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-141",
+						"obj-140",
 						0
 					],
 					"destination": [
-						"obj-142",
+						"obj-141",
 						0
 					]
 				}
@@ -6777,6 +6929,18 @@
 					],
 					"destination": [
 						"obj-143",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-143",
+						1
+					],
+					"destination": [
+						"obj-144",
 						0
 					]
 				}
@@ -6808,11 +6972,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-147",
+						"obj-148",
 						0
 					],
 					"destination": [
-						"obj-148",
+						"obj-149",
 						0
 					]
 				}
@@ -6821,7 +6985,7 @@
 				"patchline": {
 					"source": [
 						"obj-149",
-						0
+						1
 					],
 					"destination": [
 						"obj-150",
@@ -6832,11 +6996,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-151",
+						"obj-150",
 						0
 					],
 					"destination": [
-						"obj-152",
+						"obj-151",
 						0
 					]
 				}
@@ -6868,6 +7032,18 @@
 			{
 				"patchline": {
 					"source": [
+						"obj-155",
+						1
+					],
+					"destination": [
+						"obj-156",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
 						"obj-156",
 						0
 					],
@@ -6880,11 +7056,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-157",
+						"obj-158",
 						0
 					],
 					"destination": [
-						"obj-158",
+						"obj-159",
 						0
 					]
 				}
@@ -6892,11 +7068,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-159",
+						"obj-160",
 						0
 					],
 					"destination": [
-						"obj-160",
+						"obj-161",
 						0
 					]
 				}
@@ -6905,7 +7081,7 @@
 				"patchline": {
 					"source": [
 						"obj-161",
-						0
+						1
 					],
 					"destination": [
 						"obj-162",
@@ -6953,7 +7129,7 @@
 				"patchline": {
 					"source": [
 						"obj-167",
-						0
+						1
 					],
 					"destination": [
 						"obj-168",
@@ -6964,11 +7140,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-169",
+						"obj-168",
 						0
 					],
 					"destination": [
-						"obj-170",
+						"obj-169",
 						0
 					]
 				}
@@ -6976,11 +7152,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-171",
+						"obj-170",
 						0
 					],
 					"destination": [
-						"obj-172",
+						"obj-171",
 						0
 					]
 				}
@@ -7000,11 +7176,179 @@
 			{
 				"patchline": {
 					"source": [
+						"obj-173",
+						1
+					],
+					"destination": [
+						"obj-174",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
 						"obj-174",
 						0
 					],
 					"destination": [
 						"obj-175",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-176",
+						0
+					],
+					"destination": [
+						"obj-177",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-178",
+						0
+					],
+					"destination": [
+						"obj-179",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-179",
+						1
+					],
+					"destination": [
+						"obj-180",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-180",
+						0
+					],
+					"destination": [
+						"obj-181",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-182",
+						0
+					],
+					"destination": [
+						"obj-183",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-137",
+						0
+					],
+					"destination": [
+						"obj-140",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-143",
+						0
+					],
+					"destination": [
+						"obj-146",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-149",
+						0
+					],
+					"destination": [
+						"obj-152",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-155",
+						0
+					],
+					"destination": [
+						"obj-158",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-161",
+						0
+					],
+					"destination": [
+						"obj-164",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-167",
+						0
+					],
+					"destination": [
+						"obj-170",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-173",
+						0
+					],
+					"destination": [
+						"obj-176",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-179",
+						0
+					],
+					"destination": [
+						"obj-182",
 						0
 					]
 				}
@@ -7052,7 +7396,7 @@
 						0
 					],
 					"destination": [
-						"obj-176",
+						"obj-184",
 						0
 					]
 				}
@@ -7060,7 +7404,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						0
 					],
 					"destination": [
@@ -7072,7 +7416,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						1
 					],
 					"destination": [
@@ -7084,7 +7428,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						2
 					],
 					"destination": [
@@ -7096,7 +7440,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						3
 					],
 					"destination": [
@@ -7108,7 +7452,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						4
 					],
 					"destination": [
@@ -7120,7 +7464,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						5
 					],
 					"destination": [
@@ -7132,7 +7476,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						6
 					],
 					"destination": [
@@ -7144,7 +7488,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						7
 					],
 					"destination": [
@@ -7156,7 +7500,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						8
 					],
 					"destination": [
@@ -7168,7 +7512,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						9
 					],
 					"destination": [
@@ -7180,7 +7524,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						10
 					],
 					"destination": [
@@ -7192,7 +7536,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						11
 					],
 					"destination": [
@@ -7204,7 +7548,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						12
 					],
 					"destination": [
@@ -7216,7 +7560,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						13
 					],
 					"destination": [
@@ -7228,7 +7572,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						14
 					],
 					"destination": [
@@ -7240,7 +7584,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						15
 					],
 					"destination": [
@@ -7252,7 +7596,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						16
 					],
 					"destination": [
@@ -7264,7 +7608,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						17
 					],
 					"destination": [
@@ -7276,7 +7620,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						18
 					],
 					"destination": [
@@ -7288,11 +7632,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						19
 					],
 					"destination": [
-						"obj-139",
+						"obj-140",
 						0
 					]
 				}
@@ -7300,11 +7644,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						20
 					],
 					"destination": [
-						"obj-141",
+						"obj-142",
 						0
 					]
 				}
@@ -7312,20 +7656,8 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						21
-					],
-					"destination": [
-						"obj-144",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-176",
-						22
 					],
 					"destination": [
 						"obj-146",
@@ -7336,11 +7668,23 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
+						22
+					],
+					"destination": [
+						"obj-148",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-184",
 						23
 					],
 					"destination": [
-						"obj-149",
+						"obj-152",
 						0
 					]
 				}
@@ -7348,20 +7692,8 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						24
-					],
-					"destination": [
-						"obj-151",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-176",
-						25
 					],
 					"destination": [
 						"obj-154",
@@ -7372,11 +7704,23 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
+						25
+					],
+					"destination": [
+						"obj-158",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-184",
 						26
 					],
 					"destination": [
-						"obj-156",
+						"obj-160",
 						0
 					]
 				}
@@ -7384,32 +7728,8 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						27
-					],
-					"destination": [
-						"obj-159",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-176",
-						28
-					],
-					"destination": [
-						"obj-161",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-176",
-						29
 					],
 					"destination": [
 						"obj-164",
@@ -7420,8 +7740,8 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
-						30
+						"obj-184",
+						28
 					],
 					"destination": [
 						"obj-166",
@@ -7432,11 +7752,35 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
+						29
+					],
+					"destination": [
+						"obj-170",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-184",
+						30
+					],
+					"destination": [
+						"obj-172",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-184",
 						31
 					],
 					"destination": [
-						"obj-169",
+						"obj-176",
 						0
 					]
 				}
@@ -7444,11 +7788,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						32
 					],
 					"destination": [
-						"obj-171",
+						"obj-178",
 						0
 					]
 				}
@@ -7456,11 +7800,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-176",
+						"obj-184",
 						33
 					],
 					"destination": [
-						"obj-174",
+						"obj-182",
 						0
 					]
 				}
@@ -7472,7 +7816,7 @@
 						1
 					],
 					"destination": [
-						"obj-178",
+						"obj-186",
 						0
 					]
 				}
@@ -7480,11 +7824,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-178",
+						"obj-186",
 						0
 					],
 					"destination": [
-						"obj-177",
+						"obj-185",
 						0
 					]
 				}
@@ -7494,174 +7838,6 @@
 					"source": [
 						"obj-7",
 						9
-					],
-					"destination": [
-						"obj-180",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-180",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						13
-					],
-					"destination": [
-						"obj-181",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-181",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						14
-					],
-					"destination": [
-						"obj-182",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-182",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						12
-					],
-					"destination": [
-						"obj-183",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-183",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						8
-					],
-					"destination": [
-						"obj-184",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-184",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						10
-					],
-					"destination": [
-						"obj-185",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-185",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						2
-					],
-					"destination": [
-						"obj-186",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-186",
-						0
-					],
-					"destination": [
-						"obj-179",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						11
 					],
 					"destination": [
 						"obj-188",
@@ -7685,19 +7861,7 @@
 				"patchline": {
 					"source": [
 						"obj-7",
-						18
-					],
-					"destination": [
-						"obj-190",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-190",
-						1
+						13
 					],
 					"destination": [
 						"obj-189",
@@ -7708,11 +7872,191 @@
 			{
 				"patchline": {
 					"source": [
+						"obj-189",
+						0
+					],
+					"destination": [
+						"obj-187",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						14
+					],
+					"destination": [
+						"obj-190",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
 						"obj-190",
 						0
 					],
 					"destination": [
+						"obj-187",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						12
+					],
+					"destination": [
 						"obj-191",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-191",
+						0
+					],
+					"destination": [
+						"obj-187",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						8
+					],
+					"destination": [
+						"obj-192",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-192",
+						0
+					],
+					"destination": [
+						"obj-187",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						10
+					],
+					"destination": [
+						"obj-193",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-193",
+						0
+					],
+					"destination": [
+						"obj-187",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						2
+					],
+					"destination": [
+						"obj-194",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-194",
+						0
+					],
+					"destination": [
+						"obj-187",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						11
+					],
+					"destination": [
+						"obj-196",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-196",
+						0
+					],
+					"destination": [
+						"obj-195",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						18
+					],
+					"destination": [
+						"obj-198",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-198",
+						1
+					],
+					"destination": [
+						"obj-197",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-198",
+						0
+					],
+					"destination": [
+						"obj-199",
 						0
 					]
 				}
@@ -7724,7 +8068,7 @@
 						7
 					],
 					"destination": [
-						"obj-192",
+						"obj-200",
 						0
 					]
 				}
@@ -7732,11 +8076,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-192",
+						"obj-200",
 						0
 					],
 					"destination": [
-						"obj-193",
+						"obj-201",
 						0
 					]
 				}
@@ -7748,7 +8092,7 @@
 						3
 					],
 					"destination": [
-						"obj-195",
+						"obj-203",
 						0
 					]
 				}
@@ -7756,11 +8100,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-195",
+						"obj-203",
 						1
 					],
 					"destination": [
-						"obj-196",
+						"obj-204",
 						0
 					]
 				}
@@ -7768,11 +8112,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-196",
+						"obj-204",
 						0
 					],
 					"destination": [
-						"obj-197",
+						"obj-205",
 						0
 					]
 				}
@@ -7780,11 +8124,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-196",
+						"obj-204",
 						1
 					],
 					"destination": [
-						"obj-198",
+						"obj-206",
 						0
 					]
 				}
@@ -7792,95 +8136,95 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-198",
+						"obj-206",
 						0
 					],
 					"destination": [
+						"obj-207",
+						1
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-205",
+						0
+					],
+					"destination": [
+						"obj-207",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-207",
+						0
+					],
+					"destination": [
+						"obj-202",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
 						"obj-199",
-						1
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-197",
-						0
-					],
-					"destination": [
-						"obj-199",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-199",
-						0
-					],
-					"destination": [
-						"obj-194",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-191",
-						0
-					],
-					"destination": [
-						"obj-192",
-						1
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-191",
-						0
-					],
-					"destination": [
-						"obj-197",
-						1
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-191",
-						0
-					],
-					"destination": [
-						"obj-198",
-						1
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						3
-					],
-					"destination": [
-						"obj-201",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-201",
 						0
 					],
 					"destination": [
 						"obj-200",
+						1
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-199",
+						0
+					],
+					"destination": [
+						"obj-205",
+						1
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-199",
+						0
+					],
+					"destination": [
+						"obj-206",
+						1
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						3
+					],
+					"destination": [
+						"obj-209",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-209",
+						0
+					],
+					"destination": [
+						"obj-208",
 						0
 					]
 				}
@@ -7892,7 +8236,7 @@
 						4
 					],
 					"destination": [
-						"obj-202",
+						"obj-210",
 						0
 					]
 				}
@@ -7900,11 +8244,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-202",
+						"obj-210",
 						0
 					],
 					"destination": [
-						"obj-200",
+						"obj-208",
 						0
 					]
 				}
@@ -7916,7 +8260,7 @@
 						5
 					],
 					"destination": [
-						"obj-204",
+						"obj-212",
 						0
 					]
 				}
@@ -7928,7 +8272,7 @@
 						6
 					],
 					"destination": [
-						"obj-206",
+						"obj-214",
 						0
 					]
 				}
@@ -7940,7 +8284,7 @@
 						15
 					],
 					"destination": [
-						"obj-207",
+						"obj-215",
 						0
 					]
 				}
@@ -7948,11 +8292,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						0
 					],
 					"destination": [
-						"obj-208",
+						"obj-216",
 						0
 					]
 				}
@@ -7960,7 +8304,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-208",
+						"obj-216",
 						0
 					],
 					"destination": [
@@ -7972,11 +8316,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						1
 					],
 					"destination": [
-						"obj-209",
+						"obj-217",
 						0
 					]
 				}
@@ -7984,7 +8328,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-209",
+						"obj-217",
 						0
 					],
 					"destination": [
@@ -7996,11 +8340,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						2
 					],
 					"destination": [
-						"obj-210",
+						"obj-218",
 						0
 					]
 				}
@@ -8008,7 +8352,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-210",
+						"obj-218",
 						0
 					],
 					"destination": [
@@ -8020,11 +8364,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						3
 					],
 					"destination": [
-						"obj-211",
+						"obj-219",
 						0
 					]
 				}
@@ -8032,7 +8376,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-211",
+						"obj-219",
 						0
 					],
 					"destination": [
@@ -8044,11 +8388,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						4
 					],
 					"destination": [
-						"obj-212",
+						"obj-220",
 						0
 					]
 				}
@@ -8056,7 +8400,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-212",
+						"obj-220",
 						0
 					],
 					"destination": [
@@ -8068,11 +8412,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						5
 					],
 					"destination": [
-						"obj-213",
+						"obj-221",
 						0
 					]
 				}
@@ -8080,7 +8424,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-213",
+						"obj-221",
 						0
 					],
 					"destination": [
@@ -8092,11 +8436,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						6
 					],
 					"destination": [
-						"obj-214",
+						"obj-222",
 						0
 					]
 				}
@@ -8104,7 +8448,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-214",
+						"obj-222",
 						0
 					],
 					"destination": [
@@ -8116,11 +8460,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						7
 					],
 					"destination": [
-						"obj-215",
+						"obj-223",
 						0
 					]
 				}
@@ -8128,7 +8472,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-215",
+						"obj-223",
 						0
 					],
 					"destination": [
@@ -8140,11 +8484,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						8
 					],
 					"destination": [
-						"obj-216",
+						"obj-224",
 						0
 					]
 				}
@@ -8152,7 +8496,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-216",
+						"obj-224",
 						0
 					],
 					"destination": [
@@ -8164,11 +8508,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						9
 					],
 					"destination": [
-						"obj-217",
+						"obj-225",
 						0
 					]
 				}
@@ -8176,7 +8520,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-217",
+						"obj-225",
 						0
 					],
 					"destination": [
@@ -8188,11 +8532,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						10
 					],
 					"destination": [
-						"obj-218",
+						"obj-226",
 						0
 					]
 				}
@@ -8200,7 +8544,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-218",
+						"obj-226",
 						0
 					],
 					"destination": [
@@ -8212,11 +8556,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						11
 					],
 					"destination": [
-						"obj-219",
+						"obj-227",
 						0
 					]
 				}
@@ -8224,7 +8568,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-219",
+						"obj-227",
 						0
 					],
 					"destination": [
@@ -8236,11 +8580,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						12
 					],
 					"destination": [
-						"obj-220",
+						"obj-228",
 						0
 					]
 				}
@@ -8248,7 +8592,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-220",
+						"obj-228",
 						0
 					],
 					"destination": [
@@ -8260,11 +8604,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						13
 					],
 					"destination": [
-						"obj-221",
+						"obj-229",
 						0
 					]
 				}
@@ -8272,7 +8616,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-221",
+						"obj-229",
 						0
 					],
 					"destination": [
@@ -8284,11 +8628,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						14
 					],
 					"destination": [
-						"obj-222",
+						"obj-230",
 						0
 					]
 				}
@@ -8296,7 +8640,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-222",
+						"obj-230",
 						0
 					],
 					"destination": [
@@ -8308,11 +8652,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						15
 					],
 					"destination": [
-						"obj-223",
+						"obj-231",
 						0
 					]
 				}
@@ -8320,7 +8664,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-223",
+						"obj-231",
 						0
 					],
 					"destination": [
@@ -8332,11 +8676,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-207",
+						"obj-215",
 						16
 					],
 					"destination": [
-						"obj-225",
+						"obj-233",
 						0
 					]
 				}
@@ -8344,11 +8688,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-225",
+						"obj-233",
 						0
 					],
 					"destination": [
-						"obj-224",
+						"obj-232",
 						0
 					]
 				}
@@ -8360,7 +8704,7 @@
 						17
 					],
 					"destination": [
-						"obj-226",
+						"obj-234",
 						0
 					]
 				}
@@ -8368,7 +8712,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
 					],
 					"destination": [
@@ -8384,7 +8728,7 @@
 						17
 					],
 					"destination": [
-						"obj-137",
+						"obj-138",
 						1
 					]
 				}
@@ -8392,35 +8736,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
-					],
-					"destination": [
-						"obj-141",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						17
 					],
 					"destination": [
 						"obj-142",
-						1
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-226",
-						0
-					],
-					"destination": [
-						"obj-146",
 						0
 					]
 				}
@@ -8432,7 +8752,7 @@
 						17
 					],
 					"destination": [
-						"obj-147",
+						"obj-144",
 						1
 					]
 				}
@@ -8440,11 +8760,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
 					],
 					"destination": [
-						"obj-151",
+						"obj-148",
 						0
 					]
 				}
@@ -8456,7 +8776,7 @@
 						17
 					],
 					"destination": [
-						"obj-152",
+						"obj-150",
 						1
 					]
 				}
@@ -8464,23 +8784,23 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
+					],
+					"destination": [
+						"obj-154",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						17
 					],
 					"destination": [
 						"obj-156",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-7",
-						17
-					],
-					"destination": [
-						"obj-157",
 						1
 					]
 				}
@@ -8488,11 +8808,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
 					],
 					"destination": [
-						"obj-161",
+						"obj-160",
 						0
 					]
 				}
@@ -8512,7 +8832,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
 					],
 					"destination": [
@@ -8528,7 +8848,7 @@
 						17
 					],
 					"destination": [
-						"obj-167",
+						"obj-168",
 						1
 					]
 				}
@@ -8536,11 +8856,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-226",
+						"obj-234",
 						0
 					],
 					"destination": [
-						"obj-171",
+						"obj-172",
 						0
 					]
 				}
@@ -8552,7 +8872,31 @@
 						17
 					],
 					"destination": [
-						"obj-172",
+						"obj-174",
+						1
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-234",
+						0
+					],
+					"destination": [
+						"obj-178",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-7",
+						17
+					],
+					"destination": [
+						"obj-180",
 						1
 					]
 				}
@@ -8564,7 +8908,7 @@
 						16
 					],
 					"destination": [
-						"obj-227",
+						"obj-235",
 						0
 					]
 				}
@@ -8572,7 +8916,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-227",
+						"obj-235",
 						0
 					],
 					"destination": [
@@ -8584,7 +8928,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-227",
+						"obj-235",
 						0
 					],
 					"destination": [
@@ -8596,11 +8940,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-227",
+						"obj-235",
 						0
 					],
 					"destination": [
-						"obj-229",
+						"obj-237",
 						0
 					]
 				}
@@ -8608,11 +8952,11 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-229",
+						"obj-237",
 						0
 					],
 					"destination": [
-						"obj-228",
+						"obj-236",
 						0
 					]
 				}
@@ -9052,7 +9396,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-138",
+						"obj-139",
 						0
 					],
 					"destination": [
@@ -9064,19 +9408,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-140",
-						0
-					],
-					"destination": [
-						"obj-6",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-143",
+						"obj-141",
 						0
 					],
 					"destination": [
@@ -9100,7 +9432,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-148",
+						"obj-147",
 						0
 					],
 					"destination": [
@@ -9112,7 +9444,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-150",
+						"obj-151",
 						0
 					],
 					"destination": [
@@ -9136,7 +9468,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-155",
+						"obj-157",
 						0
 					],
 					"destination": [
@@ -9148,19 +9480,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-158",
-						0
-					],
-					"destination": [
-						"obj-6",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-160",
+						"obj-159",
 						0
 					],
 					"destination": [
@@ -9196,7 +9516,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-168",
+						"obj-169",
 						0
 					],
 					"destination": [
@@ -9208,19 +9528,7 @@
 			{
 				"patchline": {
 					"source": [
-						"obj-170",
-						0
-					],
-					"destination": [
-						"obj-6",
-						0
-					]
-				}
-			},
-			{
-				"patchline": {
-					"source": [
-						"obj-173",
+						"obj-171",
 						0
 					],
 					"destination": [
@@ -9233,6 +9541,42 @@
 				"patchline": {
 					"source": [
 						"obj-175",
+						0
+					],
+					"destination": [
+						"obj-6",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-177",
+						0
+					],
+					"destination": [
+						"obj-6",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-181",
+						0
+					],
+					"destination": [
+						"obj-6",
+						0
+					]
+				}
+			},
+			{
+				"patchline": {
+					"source": [
+						"obj-183",
 						0
 					],
 					"destination": [

@@ -134,10 +134,14 @@ function buildDevice({ omberSpec } = {}) {
       const id = p.param('live.menu', { long: c.name, short: c.short, type: 'enum', items: ['-'], initial: 0 },
         { presentation_rect: c.at });
       byName.set(c.name, id);
+      // Binding a knob, then the dial's value goes to it at once.
+      const order = p.obj('t b l');
+      p.connect(id, 0, order, 0);
       const lookup = p.obj('zl.lookup');
-      p.connect(id, 0, lookup, 0);
+      p.connect(order, 1, lookup, 0);
       p.connect(lookup, 0, send(`macro ${c.macro}`), 0);
       c.lookup = lookup;
+      c.order = order;
       resend.push(id);
     } else if (c.kind === 'text') {
       const id = p.box('textedit', { presentation_rect: c.at, varname: c.name.replace(/\s+/g, '_'), fontsize: 10, lines: c.at[3] > 20 ? 2 : 1 });
@@ -162,6 +166,9 @@ function buildDevice({ omberSpec } = {}) {
         resend.push(id);
       }
     }
+  }
+  for (const c of device.controls.filter((x) => x.kind === 'knobmenu')) {
+    p.connect(c.order, 0, byName.get(`Macro ${c.macro}`), 0);
   }
   for (const [name, regs] of held) {
     const id = byName.get(name);
