@@ -219,7 +219,9 @@ function virtualMiB() {
 // stay connected and, once it reads again, hold the newest buffer.
 async function swapBurst(rig, { fast }) {
   const t = tally();
-  const n = fast ? 4 : 12;
+  // Enough even for the short source of --fast to pass what the kernel's
+  // socket buffers hold, so the bridge's queue has swaps to merge.
+  const n = fast ? 16 : 12;
   for (const paused of [false, true]) {
     const peer = rig.player;
     const id = [...rig.host.bridge.connections.entries()].find(([, c]) => c.group === 'players')[0];
@@ -236,11 +238,28 @@ async function swapBurst(rig, { fast }) {
     t.backlogMiB = Math.max(t.backlogMiB || 0, rig.host.bridge.backlog(id) / (1024 * 1024));
     if (paused) peer.socket.resume();
     const stayed = rig.host.bridge.connections.has(id) && peer.socket !== null;
-    record(t, `${n} swaps in a burst${paused ? ' while the player does not read' : ''}`, await rig.backToStreaming(), stayed, 'the player was closed');
+    const outcome = await rig.backToStreaming();
+    // The engine still takes the player's play head: its reports count the
+    // swaps the bridge merged away.
+    const heard = stayed && (await playHeadFollowed(rig));
+    record(t, `${n} swaps in a burst${paused ? ' while the player does not read' : ''}`, outcome, stayed && heard,
+      stayed ? 'the engine no longer takes the player\'s play head' : 'the player was closed');
   }
   return t;
 }
 swapBurst.bigSource = true;
+
+// Whether the play head the engine reports to the pod ("playback_pos" of its
+// telemetry, the last Position report it kept) keeps moving.
+async function playHeadFollowed(rig) {
+  const seen = new Set();
+  for (let i = 0; i < 10; i++) {
+    const s = rig.pod.session;
+    if (s && typeof s.playbackPos === 'number') seen.add(s.playbackPos);
+    await sleep(150);
+  }
+  return seen.size >= 3;
+}
 
 // ---- JSON from the pod: oversized and amplifying -------------------------
 // A text message past the host's message cap (the socket closes and the
