@@ -46,12 +46,12 @@ class EndpointTable {
   EndpointTable(const EndpointTable&) = delete;
   EndpointTable& operator=(const EndpointTable&) = delete;
 
-  // An outlet callback may dispatch again while a connection's frames are being
-// handled: each endpoint is shared with the read in progress, so a nested
-// "ext:close" or "ext:conn" for the same id ends it without freeing the reader
-// under the running feed.
-//
-// "ext:conn": a fresh endpoint for the id, replacing one with the same id.
+  // An outlet callback may dispatch again while a connection's frames are
+  // being handled: each endpoint is shared with the read in progress, so a
+  // nested "ext:close" or "ext:conn" for the same id ends it without freeing
+  // the reader under the running feed.
+  //
+  // "ext:conn": a fresh endpoint for the id, replacing one with the same id.
   void onConnect(std::int32_t id);
   // "ext:data": feeds the bytes to the id's reader, creating the endpoint
   // when it is missing. A framing error, or any error while the frames are

@@ -231,4 +231,20 @@ test('an outlet with more atoms than one call can carry is reported, not dropped
   // The other messages of the same dispatch still arrive.
   assert.ok(seen.some(([selector, , first]) => selector === 'echo' && first === 'promptB'));
   assert.ok(!seen.some(([selector, count]) => selector === 'echo' && count > 100000));
+
+  // At the cap the call still goes through (Node's default stack takes about
+  // 125,000 arguments), also from inside a nested dispatch.
+  seen.length = 0;
+  const atCap = new Array(99998).fill('w').join(' ');
+  let nested = true;
+  core.onOutlet((selector, ...atoms) => {
+    seen.push([selector, atoms.length, atoms[0]]);
+    if (nested && selector === 'echo') {
+      nested = false;
+      core.dispatch('preset:data', JSON.stringify({ prompts: { a: atCap } }));
+    }
+  });
+  core.dispatch('preset:data', JSON.stringify({ prompts: { a: 'outer' } }));
+  assert.ok(!seen.some(([selector]) => selector === 'core:error'));
+  assert.ok(seen.some(([selector, count, first]) => selector === 'echo' && first === 'prompt' && count === 99999));
 });

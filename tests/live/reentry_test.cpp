@@ -164,8 +164,10 @@ TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) 
   ASSERT_TRUE(engine.live().playing);
   engine.live().printPeriod = 0.5;
   engine.live().printPeriodKnown = true;
-  send("ext:conn", Atoms{Atom(3.0)});
-  data(3, link::encodeHello(link::kRoleFeeder, 48000, 2));
+  for (int feeder : {3, 4}) {
+    send("ext:conn", Atoms{Atom(static_cast<double>(feeder))});
+    data(feeder, link::encodeHello(link::kRoleFeeder, 48000, 2));
+  }
   send("feed", Atoms{Atom("auto")});
   send("bar", Atoms{});
   send("bar", Atoms{});
@@ -176,8 +178,10 @@ TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) 
   hook = [&](const std::string& selector, const Atoms& atoms) {
     if (selector == "ws:send" && atoms.at(0).bytes.size() > 1000 && nested < 3) {
       ++nested;
-      const std::vector<float> later(200000 * 2, 0.75f);  // grows the capture buffer
-      data(3, link::encodeCapturePcm(later.data(), 200000));
+      // Another feeder's audio (the same connection's would wait its turn)
+      // grows the capture buffer.
+      const std::vector<float> later(200000 * 2, 0.75f);
+      data(4, link::encodeCapturePcm(later.data(), 200000));
     }
   };
   messages.clear();
