@@ -220,7 +220,11 @@ function sessionToken(given) {
     if (size < 1 || size > MAX_TOKEN_BYTES) throw new RangeError(`bridge token must be 1 to ${MAX_TOKEN_BYTES} bytes`);
     return String(given);
   }
-  return crypto.randomBytes(16).toString('hex');
+  // 32 hex digits whose first is a letter: Max reads an all-digit word (or
+  // one shaped like "12e345") as a number, and omber~ takes only a symbol.
+  const bytes = crypto.randomBytes(16);
+  bytes[0] = 0xa0 + (bytes[0] % 6) * 0x10 + (bytes[0] & 0x0f);
+  return bytes.toString('hex');
 }
 
 module.exports = { Host, DEFAULT_TICK_MS, sessionToken };

@@ -16,7 +16,6 @@ const path = require('path');
 const { EventEmitter } = require('events');
 const { Host } = require('../host/core');
 const { Pod } = require('./pod');
-const { bridgeTokenFor } = require('./runners');
 const { LiveClock, barSeconds } = require('./live-clock');
 const { renderRegion, baseScene, SAMPLE_RATE } = require('./music');
 const { styleFromText } = require('./style');
@@ -184,7 +183,7 @@ class Performance extends EventEmitter {
     this.pod.on('slice', (s) => this.slices.push(s));
     this.host = new Host({
       engine: this.engine,
-      config: { podUrl: pod.url, catalogUrl: pod.catalogUrl, bridgeToken: bridgeTokenFor(this.runner) },
+      config: { podUrl: pod.url, catalogUrl: pod.catalogUrl },
       toInterface: (sel, ...args) => this.onInterface(sel, args),
     });
     this.host.on('outlet', (sel, args) => this.onOutlet(sel, args));

@@ -11,16 +11,14 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { spawn, spawnSync } = require('child_process');
+const { spawn } = require('child_process');
 const { LinkPeer } = require('./link-peer');
 const { writeWav } = require('./wavfile');
 
-// Every runner takes the bridge's session token (token: null for none);
-// `tokens` says whether it can send one at all.
+// Every runner takes the bridge's session token (token: null for none).
 function jsRunner() {
   return {
     name: 'js',
-    tokens: true,
     async startPlayer(port, { wavOut, token = null }) {
       const peer = new LinkPeer({ role: 0, token });
       await peer.connect(port);
@@ -61,20 +59,9 @@ function findMaxhost(buildDir) {
   return candidates.find((f) => fs.existsSync(f)) || null;
 }
 
-// Whether this build of the runner takes --token (older ones do not, and
-// then connect without a token). Asked once per program.
-const tokenSupport = new Map();
-function takesToken(program) {
-  if (!tokenSupport.has(program)) {
-    const r = spawnSync(program, ['--help'], { encoding: 'utf8', timeout: 5000, env: runnerEnv() });
-    tokenSupport.set(program, /--token\b/.test(`${r.stdout || ''}${r.stderr || ''}`));
-  }
-  return tokenSupport.get(program);
-}
-
 // The arguments that hand a runner the bridge's token.
-function tokenArgs(program, token) {
-  return token && takesToken(program) ? ['--token', String(token)] : [];
+function tokenArgs(token) {
+  return token ? ['--token', String(token)] : [];
 }
 
 // Reads a buffer the runner wrote (--buffer-out): u32 channels, u32 frames,
@@ -159,17 +146,16 @@ function maxhostRunner(program, { vector = 64, workDir = null, rtPriority = 0 } 
   let players = 0;
   return {
     name: 'maxhost',
-    get tokens() { return takesToken(program); },
     async startPlayer(port, { wavOut, bufferOut = null, patchLog = null, token = null }) {
       players += 1;
       const base = () => path.join(dir(), `player${players}`);
       const files = { bufferPath: bufferOut || `${base()}.buffer`, patchLogPath: patchLog || `${base()}.patches` };
       fs.rmSync(files.bufferPath, { force: true });
       const rt = rtPriority > 0 ? ['--rt-priority', String(rtPriority)] : [];
-      return start([...rt, '--port', String(port), ...tokenArgs(program, token), '--player', wavOut, '--buffer-out', files.bufferPath, '--patch-log', files.patchLogPath], files);
+      return start([...rt, '--port', String(port), ...tokenArgs(token), '--player', wavOut, '--buffer-out', files.bufferPath, '--patch-log', files.patchLogPath], files);
     },
     async startFeeder(port, { trackPath, token = null }) {
-      return start(['--port', String(port), ...tokenArgs(program, token), '--feeder', trackPath]);
+      return start(['--port', String(port), ...tokenArgs(token), '--feeder', trackPath]);
     },
   };
 }
@@ -182,10 +168,4 @@ function pickRunner(kind, buildDir, options = {}) {
   return jsRunner();
 }
 
-// The Host's bridgeToken setting for a cast run by this runner: a fresh token
-// when the runner can send it, none otherwise.
-function bridgeTokenFor(runner) {
-  return runner && !runner.tokens ? false : undefined;
-}
-
-module.exports = { runnerEnv, jsRunner, maxhostRunner, pickRunner, findMaxhost, readBufferFile, readPatchLog, takesToken, tokenArgs, bridgeTokenFor };
+module.exports = { runnerEnv, jsRunner, maxhostRunner, pickRunner, findMaxhost, readBufferFile, readPatchLog, tokenArgs };

@@ -10,7 +10,6 @@ const path = require('path');
 const { EventEmitter } = require('events');
 const { Host } = require('../host/core');
 const { Pod } = require('./pod');
-const { bridgeTokenFor } = require('./runners');
 const { LiveClock } = require('./live-clock');
 const { LinkPeer } = require('./link-peer');
 const { FRAME, FrameReader, decodePayload } = require('./link');
@@ -64,7 +63,7 @@ class Stage extends EventEmitter {
     };
     this.host = new Host({
       engine: spy,
-      config: { podUrl: this.podInfo.url, catalogUrl: this.podInfo.catalogUrl, tickMs: this.tickMs, bridgeToken: bridgeTokenFor(this.runner) },
+      config: { podUrl: this.podInfo.url, catalogUrl: this.podInfo.catalogUrl, tickMs: this.tickMs },
       toInterface: (sel, ...args) => this.record(sel, args),
     });
     this.host.on('outlet', (sel, args) => this.onOutlet(sel, args));

@@ -289,21 +289,8 @@ async function stalledPlayer(rig, { fast, maxhost }) {
 // afterwards (Position reports), it exits normally on SIGINT, and the
 // stream is still in sync for the other player.
 async function harmRunner(rig, program, extraArgs, harm) {
-  // A runner built before it took --token joins while the bridge asks for
-  // no token, for as long as its case runs.
-  const token = rig.host.bridge.token;
-  const tokenless = tokenArgs(program, token).length === 0;
-  if (tokenless) rig.host.bridge.token = null;
-  try {
-    return await harmRunnerJoined(rig, program, extraArgs, harm);
-  } finally {
-    rig.host.bridge.token = token;
-  }
-}
-
-async function harmRunnerJoined(rig, program, extraArgs, harm) {
   const ids = new Set(rig.host.bridge.connections.keys());
-  const child = spawn(program, ['--port', String(rig.port), ...tokenArgs(program, rig.token), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
+  const child = spawn(program, ['--port', String(rig.port), ...tokenArgs(rig.token), '--player', '/dev/null', '--quiet', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
   let log = '';
   child.stdout.on('data', (d) => { log += d; });
   const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));

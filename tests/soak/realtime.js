@@ -25,7 +25,7 @@ const { LiveClock } = require('../../sim/live-clock');
 const { widen } = require('../../sim/f16');
 const { renderRegion, baseScene, SAMPLE_RATE } = require('../../sim/music');
 const { styleFromText } = require('../../sim/style');
-const { findMaxhost, runnerEnv, tokenArgs, takesToken } = require('../../sim/runners');
+const { findMaxhost, runnerEnv, tokenArgs } = require('../../sim/runners');
 const { spawn } = require('child_process');
 const { waitFor, sleep, openFds, sameFloats } = require('../faults/rig');
 
@@ -50,8 +50,7 @@ async function main(argv) {
   const counts = new Map();
   const host = new Host({
     engine,
-    // A runner that cannot send the bridge token gets a bridge without one.
-    config: { podUrl: info.url, bridgeToken: maxhost && !takesToken(maxhost) ? false : undefined },
+    config: { podUrl: info.url },
     toInterface: (sel, ...args) => { if (sel === 'ui:status') statuses.push(String(args[0])); },
   });
   host.on('outlet', (sel, args) => {
@@ -67,7 +66,7 @@ async function main(argv) {
   await feeder.connect(port);
   let runner = null;
   if (maxhost) {
-    runner = spawn(maxhost, ['--port', String(port), ...tokenArgs(maxhost, token), '--player', '/dev/null', '--quiet'], { stdio: 'ignore', env: runnerEnv() });
+    runner = spawn(maxhost, ['--port', String(port), ...tokenArgs(token), '--player', '/dev/null', '--quiet'], { stdio: 'ignore', env: runnerEnv() });
   }
 
   // On an early failure the runner and the pod's process must not outlive us.

@@ -1,7 +1,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { Host } = require('../../../host/core');
+const { Host, sessionToken } = require('../../../host/core');
 const { FakeEngine, ManualClock, waitFor } = require('./helpers');
 
 function makeHost(reactions, config = {}, clock = new ManualClock()) {
@@ -118,6 +118,8 @@ test('each host makes its own bridge token and tells the patch with the port', a
   const b = makeHost();
   assert.match(a.host.bridgeToken, /^[0-9a-f]{32}$/);
   assert.notEqual(a.host.bridgeToken, b.host.bridgeToken);
+  // Max would read a token of digits as a number, which omber~ refuses.
+  for (let i = 0; i < 200; i++) assert.match(sessionToken(undefined), /^[a-f][0-9a-f]{31}$/);
   assert.equal(makeHost({}, { bridgeToken: 'given' }).host.bridgeToken, 'given');
   assert.equal(makeHost({}, { bridgeToken: false }).host.bridgeToken, null);
   assert.throws(() => makeHost({}, { bridgeToken: 'x'.repeat(65) }), /1 to 64 bytes/);

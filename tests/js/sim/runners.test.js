@@ -75,7 +75,7 @@ test('a maxhost player: its arguments, its buffer on request, its stop', async (
   fs.writeFileSync(program, FAKE, { mode: 0o755 });
   const runner = maxhostRunner(program, { vector: 64, rtPriority: 40, workDir: dir });
   const wavOut = path.join(dir, 'p1.wav');
-  const player = await runner.startPlayer(7400, { wavOut });
+  const player = await runner.startPlayer(7400, { wavOut, token: 'a1b2' });
   t.after(() => player.kill());  // never left running by a failed assertion
   const argsFile = `${wavOut}.args`;
   const end = Date.now() + 20000;
@@ -83,6 +83,7 @@ test('a maxhost player: its arguments, its buffer on request, its stop', async (
   const args = JSON.parse(fs.readFileSync(argsFile, 'utf8'));
   assert.deepEqual(args.slice(0, 6), ['--quiet', '--vector', '64', '--rt-priority', '40', '--port']);
   assert.equal(args[args.indexOf('--port') + 1], '7400');
+  assert.equal(args[args.indexOf('--token') + 1], 'a1b2');
   assert.equal(args[args.indexOf('--buffer-out') + 1], player.bufferPath);
   assert.equal(args[args.indexOf('--patch-log') + 1], player.patchLogPath);
   assert.equal(path.dirname(player.bufferPath), dir);
@@ -91,24 +92,4 @@ test('a maxhost player: its arguments, its buffer on request, its stop', async (
   assert.deepEqual(Array.from(b.samples), [0.75, -1]);
   assert.equal(await player.stop(), 0);
   assert.deepEqual(player.patchLog(), []);
-});
-
-test('the bridge token goes to a runner only when it takes --token', (t) => {
-  const { tokenArgs, takesToken, bridgeTokenFor, jsRunner, maxhostRunner } = require('../../../sim/runners');
-  const dir = tempDir(t);
-  const make = (name, help) => {
-    const program = path.join(dir, name);
-    fs.writeFileSync(program, `#!/bin/sh\necho '${help}'\n`, { mode: 0o755 });
-    return program;
-  };
-  const newer = make('newer', '  --token TEXT       send "connect N TEXT"');
-  const older = make('older', '  --port N           send "connect N"');
-  assert.deepEqual(tokenArgs(newer, 'abc'), ['--token', 'abc']);
-  assert.deepEqual(tokenArgs(newer, null), []);
-  assert.deepEqual(tokenArgs(older, 'abc'), []);
-  assert.equal(takesToken(older), false);
-  // A cast whose runner cannot send the token gets a bridge without one.
-  assert.equal(bridgeTokenFor(maxhostRunner(older)), false);
-  assert.equal(bridgeTokenFor(maxhostRunner(newer)), undefined);
-  assert.equal(bridgeTokenFor(jsRunner()), undefined);
 });
