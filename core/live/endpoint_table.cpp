@@ -106,7 +106,9 @@ void EndpointTable::handleFrame(Endpoint& endpoint, std::int32_t id, std::uint8_
 // Announces the role to the host; a player that joins late gets the buffer
 // the others play and, while a stream plays, the band they loop. The role is
 // set once: a repeated Hello changes nothing, so a peer cannot make the
-// engine send it a whole source again and again.
+// engine send it a whole source again and again. A feeder that joins (or
+// reconnects) while capture is on is told so, or an armed print would wait
+// for it for ever.
 void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {
   if (size < 1 || endpoint.helloSeen) return;
   const std::uint8_t role = payload[0];
@@ -114,7 +116,13 @@ void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint
   endpoint.helloSeen = true;
   const bool feeder = role == link::kRoleFeeder;
   outlet_("ext:role", Atoms{Atom(static_cast<double>(id)), Atom(feeder ? "feeders" : "players")});
-  if (feeder || !endpoint.open) return;
+  if (!endpoint.open) return;
+  if (feeder) {
+    if (live_.capturing) {
+      outlet_("ext:write", Atoms{Atom(std::to_string(id)), Atom(link::encodeFlag(link::FrameType::Capture, true))});
+    }
+    return;
+  }
   if (role == link::kRolePlayer && !source_.samples.empty()) {
     endpoint.swapBase = live_.swapCount;
     endpoint.initStamp = live_.initCount;

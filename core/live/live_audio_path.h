@@ -110,6 +110,7 @@ struct LiveAudioPath {
   const float* patchSamples = nullptr;  // set only while a patch is being sent
   std::uint64_t patchFrames = 0;
   bool transportRunning = true;  // Live's transport
+  bool capturing = false;  // the feeders were last told to capture
 
   // ---- bar grid ----
   double liveTempo = 0.0;

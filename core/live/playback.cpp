@@ -35,7 +35,10 @@ void LiveAudioPath::band(double startSeconds, double endSeconds) {
 
 void LiveAudioPath::seek(double seconds) { transport->seekPlayers(seconds); }
 void LiveAudioPath::run(bool isPlaying) { transport->runPlayers(isPlaying); }
-void LiveAudioPath::capture(bool on) { transport->captureFeeders(on); }
+void LiveAudioPath::capture(bool on) {
+  capturing = on;
+  transport->captureFeeders(on);
+}
 
 void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCount, std::int32_t epoch) {
   totalSamples = static_cast<std::int64_t>(frames) * channelCount;

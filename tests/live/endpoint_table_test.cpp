@@ -230,6 +230,29 @@ TEST_F(EndpointCaptureTest, OnlyFeedersDeliverWholeCaptureFrames) {
   EXPECT_EQ(recorder.with("ext:drop").size(), 0u);
 }
 
+// A feeder that (re)connects while a print is armed or a feed mode runs is
+// told to capture; otherwise the print would wait for it for ever.
+TEST_F(EndpointCaptureTest, AFeederJoiningWhileCaptureIsOnIsToldToCapture) {
+  receive(2, link::encodeHello(link::kRoleFeeder, 48000, 2));
+  EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ext:role"});
+
+  live.capture(true);
+  recorder.clear();
+  receive(3, link::encodeHello(link::kRoleFeeder, 48000, 2));
+  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:role", "ext:write"}));
+  EXPECT_EQ(recorder.messages[1].text(0), "3");
+  EXPECT_EQ(recorder.messages[1].bytes(1), link::encodeFlag(link::FrameType::Capture, true));
+
+  // A player joining meanwhile is not a feeder; after capture ends a new
+  // feeder is left alone.
+  recorder.clear();
+  receive(4, link::encodeHello(link::kRolePlayer, 48000, 2));
+  live.capture(false);
+  recorder.clear();
+  receive(5, link::encodeHello(link::kRoleFeeder, 48000, 2));
+  EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ext:role"});
+}
+
 TEST_F(EndpointCaptureTest, AFailureWhileHandlingFramesDropsTheConnection) {
   table.setCaptureIntake([](std::int32_t, std::uint64_t, const float*) { throw std::runtime_error("intake failed"); });
   receive(2, link::encodeHello(link::kRoleFeeder, 48000, 2));
