@@ -39,16 +39,45 @@ char* appendNonFinite(char* out, std::uint64_t bits) {
   return copyWord(out, "nan");
 }
 
-// The C locale, so that conversions read a period whatever the process locale.
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
+// strtod in the C locale on a NUL-terminated text, so that conversions read
+// a period whatever the process locale.
+#if defined(_WIN32)
+double strtodC(const char* text, char** end) {
+  static const _locale_t c = _create_locale(LC_ALL, "C");
+  return c ? _strtod_l(text, end, c) : std::strtod(text, end);
+}
+#else
+double strtodC(const char* text, char** end) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return c ? strtod_l(text, end, c) : std::strtod(text, end);
+}
+#endif
+
+bool startsWithWord(const char* text, const char* lowerWord) {
+  for (; *lowerWord; ++text, ++lowerWord) {
+    if (*text != *lowerWord && *text != *lowerWord - ('a' - 'A')) return false;
+  }
+  return true;
 }
 
-// strtod in the C locale on a NUL-terminated text.
-double strtodC(const char* text, char** end) {
-  const locale_t c = cLocale();
-  return c ? strtod_l(text, end, c) : std::strtod(text, end);
+// Reads "inf", "infinity" or "nan" optionally followed by "(chars)", in any
+// case, after optional white space and a sign, as C99 strtod does. Windows'
+// strtod reads none of them (it returns 0 having read nothing), so they are
+// read here on every platform. False when the text is no such word.
+bool readNonFinite(const char* text, double& value) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (startsWithWord(p, "inf")) {
+    value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    return true;
+  }
+  if (startsWithWord(p, "nan")) {
+    value = std::copysign(std::numeric_limits<double>::quiet_NaN(), negative ? -1.0 : 1.0);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -110,6 +139,8 @@ double numberFromText(std::string_view text) {
     large.assign(text);
     begin = large.c_str();
   }
+  double nonFinite = 0.0;
+  if (readNonFinite(begin, nonFinite)) return nonFinite;
   char* end = nullptr;
   errno = 0;
   const double v = strtodC(begin, &end);

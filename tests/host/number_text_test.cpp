@@ -137,5 +137,19 @@ TEST(NumberFromText, StrtodRules) {
   EXPECT_TRUE(std::isnan(numberFromText("nan")));
 }
 
+// The words strtod reads on every C library, whatever the platform's own
+// strtod does (Windows' reads none of them): sign, any case, "infinity",
+// "nan(chars)", leading white space; the rest of the text is ignored.
+TEST(NumberFromText, NonFiniteWordsOnEveryPlatform) {
+  EXPECT_EQ(numberFromText(" \t+Inf"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(numberFromText("-INFINITY"), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(numberFromText("infinit"), std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(numberFromText("NaN(0x7f_a)")));
+  EXPECT_TRUE(std::signbit(numberFromText("-nan")));
+  EXPECT_TRUE(std::isnan(numberFromText("nan(unclosed")));
+  EXPECT_EQ(numberFromText("in"), 0.0);
+  EXPECT_EQ(numberFromText("+"), 0.0);
+}
+
 }  // namespace
 }  // namespace omber
