@@ -29,6 +29,8 @@ const struct WinsockStarted {
 int close(int fd) { return closesocket(static_cast<SOCKET>(fd)); }
 int poll(pollfd* entries, unsigned long count, int timeoutMs) { return WSAPoll(entries, count, timeoutMs); }
 constexpr int MSG_NOSIGNAL = 0;
+#elif defined(__APPLE__)
+constexpr int MSG_NOSIGNAL = 0;  // SO_NOSIGPIPE on the accepted socket instead
 #endif
 
 int listenOn(std::uint16_t port, std::uint16_t& bound) {
@@ -70,6 +72,10 @@ bool LoopbackServer::accept(std::chrono::milliseconds timeout) {
   if (!readable(listener_, timeout)) return false;
   const int fd = ::accept(listener_, nullptr, nullptr);
   if (fd < 0) return false;
+#if defined(__APPLE__)
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
   closeClient();
   client_ = fd;
   reader_ = std::make_unique<link::FrameReader>([this](std::uint8_t type, const std::uint8_t* payload,
