@@ -64,11 +64,17 @@ bool startsWithWord(const char* text, const char* lowerWord) {
 // case, after optional white space and a sign, as C99 strtod does. Windows'
 // strtod reads none of them (it returns 0 having read nothing), so they are
 // read here on every platform. False when the text is no such word.
-bool readNonFinite(const char* text, double& value) {
+const char* skipSpaceAndSign(const char* text, bool& negative) {
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-  const bool negative = *p == '-';
+  negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
+  return p;
+}
+
+bool readNonFinite(const char* text, double& value) {
+  bool negative = false;
+  const char* p = skipSpaceAndSign(text, negative);
   if (startsWithWord(p, "inf")) {
     value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return true;
@@ -78,6 +84,23 @@ bool readNonFinite(const char* text, double& value) {
     return true;
   }
   return false;
+}
+
+// Reads a hexadecimal number ("0x1.8p3") as C99 strtod does; Windows'
+// strtod reads "0" and stops at the "x". Out of range reads as 0, as an
+// ERANGE from strtod does in numberFromText. False when the text is none.
+bool readHex(const char* text, double& value) {
+  bool negative = false;
+  const char* p = skipSpaceAndSign(text, negative);
+  if (p[0] != '0' || (p[1] != 'x' && p[1] != 'X')) return false;
+  const char first = p[2];  // from_chars would also take a sign here; strtod does not
+  const bool digit = (first >= '0' && first <= '9') || ((first | 0x20) >= 'a' && (first | 0x20) <= 'f');
+  if (!digit && first != '.') return false;
+  double magnitude = 0.0;
+  const auto result = std::from_chars(p + 2, p + 2 + std::strlen(p + 2), magnitude, std::chars_format::hex);
+  if (result.ec == std::errc::invalid_argument) return false;  // "0x" alone: strtod reads the 0
+  value = result.ec == std::errc() ? (negative ? -magnitude : magnitude) : 0.0;
+  return true;
 }
 
 }  // namespace
@@ -139,8 +162,8 @@ double numberFromText(std::string_view text) {
     large.assign(text);
     begin = large.c_str();
   }
-  double nonFinite = 0.0;
-  if (readNonFinite(begin, nonFinite)) return nonFinite;
+  double special = 0.0;
+  if (readNonFinite(begin, special) || readHex(begin, special)) return special;
   char* end = nullptr;
   errno = 0;
   const double v = strtodC(begin, &end);
