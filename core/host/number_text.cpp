@@ -39,16 +39,68 @@ char* appendNonFinite(char* out, std::uint64_t bits) {
   return copyWord(out, "nan");
 }
 
-// The C locale, so that conversions read a period whatever the process locale.
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
+// strtod in the C locale on a NUL-terminated text, so that conversions read
+// a period whatever the process locale.
+#if defined(_WIN32)
+double strtodC(const char* text, char** end) {
+  static const _locale_t c = _create_locale(LC_ALL, "C");
+  return c ? _strtod_l(text, end, c) : std::strtod(text, end);
+}
+#else
+double strtodC(const char* text, char** end) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return c ? strtod_l(text, end, c) : std::strtod(text, end);
+}
+#endif
+
+bool startsWithWord(const char* text, const char* lowerWord) {
+  for (; *lowerWord; ++text, ++lowerWord) {
+    if (*text != *lowerWord && *text != *lowerWord - ('a' - 'A')) return false;
+  }
+  return true;
 }
 
-// strtod in the C locale on a NUL-terminated text.
-double strtodC(const char* text, char** end) {
-  const locale_t c = cLocale();
-  return c ? strtod_l(text, end, c) : std::strtod(text, end);
+// Reads "inf", "infinity" or "nan" optionally followed by "(chars)", in any
+// case, after optional white space and a sign, as C99 strtod does. Windows'
+// strtod reads none of them (it returns 0 having read nothing), so they are
+// read here on every platform. False when the text is no such word.
+const char* skipSpaceAndSign(const char* text, bool& negative) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  return p;
+}
+
+bool readNonFinite(const char* text, double& value) {
+  bool negative = false;
+  const char* p = skipSpaceAndSign(text, negative);
+  if (startsWithWord(p, "inf")) {
+    value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    return true;
+  }
+  if (startsWithWord(p, "nan")) {
+    value = std::copysign(std::numeric_limits<double>::quiet_NaN(), negative ? -1.0 : 1.0);
+    return true;
+  }
+  return false;
+}
+
+// Reads a hexadecimal number ("0x1.8p3") as C99 strtod does; Windows'
+// strtod reads "0" and stops at the "x". Out of range reads as 0, as an
+// ERANGE from strtod does in numberFromText. False when the text is none.
+bool readHex(const char* text, double& value) {
+  bool negative = false;
+  const char* p = skipSpaceAndSign(text, negative);
+  if (p[0] != '0' || (p[1] != 'x' && p[1] != 'X')) return false;
+  const char first = p[2];  // from_chars would also take a sign here; strtod does not
+  const bool digit = (first >= '0' && first <= '9') || ((first | 0x20) >= 'a' && (first | 0x20) <= 'f');
+  if (!digit && first != '.') return false;
+  double magnitude = 0.0;
+  const auto result = std::from_chars(p + 2, p + 2 + std::strlen(p + 2), magnitude, std::chars_format::hex);
+  if (result.ec == std::errc::invalid_argument) return false;  // "0x" alone: strtod reads the 0
+  value = result.ec == std::errc() ? (negative ? -magnitude : magnitude) : 0.0;
+  return true;
 }
 
 }  // namespace
@@ -110,6 +162,8 @@ double numberFromText(std::string_view text) {
     large.assign(text);
     begin = large.c_str();
   }
+  double special = 0.0;
+  if (readNonFinite(begin, special) || readHex(begin, special)) return special;
   char* end = nullptr;
   errno = 0;
   const double v = strtodC(begin, &end);

@@ -118,18 +118,21 @@ t_max_err omberSetRole(OmberObject* x, void*, long argc, t_atom* argv) {
   return MAX_ERR_NONE;
 }
 
-void omberPerform64(OmberObject* x, t_object*, double** ins, long numins, double** outs, long numouts,
+// Has exactly the SDK's t_perfroutine64 type, so dsp_add64 checks it.
+void omberPerform64(t_object* object, t_object*, double** ins, long numins, double** outs, long numouts,
                     long sampleframes, long, void*) {
-  x->instance->perform(ins, numins, outs, numouts, sampleframes);
+  reinterpret_cast<OmberObject*>(object)->instance->perform(ins, numins, outs, numouts, sampleframes);
 }
 
 void omberDsp64(OmberObject* x, t_object* dsp64, short*, double samplerate, long maxvectorsize, long) {
   x->instance->prepare(samplerate, maxvectorsize);
-  object_method(dsp64, gensym("dsp_add64"), x, asMethod(omberPerform64), 0L, nullptr);
+  dsp_add64(dsp64, &x->ob.z_ob, omberPerform64, 0, nullptr);
 }
 
+// The fields are t_atom_long, so the attributes are "atom_long": Max stores
+// a "long" attribute as a C long, which is half of the field on Windows x64.
 void addSwitchAttribute(const char* name, method setter, long offset) {
-  class_addattr(s_class, attr_offset_new(name, gensym("long"), 0, nullptr, setter, offset));
+  class_addattr(s_class, attr_offset_new(name, gensym("atom_long"), 0, nullptr, setter, offset));
   attr_addfilter_clip(class_attr_get(s_class, gensym(name)), 0, 1, 1, 1);
 }
 

@@ -1,6 +1,10 @@
 #include "external/maxhost/host.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -34,13 +38,13 @@ PostHandler& postHandler() {
 }
 
 const maxhost_method* findMethod(const t_object* object, const std::string& selector) {
-  const auto& methods = object->o_class->methods;
+  const auto& methods = detail::classOf(object)->methods;
   const auto found = methods.find(selector);
   return found == methods.end() ? nullptr : &found->second;
 }
 
 const maxhost_attribute* findAttribute(const t_object* object, const std::string& name) {
-  const auto& attributes = object->o_class->attributes;
+  const auto& attributes = detail::classOf(object)->attributes;
   const auto found = attributes.find(name);
   return found == attributes.end() ? nullptr : found->second.get();
 }
@@ -56,18 +60,33 @@ bool loadModule(const std::string& path, std::string& error) {
   // Like Max, each module's ext_main runs once per process.
   static std::set<std::string> loaded;
   if (loaded.count(path)) return true;
+  using Entry = void (*)(void*);
+#if defined(_WIN32)
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (!module) {
+    error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  auto entry = reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, "ext_main")));
+  if (!entry) {
+    error = path + " has no ext_main";
+    FreeLibrary(module);
+    return false;
+  }
+#else
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char* reason = dlerror();
     error = reason ? reason : "cannot load " + path;
     return false;
   }
-  auto* entry = reinterpret_cast<void (*)(void*)>(dlsym(module, "ext_main"));
+  auto* entry = reinterpret_cast<Entry>(dlsym(module, "ext_main"));
   if (!entry) {
     error = path + " has no ext_main";
     dlclose(module);
     return false;
   }
+#endif
   entry(nullptr);
   loaded.insert(path);
   return true;  // the module stays loaded for the life of the process
@@ -117,9 +136,10 @@ std::vector<t_atom> parseAtoms(const std::string& text) {
 
 t_object* newObject(const std::string& className, std::vector<t_atom> args) {
   const auto found = classes().find(className);
-  if (found == classes().end() || !found->second->newRoutine) return nullptr;
+  const maxhost_class* record = found == classes().end() ? nullptr : detail::classRecord(found->second);
+  if (!record || !record->newRoutine || record->newType != A_GIMME) return nullptr;
   using New = void* (*)(t_symbol*, long, t_atom*);
-  auto routine = routineAs<New>(found->second->newRoutine);
+  auto routine = routineAs<New>(record->newRoutine);
   return static_cast<t_object*>(routine(gensym(className.c_str()), static_cast<long>(args.size()), args.data()));
 }
 
@@ -155,8 +175,31 @@ bool setAttribute(t_object* object, const std::string& name, std::vector<t_atom>
 
 bool getAttributeLong(const t_object* object, const std::string& name, t_atom_long& value) {
   const maxhost_attribute* attribute = object ? findAttribute(object, name) : nullptr;
-  if (!attribute || attribute->type != gensym("long")) return false;
-  std::memcpy(&value, reinterpret_cast<const char*>(object) + attribute->offset, sizeof value);
+  if (!attribute) return false;
+  const char* field = reinterpret_cast<const char*>(object) + attribute->offset;
+  if (attribute->type == gensym("long")) {
+    long stored = 0;
+    std::memcpy(&stored, field, sizeof stored);
+    value = stored;
+  } else if (attribute->type == gensym("atom_long")) {
+    std::memcpy(&value, field, sizeof value);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool attributeField(const t_object* object, const std::string& name, long& offset, std::size_t& width) {
+  const maxhost_attribute* attribute = object ? findAttribute(object, name) : nullptr;
+  if (!attribute) return false;
+  offset = attribute->offset;
+  if (attribute->type == gensym("long")) {
+    width = sizeof(long);
+  } else if (attribute->type == gensym("atom_long")) {
+    width = sizeof(t_atom_long);
+  } else {
+    return false;
+  }
   return true;
 }
 
@@ -170,11 +213,11 @@ std::string assist(t_object* object, bool inlet, long index) {
   return text;
 }
 
-long signalInlets(const t_object* object) { return object ? object->o_info->signalInlets : 0; }
+long signalInlets(const t_object* object) { return object ? detail::infoOf(object)->signalInlets : 0; }
 
 long signalOutlets(const t_object* object) {
   if (!object) return 0;
-  const auto& outlets = object->o_info->outlets;
+  const auto& outlets = detail::infoOf(object)->outlets;
   return static_cast<long>(std::count(outlets.begin(), outlets.end(), "signal"));
 }
 
@@ -202,23 +245,26 @@ std::vector<std::string> messageNames(const t_object* object) {
 
 namespace detail {
 
-bool registerClass(t_class* c) { return classes().emplace(c->name, c).second; }
+bool registerClass(t_class* c) { return classes().emplace(classRecord(c)->name, c).second; }
 
 bool setAttribute(t_object* object, const char* name, long argc, const t_atom* argv) {
   const maxhost_attribute* attribute = findAttribute(object, name);
   if (!attribute || argc < 1) return false;
-  t_atom value = argv[0];
-  if (attribute->type == gensym("long")) {
-    double number = static_cast<double>(atom_getlong(&value));
-    if (attribute->clipMin) number = std::max(number, attribute->min);
-    if (attribute->clipMax) number = std::min(number, attribute->max);
-    value = longAtom(static_cast<t_atom_long>(number));
-  } else {
-    return false;  // omber~ has only long attributes
-  }
+  // Integer attributes only (omber~ has no others). Like Max, a "long"
+  // attribute is a C long in the object (4 bytes on Windows x64) and an
+  // "atom_long" one a t_atom_long.
+  const bool cLong = attribute->type == gensym("long");
+  if (!cLong && attribute->type != gensym("atom_long")) return false;
+  double number = static_cast<double>(atom_getlong(&argv[0]));
+  if (attribute->clipMin) number = std::max(number, attribute->min);
+  if (attribute->clipMax) number = std::min(number, attribute->max);
+  t_atom value = longAtom(static_cast<t_atom_long>(number));
   if (attribute->setter) {
     using Setter = t_max_err (*)(t_object*, void*, long, t_atom*);
     routineAs<Setter>(attribute->setter)(object, const_cast<maxhost_attribute*>(attribute), 1, &value);
+  } else if (cLong) {
+    const long stored = static_cast<long>(value.a_w.w_long);
+    std::memcpy(reinterpret_cast<char*>(object) + attribute->offset, &stored, sizeof stored);
   } else {
     std::memcpy(reinterpret_cast<char*>(object) + attribute->offset, &value.a_w.w_long, sizeof(t_atom_long));
   }
@@ -235,8 +281,6 @@ void post(t_object* poster, const char* text) {
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
-
-void dspFree(t_object* object) { SignalChain::forgetObject(object); }
 
 }  // namespace detail
 

@@ -6,6 +6,7 @@
 // posts, serialised by a lock).
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,8 +19,8 @@ namespace omber::maxhost {
 using PostHandler = std::function<void(t_object* poster, const std::string& text)>;
 void setPostHandler(PostHandler handler);
 
-// dlopens a module and calls its ext_main (once per path). False with a
-// reason on failure.
+// Loads a module (dlopen, LoadLibrary on Windows) and calls its ext_main
+// (once per path). False with a reason on failure.
 bool loadModule(const std::string& path, std::string& error);
 
 t_atom longAtom(t_atom_long value);
@@ -38,9 +39,13 @@ void freeObject(t_object* object);
 // Sends a message the class registered with A_GIMME, A_LONG, A_FLOAT or no
 // arguments. False when the class has no such public method.
 bool sendMessage(t_object* object, const std::string& selector, std::vector<t_atom> args = {});
-// Sets an attribute as an "@name value" argument would (clip filters apply).
+// Sets an attribute as an "@name value" argument would (clip filters apply),
+// storing it at the width its declared type has in Max.
 bool setAttribute(t_object* object, const std::string& name, std::vector<t_atom> values);
 bool getAttributeLong(const t_object* object, const std::string& name, t_atom_long& value);
+// Where an attribute without a setter lives in the object: its byte offset
+// and the bytes Max writes there for its type.
+bool attributeField(const t_object* object, const std::string& name, long& offset, std::size_t& width);
 // The object's assist text for an inlet or outlet.
 std::string assist(t_object* object, bool inlet, long index);
 
@@ -57,7 +62,6 @@ namespace detail {
 bool registerClass(t_class* c);
 bool setAttribute(t_object* object, const char* name, long argc, const t_atom* argv);
 void post(t_object* poster, const char* text);
-void dspFree(t_object* object);
 }  // namespace detail
 
 }  // namespace omber::maxhost

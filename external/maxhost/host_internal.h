@@ -1,4 +1,4 @@
-// The headless host's records behind the Max API types. Internal to the
+// The headless host's records behind the SDK's Max types. Internal to the
 // host library.
 #pragma once
 
@@ -43,8 +43,8 @@ struct maxhost_method {
   std::vector<int> types;
 };
 
-// An attribute made by attr_offset_new. It is itself an object so that
-// class_attr_get can hand it to attr_addfilter_clip.
+// An attribute made by attr_offset_new. It is itself an object (it starts
+// with a t_object) so that class_attr_get can hand it to attr_addfilter_clip.
 struct maxhost_attribute {
   t_object header{};
   std::string name;
@@ -56,19 +56,36 @@ struct maxhost_attribute {
   double min = 0.0, max = 0.0;
 };
 
-struct t_class {
+// The host's record of a class. class_new hands out `sdk`, whose c_extra
+// points back here. As in Max, an object's o_messlist points just past an
+// entry whose m_sym holds the object's t_class*.
+struct maxhost_class {
+  t_class sdk{};
+  t_messlist messages[2]{};  // [0] names the class, objects point at [1]
   std::string name;
   method newRoutine = nullptr;
   method freeRoutine = nullptr;
   long size = 0;
-  std::vector<int> newTypes;
+  int newType = 0;  // A_GIMME or A_NOTHING
   std::map<std::string, maxhost_method> methods;
   std::map<std::string, std::unique_ptr<maxhost_attribute>> attributes;
   bool dsp = false;
   bool registered = false;
 };
 
+// Per object: kept where Max keeps its inlet list (o_inlet), which the
+// headless host has no other use for.
 struct maxhost_object_info {
   long signalInlets = 0;
   std::vector<std::string> outlets;  // outlet types in creation order
 };
+
+namespace omber::maxhost::detail {
+inline maxhost_class* classRecord(t_class* c) { return c ? static_cast<maxhost_class*>(c->c_extra) : nullptr; }
+inline maxhost_class* classOf(const t_object* object) {
+  return classRecord(reinterpret_cast<t_class*>(object->o_messlist[-1].m_sym));
+}
+inline maxhost_object_info* infoOf(const t_object* object) {
+  return reinterpret_cast<maxhost_object_info*>(object->o_inlet);
+}
+}  // namespace omber::maxhost::detail

@@ -1,21 +1,26 @@
-// The headless host's implementation of the Max API declared in max_api.h:
-// a class registry, objects, attributes with clip filters, messages and the
-// console on standard output.
+// The headless host's implementation of the MaxAPI functions omber~ calls,
+// defined against the SDK's own declarations: a class registry, objects,
+// attributes with clip filters, messages and the console on standard output.
 //
 // Registration and object creation run on the host's main thread; gensym
 // and object_post may be called from any thread (they take a lock, so never
 // from the audio thread).
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "external/maxhost/host.h"
 #include "external/maxhost/host_internal.h"
+
+using omber::maxhost::detail::classOf;
+using omber::maxhost::detail::classRecord;
+using omber::maxhost::detail::infoOf;
 
 namespace {
 
@@ -34,35 +39,42 @@ std::mutex& symbolLock() {
 
 extern "C" {
 
-t_class* class_new(const char* name, method mnew, method mfree, long size, method, int type, ...) {
-  auto* c = new t_class;
-  c->name = name;
-  c->newRoutine = mnew;
-  c->freeRoutine = mfree;
-  c->size = size;
-  if (type != 0) {
-    va_list args;
-    va_start(args, type);
-    c->newTypes = readTypes(args);
-    c->newTypes.insert(c->newTypes.begin(), type);
-    va_end(args);
-  }
-  return c;
+// Only the first creation type is kept: the host creates A_GIMME classes
+// (every argument as atoms) and classes without arguments. The type is a
+// `short`, so the rest of the list cannot portably be read with va_start.
+t_class* class_new(C74_CONST char* name, C74_CONST method mnew, C74_CONST method mfree, long size,
+                   C74_CONST method, short type, ...) {
+  if (!name) return nullptr;
+  auto* record = new maxhost_class;
+  record->name = name;
+  record->newRoutine = mnew;
+  record->freeRoutine = mfree;
+  record->size = size;
+  record->newType = type;
+  record->sdk.c_sym = gensym(name);
+  record->sdk.c_freefun = mfree;
+  record->sdk.c_size = static_cast<t_getbytes_size>(size);
+  record->sdk.c_extra = record;
+  record->messages[0].m_sym = reinterpret_cast<t_symbol*>(&record->sdk);
+  return &record->sdk;
 }
 
-t_max_err class_addmethod(t_class* c, method m, const char* name, ...) {
-  if (!c || !m || !name) return MAX_ERR_INVALID_PTR;
+t_max_err class_addmethod(t_class* c, C74_CONST method m, C74_CONST char* name, ...) {
+  maxhost_class* record = classRecord(c);
+  if (!record || !m || !name) return MAX_ERR_INVALID_PTR;
   va_list args;
   va_start(args, name);
-  c->methods[name] = maxhost_method{m, readTypes(args)};
+  record->methods[name] = maxhost_method{m, readTypes(args)};
   va_end(args);
   return MAX_ERR_NONE;
 }
 
-t_object* attr_offset_new(const char* name, t_symbol* type, long, method mget, method mset, long offset) {
+t_object* attr_offset_new(C74_CONST char* name, C74_CONST t_symbol* type, long, C74_CONST method mget,
+                          C74_CONST method mset, long offset) {
+  if (!name || !type) return nullptr;
   auto* attribute = new maxhost_attribute;
   attribute->name = name;
-  attribute->type = type;
+  attribute->type = const_cast<t_symbol*>(type);
   attribute->getter = mget;
   attribute->setter = mset;
   attribute->offset = offset;
@@ -70,16 +82,18 @@ t_object* attr_offset_new(const char* name, t_symbol* type, long, method mget, m
 }
 
 t_max_err class_addattr(t_class* c, t_object* attr) {
-  if (!c || !attr) return MAX_ERR_INVALID_PTR;
+  maxhost_class* record = classRecord(c);
+  if (!record || !attr) return MAX_ERR_INVALID_PTR;
   auto* attribute = reinterpret_cast<maxhost_attribute*>(attr);
-  c->attributes[attribute->name].reset(attribute);
+  record->attributes[attribute->name].reset(attribute);
   return MAX_ERR_NONE;
 }
 
-t_object* class_attr_get(t_class* c, t_symbol* attrname) {
-  if (!c || !attrname) return nullptr;
-  const auto found = c->attributes.find(attrname->s_name);
-  return found == c->attributes.end() ? nullptr : &found->second->header;
+void* class_attr_get(t_class* c, t_symbol* attrname) {
+  maxhost_class* record = classRecord(c);
+  if (!record || !attrname) return nullptr;
+  const auto found = record->attributes.find(attrname->s_name);
+  return found == record->attributes.end() ? nullptr : &found->second->header;
 }
 
 t_max_err attr_addfilter_clip(void* attr, double min, double max, long usemin, long usemax) {
@@ -93,51 +107,57 @@ t_max_err attr_addfilter_clip(void* attr, double min, double max, long usemin, l
 }
 
 t_max_err class_register(t_symbol*, t_class* c) {
-  if (!c) return MAX_ERR_INVALID_PTR;
-  c->registered = true;
+  maxhost_class* record = classRecord(c);
+  if (!record) return MAX_ERR_INVALID_PTR;
+  record->registered = true;
   return omber::maxhost::detail::registerClass(c) ? MAX_ERR_NONE : MAX_ERR_GENERIC;
 }
 
-void class_dspinit(t_class* c) {
-  if (c) c->dsp = true;
-}
-
-t_symbol* gensym(const char* s) {
+t_symbol* gensym(C74_CONST char* s) {
   // Symbols live for the whole process and compare by pointer; the map's
   // keys never move, so s_name can point into them.
   static std::map<std::string, t_symbol> symbols;
   std::lock_guard<std::mutex> guard(symbolLock());
   const auto [entry, added] = symbols.try_emplace(s ? s : "");
-  if (added) entry->second = t_symbol{entry->first.c_str(), nullptr};
+  if (added) {
+    entry->second.s_name = const_cast<char*>(entry->first.c_str());
+    entry->second.s_thing = nullptr;
+  }
   return &entry->second;
 }
 
+// Like Max, the new object's bytes are zero past the header.
 void* object_alloc(t_class* c) {
-  if (!c || c->size < static_cast<long>(sizeof(t_object))) return nullptr;
-  auto* object = static_cast<t_object*>(std::calloc(1, static_cast<std::size_t>(c->size)));
+  maxhost_class* record = classRecord(c);
+  if (!record || record->size < static_cast<long>(sizeof(t_object))) return nullptr;
+  auto* object = static_cast<t_object*>(std::calloc(1, static_cast<std::size_t>(record->size)));
   if (!object) return nullptr;
-  object->o_class = c;
-  object->o_info = new maxhost_object_info;
+  object->o_messlist = &record->messages[1];
+  object->o_magic = OB_MAGIC;
+  object->o_inlet = reinterpret_cast<t_inlet*>(new maxhost_object_info);
   return object;
 }
 
 t_max_err object_free(void* x) {
   if (!x) return MAX_ERR_INVALID_PTR;
   auto* object = static_cast<t_object*>(x);
-  if (object->o_class->freeRoutine) routineAs<void (*)(void*)>(object->o_class->freeRoutine)(x);
-  delete object->o_info;
+  if (object->o_magic != OB_MAGIC) return MAX_ERR_INVALID_PTR;
+  const maxhost_class* record = classOf(object);
+  if (record->freeRoutine) routineAs<void (*)(void*)>(record->freeRoutine)(x);
+  delete infoOf(object);
+  object->o_magic = 0;
   std::free(x);
   return MAX_ERR_NONE;
 }
 
-void* outlet_new(void* x, const char* type) {
+void* outlet_new(void* x, C74_CONST char* type) {
   if (!x) return nullptr;
-  auto* info = static_cast<t_object*>(x)->o_info;
+  maxhost_object_info* info = infoOf(static_cast<t_object*>(x));
   info->outlets.emplace_back(type ? type : "");
   return info;  // an opaque, non-null outlet handle
 }
 
-t_max_err attr_args_process(void* x, short ac, t_atom* av) {
+void attr_args_process(void* x, short ac, t_atom* av) {
   // "@name value..." pairs; atoms before the first "@" are creation
   // arguments, not attributes.
   short i = 0;
@@ -149,28 +169,22 @@ t_max_err attr_args_process(void* x, short ac, t_atom* av) {
     omber::maxhost::detail::setAttribute(static_cast<t_object*>(x), name, end - i - 1, av + i + 1);
     i = end;
   }
-  return MAX_ERR_NONE;
 }
 
-void* object_method(void* x, t_symbol* s, ...) {
+// object_method() is the SDK's macro over this: every argument arrives as a
+// pointer-sized word. The routine gets them all, as Max passes them.
+void* object_method_imp(void* x, void* s, void* p1, void* p2, void* p3, void* p4, void* p5, void* p6, void* p7,
+                        void* p8) {
   if (!x || !s) return nullptr;
   auto* object = static_cast<t_object*>(x);
-  const auto found = object->o_class->methods.find(s->s_name);
-  if (found == object->o_class->methods.end()) return nullptr;
-  // The host only calls private methods this way, each with four
-  // pointer-sized arguments (integers passed as long).
-  va_list args;
-  va_start(args, s);
-  void* a = va_arg(args, void*);
-  void* b = va_arg(args, void*);
-  void* c = va_arg(args, void*);
-  void* d = va_arg(args, void*);
-  va_end(args);
-  using Four = void* (*)(void*, void*, void*, void*, void*);
-  return routineAs<Four>(found->second.routine)(x, a, b, c, d);
+  const maxhost_class* record = classOf(object);
+  const auto found = record->methods.find(static_cast<t_symbol*>(s)->s_name);
+  if (found == record->methods.end()) return nullptr;
+  using Eight = void* (*)(void*, void*, void*, void*, void*, void*, void*, void*, void*);
+  return routineAs<Eight>(found->second.routine)(x, p1, p2, p3, p4, p5, p6, p7, p8);
 }
 
-void object_post(t_object* x, const char* s, ...) {
+void object_post(t_object* x, C74_CONST char* s, ...) {
   char text[2048];
   va_list args;
   va_start(args, s);
@@ -195,16 +209,6 @@ t_atom_long atom_getlong(const t_atom* a) {
     default:
       return 0;
   }
-}
-
-void z_dsp_setup(t_pxobject* x, long nsignals) {
-  if (!x) return;
-  x->z_in = nsignals;
-  x->z_ob.o_info->signalInlets = nsignals;
-}
-
-void z_dsp_free(t_pxobject* x) {
-  if (x) omber::maxhost::detail::dspFree(&x->z_ob);
 }
 
 }  // extern "C"

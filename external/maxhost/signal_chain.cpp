@@ -10,7 +10,7 @@ namespace omber::maxhost {
 
 namespace {
 
-// The object passed to dsp64 as the signal chain; "dsp_add64" reaches the
+// The object passed to dsp64 as the signal chain; dsp_add64 reaches the
 // owning SignalChain through it.
 struct ChainObject {
   t_object header;
@@ -18,10 +18,7 @@ struct ChainObject {
 };
 
 t_class* chainClass() {
-  static t_class* c = [] {
-    t_class* made = class_new("dspchain", nullptr, nullptr, static_cast<long>(sizeof(ChainObject)), nullptr, 0);
-    return made;
-  }();
+  static t_class* c = class_new("dspchain", nullptr, nullptr, static_cast<long>(sizeof(ChainObject)), nullptr, 0);
   return c;
 }
 
@@ -33,12 +30,7 @@ std::set<SignalChain*>& chains() {
 }  // namespace
 
 SignalChain::SignalChain() {
-  t_class* c = chainClass();
-  if (c->methods.find("dsp_add64") == c->methods.end()) {
-    class_addmethod(c, reinterpret_cast<method>(reinterpret_cast<void (*)()>(&SignalChain::addPerform)), "dsp_add64",
-                    A_CANT, 0);
-  }
-  auto* object = static_cast<ChainObject*>(object_alloc(c));
+  auto* object = static_cast<ChainObject*>(object_alloc(chainClass()));
   object->owner = this;
   chainObject_ = &object->header;
   chains().insert(this);
@@ -49,15 +41,15 @@ SignalChain::~SignalChain() {
   object_free(chainObject_);
 }
 
-void* SignalChain::addPerform(t_object* chainObject, void* x, void* perform, void* flags, void* userparam) {
+void SignalChain::addPerform(t_object* chainObject, t_object* x, Perform64 perform, long flags, void* userparam) {
+  if (!chainObject || detail::classOf(chainObject) != detail::classRecord(chainClass())) return;
   SignalChain* chain = reinterpret_cast<ChainObject*>(chainObject)->owner;
-  if (chain->compiling_ >= chain->nodes_.size()) return nullptr;
+  if (chain->compiling_ >= chain->nodes_.size()) return;
   Node& node = chain->nodes_[chain->compiling_];
-  if (static_cast<t_object*>(x) != node.object) return nullptr;
-  node.perform = reinterpret_cast<Perform64>(perform);
-  node.flags = static_cast<long>(reinterpret_cast<std::intptr_t>(flags));
+  if (x != node.object) return;
+  node.perform = perform;
+  node.flags = flags;
   node.userparam = userparam;
-  return nullptr;
 }
 
 bool SignalChain::compile(const std::vector<t_object*>& objects, double sampleRate, long vectorSize) {
@@ -77,8 +69,9 @@ bool SignalChain::compile(const std::vector<t_object*>& objects, double sampleRa
     for (auto& buffer : node.inBuffers) node.ins.push_back(buffer.data());
     for (auto& buffer : node.outBuffers) node.outs.push_back(buffer.data());
 
-    const auto found = object->o_class->methods.find("dsp64");
-    if (found == object->o_class->methods.end()) {
+    const auto& methods = detail::classOf(object)->methods;
+    const auto found = methods.find("dsp64");
+    if (found == methods.end()) {
       complete = false;
       continue;
     }
@@ -91,8 +84,7 @@ bool SignalChain::compile(const std::vector<t_object*>& objects, double sampleRa
   return complete;
 }
 
-// Perform routines take the external's own object type (see routineAs).
-MAXHOST_CALLS_EXTERNAL_ROUTINES void SignalChain::tick() noexcept {
+void SignalChain::tick() noexcept {
   for (Node& node : nodes_) {
     if (!node.perform) continue;
     node.perform(node.object, chainObject_, node.ins.data(), static_cast<long>(node.ins.size()), node.outs.data(),

@@ -1,6 +1,6 @@
 // The headless host's signal chain: compiles a set of signal objects (each
-// one's dsp64 adds its perform routine with "dsp_add64") and runs one
-// vector for all of them per tick.
+// one's dsp64 adds its perform routine with dsp_add64) and runs one vector
+// for all of them per tick.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,7 @@ namespace omber::maxhost {
 
 class SignalChain {
  public:
-  using Perform64 = void (*)(t_object* x, t_object* dsp64, double** ins, long numins, double** outs, long numouts,
-                             long sampleframes, long flags, void* userparam);
+  using Perform64 = t_perfroutine64;
 
   SignalChain();
   ~SignalChain();
@@ -40,6 +39,10 @@ class SignalChain {
   // Drops a freed object from every chain (main thread).
   static void forgetObject(t_object* object);
 
+  // What dsp_add64 does: records the perform routine of the object whose
+  // dsp64 the chain behind `chainObject` is calling (main thread).
+  static void addPerform(t_object* chainObject, t_object* x, Perform64 perform, long flags, void* userparam);
+
  private:
   struct Node {
     t_object* object = nullptr;
@@ -49,8 +52,6 @@ class SignalChain {
     long flags = 0;
     void* userparam = nullptr;
   };
-
-  static void* addPerform(t_object* chainObject, void* x, void* perform, void* flags, void* userparam);
 
   t_object* chainObject_ = nullptr;  // the "dsp64" object handed to the objects
   std::vector<Node> nodes_;

@@ -18,6 +18,10 @@
 #include <vector>
 
 #include "external/maxhost/host.h"
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
 #include "external/maxhost/signal_chain.h"
 #include "external/runner/options.h"
 
@@ -43,12 +47,23 @@ void installStopHandlers() {
   sigaction(SIGUSR1, &dump, nullptr);
 }
 
+// The module built beside this program: omber~.so, or on macOS the binary
+// inside the omber~.mxo bundle.
 std::string defaultModulePath() {
+#if defined(__APPLE__)
+  const std::string module = "omber~.mxo/Contents/MacOS/omber~";
+  char path[4096];
+  std::uint32_t size = sizeof path;
+  if (_NSGetExecutablePath(path, &size) != 0) return module;
+  const std::string self(path);
+#else
+  const std::string module = "omber~.so";
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return "omber~.so";
-  std::string self(path, static_cast<std::size_t>(length));
-  return self.substr(0, self.rfind('/') + 1) + "omber~.so";
+  if (length <= 0) return module;
+  const std::string self(path, static_cast<std::size_t>(length));
+#endif
+  return self.substr(0, self.rfind('/') + 1) + module;
 }
 
 struct SoundFile {

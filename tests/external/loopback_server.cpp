@@ -1,10 +1,15 @@
 #include "loopback_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <stdexcept>
@@ -13,11 +18,26 @@ namespace omber::external::testing {
 
 namespace {
 
+#ifdef _WIN32
+// Winsock, started for the whole test program; its names for close and poll.
+const struct WinsockStarted {
+  WinsockStarted() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+} winsock;
+int close(int fd) { return closesocket(static_cast<SOCKET>(fd)); }
+int poll(pollfd* entries, unsigned long count, int timeoutMs) { return WSAPoll(entries, count, timeoutMs); }
+constexpr int MSG_NOSIGNAL = 0;
+#elif defined(__APPLE__)
+constexpr int MSG_NOSIGNAL = 0;  // SO_NOSIGPIPE on the accepted socket instead
+#endif
+
 int listenOn(std::uint16_t port, std::uint16_t& bound) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) throw std::runtime_error("socket");
   int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -33,7 +53,9 @@ int listenOn(std::uint16_t port, std::uint16_t& bound) {
 }
 
 bool readable(int fd, std::chrono::milliseconds wait) {
-  pollfd entry{fd, POLLIN, 0};
+  pollfd entry{};
+  entry.fd = fd;
+  entry.events = POLLIN;
   return poll(&entry, 1, static_cast<int>(wait.count())) > 0;
 }
 
@@ -50,6 +72,10 @@ bool LoopbackServer::accept(std::chrono::milliseconds timeout) {
   if (!readable(listener_, timeout)) return false;
   const int fd = ::accept(listener_, nullptr, nullptr);
   if (fd < 0) return false;
+#if defined(__APPLE__)
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
   closeClient();
   client_ = fd;
   reader_ = std::make_unique<link::FrameReader>([this](std::uint8_t type, const std::uint8_t* payload,
@@ -68,7 +94,7 @@ bool LoopbackServer::pump(std::chrono::milliseconds wait) {
   if (client_ < 0) return false;
   if (!readable(client_, wait)) return true;
   std::uint8_t buffer[65536];
-  const ssize_t got = recv(client_, buffer, sizeof buffer, 0);
+  const auto got = recv(client_, reinterpret_cast<char*>(buffer), sizeof buffer, 0);
   if (got <= 0) return false;
   raw_.insert(raw_.end(), buffer, buffer + got);
   return reader_->feed(buffer, static_cast<std::size_t>(got));
@@ -85,7 +111,8 @@ bool LoopbackServer::waitClosed(std::chrono::milliseconds timeout) {
 bool LoopbackServer::send(const std::vector<std::uint8_t>& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t sent = ::send(client_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    const auto sent = ::send(client_, reinterpret_cast<const char*>(bytes.data()) + done,
+                             static_cast<int>(bytes.size() - done), MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) return false;
     done += static_cast<std::size_t>(sent);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -73,6 +74,26 @@ TEST_F(OmberTilde, AttributesFromTheBoxAreClippedToZeroOrOne) {
   ASSERT_TRUE(setAttribute(clipped, "role", {longAtom(-1)}));
   EXPECT_EQ(attribute(clipped, "role"), 0);
   EXPECT_FALSE(setAttribute(clipped, "volume", {longAtom(1)}));
+}
+
+// Max writes an attribute at the width of its declared type; the field
+// omber~ reads must hold exactly that value, whatever bytes were there
+// before. ("long" is 4 bytes on Windows x64, a t_atom_long 8.)
+TEST_F(OmberTilde, SwitchAttributesFillTheWholeFieldOmberReads) {
+  t_object* object = make("");
+  for (const char* name : {"role", "capture"}) {
+    long offset = 0;
+    std::size_t width = 0;
+    ASSERT_TRUE(attributeField(object, name, offset, width)) << name;
+    EXPECT_EQ(width, sizeof(t_atom_long)) << name;
+    if (std::string(name) == "role") continue;  // role has a setter of its own
+    char* field = reinterpret_cast<char*>(object) + offset;
+    std::memset(field, 0xff, sizeof(t_atom_long));
+    ASSERT_TRUE(setAttribute(object, name, {longAtom(0)}));
+    t_atom_long stored = -1;
+    std::memcpy(&stored, field, sizeof stored);
+    EXPECT_EQ(stored, 0) << name;
+  }
 }
 
 TEST_F(OmberTilde, AssistNamesTheSignals) {

@@ -137,5 +137,26 @@ TEST(NumberFromText, StrtodRules) {
   EXPECT_TRUE(std::isnan(numberFromText("nan")));
 }
 
+// The forms C99 strtod reads, whatever the platform's own strtod does
+// (Windows' reads neither the words nor hexadecimal): sign, any case,
+// "infinity", "nan(chars)", "0x" numbers, leading white space; the rest of
+// the text is ignored.
+TEST(NumberFromText, NonFiniteWordsAndHexOnEveryPlatform) {
+  EXPECT_EQ(numberFromText(" \t+Inf"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(numberFromText("-INFINITY"), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(numberFromText("infinit"), std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(numberFromText("NaN(0x7f_a)")));
+  EXPECT_TRUE(std::signbit(numberFromText("-nan")));
+  EXPECT_TRUE(std::isnan(numberFromText("nan(unclosed")));
+  EXPECT_EQ(numberFromText("in"), 0.0);
+  EXPECT_EQ(numberFromText("+"), 0.0);
+  EXPECT_EQ(numberFromText("-0x10"), -16.0);
+  EXPECT_EQ(numberFromText(" 0X1.8p1z"), 3.0);
+  EXPECT_EQ(numberFromText("0x"), 0.0);
+  EXPECT_EQ(numberFromText("0x-1"), 0.0);
+  EXPECT_EQ(numberFromText("0x.8"), 0.5);
+  EXPECT_EQ(numberFromText("0x1p99999"), 0.0);  // out of range, as 1e999
+}
+
 }  // namespace
 }  // namespace omber

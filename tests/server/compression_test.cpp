@@ -357,7 +357,7 @@ TEST(Deflate, InteroperatesWithNode) {
   EXPECT_EQ(inflateRaw(nodeStream.data(), nodeStream.size()), seq);
 
   const Bytes ours = deflateRaw(seq.data(), seq.size());
-  const std::string path = std::filesystem::temp_directory_path() / "omber-deflate-interop.bin";
+  const std::string path = (std::filesystem::temp_directory_path() / "omber-deflate-interop.bin").string();
   {
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(ours.data()), static_cast<std::streamsize>(ours.size()));

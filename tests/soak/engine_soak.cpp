@@ -10,8 +10,10 @@
 // time advances in 20 ms steps without waiting.
 //
 // Every minute the engine's source buffer and the player's copy are compared
-// with the pod's copy bit for bit. Resident memory (/proc/self/statm) and
-// the heap in use (mallinfo2) are sampled every 10 simulated seconds; after
+// with the pod's copy bit for bit. Resident memory (/proc/self/statm; the
+// working set on Windows, the task's resident size on macOS) and the heap in
+// use (mallinfo2; the CRT heap's used blocks on Windows, the malloc zones'
+// bytes in use on macOS) are sampled every 10 simulated seconds; after
 // the warm-up a least-squares slope is fitted to each. The run fails when
 // either keeps growing: a slope above the limit per simulated hour *and* the
 // mean of the last fifth of the samples above the mean of the first fifth by
@@ -20,8 +22,18 @@
 //
 //   omber-soak [--minutes 60] [--warmup-minutes M] [--max-slope-mib-per-hour 4]
 //              [--min-growth-mib 1] [--trace]
+#if defined(_WIN32)
+#include <windows.h>
+// windows.h first: psapi.h needs its types.
+#include <malloc.h>
+#include <psapi.h>
+#elif defined(__APPLE__)
+#include <mach/mach.h>
+#include <malloc/malloc.h>
+#else
 #include <malloc.h>
 #include <unistd.h>
+#endif
 #include <zstd.h>
 
 #include <algorithm>
@@ -113,6 +125,37 @@ struct MemorySample {
   double heapKib;
 };
 
+#ifdef _WIN32
+double rssKib() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<double>(counters.WorkingSetSize) / 1024.0;
+}
+
+double heapKib() {
+  std::size_t used = 0;
+  _HEAPINFO entry{};
+  while (_heapwalk(&entry) == _HEAPOK) {
+    if (entry._useflag == _USEDENTRY) used += entry._size;
+  }
+  return static_cast<double>(used) / 1024.0;
+}
+#elif defined(__APPLE__)
+double rssKib() {
+  mach_task_basic_info_data_t info{};
+  mach_msg_type_number_t count = MACH_TASK_BASIC_INFO_COUNT;
+  if (task_info(mach_task_self(), MACH_TASK_BASIC_INFO, reinterpret_cast<task_info_t>(&info), &count) != KERN_SUCCESS)
+    return 0;
+  return static_cast<double>(info.resident_size) / 1024.0;
+}
+
+double heapKib() {
+  malloc_statistics_t stats{};
+  malloc_zone_statistics(nullptr, &stats);
+  return static_cast<double>(stats.size_in_use) / 1024.0;
+}
+#else
 double rssKib() {
   long pages = 0, resident = 0;
   if (FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -126,6 +169,7 @@ double heapKib() {
   const struct mallinfo2 m = mallinfo2();
   return static_cast<double>(m.uordblks + m.hblkhd) / 1024.0;
 }
+#endif
 
 // Least-squares slope of y over x.
 double slope(const std::vector<double>& x, const std::vector<double>& y) {

@@ -36,7 +36,8 @@ inline std::vector<std::string> filesEndingWith(const std::string& dir, const st
     const std::string name = e.path().filename().string();
     if (e.is_regular_file() && name.size() >= suffix.size() &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-      out.push_back(std::filesystem::relative(e.path(), dir).string());
+      // Forward slashes on every system: the tables name files that way.
+      out.push_back(std::filesystem::relative(e.path(), dir).generic_string());
     }
   }
   std::sort(out.begin(), out.end());
