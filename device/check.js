@@ -10,6 +10,7 @@ const fs = require('fs');
 const path = require('path');
 const { execFileSync } = require('child_process');
 const { specOf, words } = require('./objects');
+const { findMaxhost: findMaxhostIn, runnerEnv } = require('../sim/runners');
 
 const ROOT = path.join(__dirname, '..');
 const PARAMETER_TYPE_NAMES = ['float', 'int', 'enum', 'blob'];
@@ -100,8 +101,7 @@ function interfaceMessages(root = ROOT) {
 }
 
 function findMaxhost(root = ROOT) {
-  const build = process.env.OMBER_BUILD_DIR || path.join(root, 'build');
-  return [process.env.OMBER_MAXHOST, path.join(build, 'external', 'omber-maxhost')].filter(Boolean).find((f) => fs.existsSync(f)) || null;
+  return findMaxhostIn(process.env.OMBER_BUILD_DIR || path.join(root, 'build'));
 }
 
 // Asks the headless Max host what omber~ boxes with these texts have.
@@ -109,7 +109,7 @@ function describeOmber(maxhost, argTexts) {
   const args = argTexts.flatMap((t) => ['--describe', t]);
   let text;
   try {
-    text = execFileSync(maxhost, args, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+    text = execFileSync(maxhost, args, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'], env: runnerEnv() });
   } catch (err) {
     text = String(err.stdout || '');
   }

@@ -72,6 +72,7 @@ class Pod extends EventEmitter {
     this.dropArmed = this.options.dropAfterSlices > 0;
     this.cutArmed = null; // messages the next session may send before it is cut
     this.epochMisstatements = [];
+    this.readyMisstatements = [];
     this.swapCorruptions = [];
     this.server = null;
     this.wss = null;
@@ -219,6 +220,12 @@ class Pod extends EventEmitter {
   // The next "ready" or "swap_ready" announces `epoch` as its source epoch
   // (any JSON value) instead of the epoch the pod generates.
   misstateNextEpoch(epoch) { this.epochMisstatements.push(epoch); }
+
+  // The next "ready" carries these members (e.g. a duration or a channel
+  // count the audio that follows contradicts) in place of its own.
+  misstateNextReady(fields) { this.readyMisstatements.push({ ...fields }); }
+
+  takeReadyMisstatement() { return this.readyMisstatements.length ? this.readyMisstatements.shift() : {}; }
 
   takeEpochMisstatement(epoch) {
     return this.epochMisstatements.length ? this.epochMisstatements.shift() : epoch;

@@ -195,6 +195,7 @@ class Session {
       source_epoch: this.pod.takeEpochMisstatement(this.epoch),
       capabilities: { loop_band: true },
       knob_manifest: KNOB_MANIFEST,
+      ...this.pod.takeReadyMisstatement(),
     };
   }
 

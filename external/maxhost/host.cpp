@@ -222,13 +222,13 @@ long signalOutlets(const t_object* object) {
 }
 
 std::vector<std::string> outletTypes(const t_object* object) {
-  return object ? object->o_info->outlets : std::vector<std::string>();
+  return object ? detail::infoOf(object)->outlets : std::vector<std::string>();
 }
 
 std::vector<std::string> attributeNames(const t_object* object) {
   std::vector<std::string> names;
   if (object) {
-    for (const auto& entry : object->o_class->attributes) names.push_back(entry.first);
+    for (const auto& entry : detail::classOf(object)->attributes) names.push_back(entry.first);
   }
   return names;
 }
@@ -236,7 +236,7 @@ std::vector<std::string> attributeNames(const t_object* object) {
 std::vector<std::string> messageNames(const t_object* object) {
   std::vector<std::string> names;
   if (object) {
-    for (const auto& [name, m] : object->o_class->methods) {
+    for (const auto& [name, m] : detail::classOf(object)->methods) {
       if (m.types.empty() || m.types[0] != A_CANT) names.push_back(name);
     }
   }

@@ -3,9 +3,10 @@
 // processes on the bridge (without the session token, with a wrong one, or
 // with the right one misbehaving), a pod that sends too much or too large
 // JSON, a lookup that never ends, a preset that cannot be read, a player
-// that stops reading during a burst of swaps and a socket lost with data in
-// its send buffer. Each returns the tally of classes.js; the matrix measures
-// the host's memory around every class.
+// that stops reading during a burst of swaps, a socket lost with data in
+// its send buffer, a host script that dispatches again from its callback
+// and a pod whose readiness its audio contradicts. Each returns the tally of
+// classes.js; the matrix measures the host's memory around every class.
 //
 // Classes marked bigSource run on a 60 s source in the full matrix (their
 // memory figures depend on the size of the buffer every player gets).
@@ -15,7 +16,7 @@ const net = require('net');
 const http = require('http');
 const path = require('path');
 const { execFileSync } = require('child_process');
-const { FRAME, encodeFrame, encodeHello, encodeToken, encodeCapturePcm } = require('../../sim/link');
+const { FRAME, encodeFrame, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
 const { waitFor, sleep, residentMiB, resetPeak, peakResidentMiB } = require('./rig');
 
 function tally() {
@@ -404,6 +405,77 @@ async function socketLostBuffered(rig, { fast }) {
   return t;
 }
 
+// ---- a host whose callback dispatches again -----------------------------
+// A script in the host reacts to a message of the engine by dispatching
+// again from inside the callback: it closes, or closes and reopens, the very
+// connection whose frames are being read. Hello and Position frames follow
+// in the same chunk, so the engine is still reading that connection when
+// the nested dispatch lands.
+async function reentrantHost(rig, { fast }) {
+  const t = tally();
+  const n = fast ? 2 : 10;
+  for (let i = 0; i < n; i++) {
+    const replace = i % 2 === 1;
+    const ids = new Set(rig.host.bridge.connections.keys());
+    const c = await client(rig.port);
+    c.socket.write(encodeToken(rig.token));
+    const joined = await waitFor(() => [...rig.host.bridge.connections.keys()].some((id) => !ids.has(id)), { timeoutMs: 5000 });
+    const id = [...rig.host.bridge.connections.keys()].find((k) => !ids.has(k));
+    let nested = 0;
+    const listener = (selector, args) => {
+      if (selector !== 'ext:role' || args[0] !== id) return;
+      rig.host.off('outlet', listener);
+      nested += 1;
+      rig.host.dispatch('ext:close', id);
+      if (replace) rig.host.dispatch('ext:conn', id);
+    };
+    rig.host.on('outlet', listener);
+    c.socket.write(Buffer.concat([encodeHello(0), encodePosition(1.5, 0), encodeHello(0), encodePosition(2.5, 0)]));
+    await waitFor(() => nested > 0, { timeoutMs: 2000 });
+    rig.host.off('outlet', listener);
+    c.socket.destroy();
+    await backToRigSize(rig);
+    const what = `a callback that ${replace ? 'replaces' : 'closes'} the connection being read`;
+    record(t, what, await rig.backToStreaming(), joined && nested === 1, joined ? 'the nested dispatch never ran' : 'never joined');
+  }
+  return t;
+}
+
+// ---- a pod whose readiness the audio contradicts -------------------------
+// The "ready" of a new session claims a duration far beyond the source that
+// follows (while automatic feeding repeats captured bars over the source),
+// or a channel count that a link frame cannot carry. The first is corrected
+// from the audio that arrives; the second is refused with a status and the
+// performer starts again.
+async function misstatedReadiness(rig, { fast }) {
+  const t = tally();
+  const cases = fast
+    ? [['a duration of 4000 s', { duration: 4000 }], ['70000 channels', { channels: 70000 }]]
+    : [['a duration of 4000 s', { duration: 4000 }], ['a duration of 1e9 s', { duration: 1e9 }],
+      ['a duration of 0.01 s', { duration: 0.01 }], ['70000 channels', { channels: 70000 }],
+      ['4294967297 channels', { channels: 4294967297 }]];
+  for (const [what, fields] of cases) {
+    const from = rig.statuses.length;
+    const refused = fields.channels !== undefined;
+    rig.host.fromInterface('feed', 'auto');
+    const outcome = await measured(t, what, async () => {
+      rig.pod.misstateNextReady(fields);
+      rig.pod.dropConnections();
+      if (refused) {
+        await waitFor(() => rig.statuses.slice(from).some((s) => s.includes('channels')), { timeoutMs: 10000 });
+        rig.host.fromInterface('stop');
+        rig.host.fromInterface('start');
+      }
+      await sleep(fast ? 500 : 2000);
+      return rig.backToStreaming();
+    });
+    rig.host.fromInterface('feed', 'off');
+    const shown = !refused || rig.statuses.slice(from).some((s) => /at most 65535/.test(s));
+    record(t, what, outcome, shown, 'no status for the refused channel count');
+  }
+  return t;
+}
+
 const ATTACKS = {
   'rogue-player': roguePlayer,
   'repeated-hellos': repeatedHellos,
@@ -415,6 +487,8 @@ const ATTACKS = {
   'endless-lookup': endlessLookup,
   'stalled-preset-read': stalledPresetRead,
   'socket-lost-buffered': socketLostBuffered,
+  'reentrant-host': reentrantHost,
+  'misstated-readiness': misstatedReadiness,
 };
 
 module.exports = { ATTACKS, virtualMiB };
