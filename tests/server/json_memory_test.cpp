@@ -4,7 +4,11 @@
 // so the allocator's rounding counts too). The figures are printed:
 //   build/tests/omber_tests_server --gtest_filter='JsonMemory*'
 #include <gtest/gtest.h>
+#if defined(__APPLE__)
+#include <malloc/malloc.h>
+#else
 #include <malloc.h>
+#endif
 
 #include <atomic>
 #include <cstdio>
@@ -18,16 +22,27 @@ namespace {
 
 std::atomic<long long> liveBytes{0};
 
+// The usable size of a block from malloc, as each C library names it.
+long long usableSize(void* p) {
+#if defined(_WIN32)
+  return static_cast<long long>(_msize(p));
+#elif defined(__APPLE__)
+  return static_cast<long long>(malloc_size(p));
+#else
+  return static_cast<long long>(malloc_usable_size(p));
+#endif
+}
+
 void* counted(std::size_t size) {
   void* p = std::malloc(size ? size : 1);
   if (!p) throw std::bad_alloc();
-  liveBytes += static_cast<long long>(malloc_usable_size(p));
+  liveBytes += usableSize(p);
   return p;
 }
 
 void uncounted(void* p) noexcept {
   if (!p) return;
-  liveBytes -= static_cast<long long>(malloc_usable_size(p));
+  liveBytes -= usableSize(p);
   std::free(p);
 }
 
