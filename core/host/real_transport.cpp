@@ -40,6 +40,19 @@ void RealTransport::patchPlayers(const float* stereo, std::uint32_t startFrame, 
   writeTo("players", link::encodePatch(startFrame, stereo, static_cast<std::size_t>(frames)));
 }
 
+PatchFrame RealTransport::openPatch(std::uint32_t startFrame, std::uint64_t frames) {
+  const std::uint64_t samples = frames * 2;
+  std::vector<std::uint8_t> frame;
+  link::beginFrame(frame, link::FrameType::Patch, 4 + static_cast<std::size_t>(samples) * sizeof(float));
+  link::putU32(frame, startFrame);
+  return PatchFrame(*this, std::move(frame), samples);
+}
+
+void RealTransport::sendPatch(std::vector<std::uint8_t> frame) {
+  link::finishFrame(frame, 0);
+  writeTo("players", std::move(frame));
+}
+
 void RealTransport::swapPlayers(const float* samples, std::uint64_t frames, std::int32_t channels) {
   writeTo("players", link::encodeBuffer(link::FrameType::Swap, samples, sampleCount(samples, frames, channels),
                                         channels, link::kStreamRate));

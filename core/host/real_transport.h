@@ -59,6 +59,11 @@ class RealTransport final : public ITransport {
   void emitSwap() override;
   void emitStatus(const std::string& text) override;
 
+  PatchFrame openPatch(std::uint32_t startFrame, std::uint64_t frames) override;
+
+ protected:
+  void sendPatch(std::vector<std::uint8_t> frame) override;
+
  private:
   void writeTo(const char* group, std::vector<std::uint8_t> frame);
   void emitNumber(const char* selector, double value);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,68 @@ struct WriteAudioRequest {
   std::string mix;                           // sent as "mix" when not empty
   std::string repeat;                        // sent as "repeat" when not empty
   std::optional<std::int64_t> sourceEpoch;   // sent as "source_epoch"
+};
+
+class ITransport;
+
+// A Patch frame for the players, filled in place before it is sent: the
+// transport lays out the frame's header and reserves room for its samples;
+// the caller appends the samples as it produces them (the slice intake does
+// so while it merges a slice into the source buffer, block by block, so each
+// sample is written once and copied to the frame while still in cache), then
+// send() hands the frame to the players. The bytes sent are those
+// patchPlayers would send for the same samples.
+//
+// Not thread-safe: used on the thread of the transport that opened it, and
+// never after that transport is gone. Opening allocates the frame once, at
+// its final size; append() allocates nothing; send() allocates only what the
+// outlet message around the frame needs. Not realtime-safe.
+class PatchFrame {
+ public:
+  // A closed frame: room for nothing, send() sends nothing.
+  PatchFrame() = default;
+  // For transports: `frame` holds the header and start frame, with capacity
+  // reserved for `room` more samples; send() passes it to owner.sendPatch.
+  PatchFrame(ITransport& owner, std::vector<std::uint8_t> frame, std::uint64_t room)
+      : owner_(&owner), bytes_(std::move(frame)), room_(room) {}
+  PatchFrame(PatchFrame&& other) noexcept { *this = std::move(other); }
+  PatchFrame& operator=(PatchFrame&& other) noexcept {
+    owner_ = std::exchange(other.owner_, nullptr);
+    bytes_ = std::move(other.bytes_);
+    room_ = std::exchange(other.room_, 0);
+    written_ = std::exchange(other.written_, 0);
+    return *this;
+  }
+  PatchFrame(const PatchFrame&) = delete;
+  PatchFrame& operator=(const PatchFrame&) = delete;
+
+  // Whether send() will send a frame (an open frame may have room for no
+  // samples: it still goes out, carrying its start frame only).
+  bool isOpen() const { return owner_ != nullptr; }
+  // Samples (frames x 2) the frame still has room for.
+  std::uint64_t room() const { return room_ - written_; }
+
+  // Appends samples, interleaved stereo, after those appended before; what
+  // exceeds the room is dropped.
+  void append(const float* samples, std::size_t count) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, room()));
+    if (n == 0 || !samples) return;
+    // Frame samples are little-endian binary32, as this host stores floats.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(samples);
+    bytes_.insert(bytes_.end(), bytes, bytes + n * sizeof(float));
+    written_ += n;
+  }
+
+  // Sends the frame with the samples appended so far, once; the frame is
+  // closed afterwards. Samples never appended are not sent (the frame is
+  // that much shorter).
+  void send();
+
+ private:
+  ITransport* owner_ = nullptr;
+  std::vector<std::uint8_t> bytes_;
+  std::uint64_t room_ = 0;
+  std::uint64_t written_ = 0;
 };
 
 class ITransport {
@@ -81,6 +144,24 @@ class ITransport {
   virtual void emitReady(std::int32_t sections) = 0;
   virtual void emitSwap() = 0;
   virtual void emitStatus(const std::string& text) = 0;
+
+  // ---- link frames built in place (after the others, keeping their slots) ----
+  // Opens a Patch of `frames` stereo frames starting at startFrame, to be
+  // filled and sent through the returned handle (see PatchFrame): what
+  // patchPlayers sends, without copying the samples out of a buffer first.
+  virtual PatchFrame openPatch(std::uint32_t startFrame, std::uint64_t frames) = 0;
+
+ protected:
+  friend class PatchFrame;
+  // Sends a frame opened by openPatch with its samples appended.
+  virtual void sendPatch(std::vector<std::uint8_t> frame) = 0;
 };
+
+inline void PatchFrame::send() {
+  if (!owner_) return;
+  ITransport* owner = std::exchange(owner_, nullptr);
+  room_ = written_ = 0;
+  owner->sendPatch(std::move(bytes_));
+}
 
 }  // namespace omber

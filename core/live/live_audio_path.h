@@ -174,12 +174,20 @@ struct LiveAudioPath {
   void startPlayback(std::uint64_t frames, std::int32_t channels, std::int32_t epoch);
   // A whole new generation replaced the source buffer.
   void swapGeneration(std::int32_t channels, std::uint64_t frames);
+  // Stereo frames the players take of a slice of sampleCount samples from
+  // startFrame: what fits their buffer; none for another generation.
+  std::optional<std::uint64_t> slicePatchFrames(std::int32_t sliceEpoch, std::uint32_t startFrame,
+                                                std::uint64_t sampleCount) const;
   // A slice of generation sliceEpoch was merged into the source buffer:
   // sampleCount samples from startFrame, read in place (the region of the
   // source buffer, or any memory valid during the call). Sends the players
   // what fits their buffer as a Patch, only for their generation.
   void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples,
                   std::uint64_t sampleCount);
+  // As patchSlice, for a slice about to be merged: the Patch those
+  // sampleCount samples would make, opened for the caller to fill and send
+  // (closed when the players get none).
+  PatchFrame openSlicePatch(std::int32_t sliceEpoch, std::uint32_t startFrame, std::uint64_t sampleCount);
   // A player's Position frame: the play head counts only when it belongs to
   // the buffer generation the players were last sent (same swap count).
   void reportPlayHead(double seconds, std::int32_t reportedSwapCount);

@@ -3,6 +3,7 @@
 // the waveform peaks.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/live/live_audio_path.h"
 
@@ -111,18 +112,32 @@ void LiveAudioPath::swapGeneration(std::int32_t channelCount, std::uint64_t fram
   transport->emitSwap();
 }
 
+// Stereo frames of a slice's Patch: what fits the players' buffer, none
+// for another generation (the Patch frame is always stereo).
+std::optional<std::uint64_t> LiveAudioPath::slicePatchFrames(std::int32_t sliceEpoch, std::uint32_t startFrame,
+                                                             std::uint64_t sampleCount) const {
+  if (sliceEpoch != generation) return std::nullopt;
+  const std::int64_t room = totalSamples - static_cast<std::int64_t>(channels) * startFrame;
+  if (room <= 0 || sampleCount == 0) return std::nullopt;
+  return std::min(static_cast<std::uint64_t>(room), sampleCount) / 2;
+}
+
 void LiveAudioPath::patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples,
                                std::uint64_t sampleCount) {
-  if (sliceEpoch != generation) return;
-  const std::int64_t room = totalSamples - static_cast<std::int64_t>(channels) * startFrame;
-  if (room <= 0 || sampleCount == 0) return;
-  const std::uint64_t n = std::min(static_cast<std::uint64_t>(room), sampleCount);
-  // The Patch frame is always stereo.
+  const std::optional<std::uint64_t> frames = slicePatchFrames(sliceEpoch, startFrame, sampleCount);
+  if (!frames) return;
   patchSamples = samples;
-  patchFrames = n / 2;
+  patchFrames = *frames;
   patch(startFrame, patchFrames);
   patchSamples = nullptr;
   patchFrames = 0;
+}
+
+PatchFrame LiveAudioPath::openSlicePatch(std::int32_t sliceEpoch, std::uint32_t startFrame,
+                                         std::uint64_t sampleCount) {
+  const std::optional<std::uint64_t> frames = slicePatchFrames(sliceEpoch, startFrame, sampleCount);
+  if (!frames) return PatchFrame();
+  return transport->openPatch(startFrame, *frames);
 }
 
 void LiveAudioPath::reportPlayHead(double seconds, std::int32_t reportedSwapCount) {

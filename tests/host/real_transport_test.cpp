@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "support/recording_outlet.h"
 
@@ -53,6 +54,46 @@ TEST_F(RealTransportTest, OnlyCaptureAddressesTheFeeders) {
   EXPECT_EQ(frameType(writes[6]), link::FrameType::Capture);
   EXPECT_EQ(testing::framePayload(writes[6]), std::vector<std::uint8_t>{1});
   EXPECT_EQ(frameType(writes[2]), link::FrameType::Swap);
+}
+
+TEST_F(RealTransportTest, AnOpenedPatchSendsWhatPatchPlayersSendsOnce) {
+  const float stereo[8] = {1, -2, 3.5f, 4, 5, 6, 7, 8};
+  transport.patchPlayers(stereo, 7, 3);
+  PatchFrame patch = transport.openPatch(7, 3);
+  ASSERT_TRUE(patch.isOpen());
+  EXPECT_EQ(patch.room(), 6u);
+  patch.append(stereo, 2);
+  patch.append(stereo + 2, 6);  // two past the room: dropped
+  EXPECT_EQ(patch.room(), 0u);
+  EXPECT_EQ(recorder.messages.size(), 1u) << "nothing goes out before send()";
+  patch.send();
+  patch.send();
+  const auto writes = recorder.with("ext:write");
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[1].text(0), "players");
+  EXPECT_EQ(writes[1].bytes(1), writes[0].bytes(1));
+  EXPECT_FALSE(patch.isOpen());
+}
+
+TEST_F(RealTransportTest, APatchSendsOnlyTheSamplesAppended) {
+  const float stereo[2] = {0.5f, -0.5f};
+  PatchFrame patch = transport.openPatch(3, 2);
+  patch.append(stereo, 2);
+  patch.send();
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0].bytes(1), link::encodePatch(3, stereo, 1));
+
+  recorder.clear();
+  PatchFrame closed;
+  closed.append(stereo, 2);
+  closed.send();
+  PatchFrame moved = transport.openPatch(0, 1);
+  PatchFrame taker = std::move(moved);
+  moved.send();  // the frame went with the move
+  EXPECT_TRUE(recorder.messages.empty());
+  taker.send();
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0].bytes(1), (std::vector<std::uint8_t>{5, 0, 0, 0, 2, 0, 0, 0, 0}));
 }
 
 TEST_F(RealTransportTest, BufferFramesTruncateTheRateAndSendNothingForAbsentSamples) {

@@ -27,11 +27,25 @@ class SliceIntakeTest : public ::testing::Test {
   void binary(const Bytes& b) { session.onData(b.data(), b.size(), true); }
 
   // Ready, then a stereo source of 4 frames holding 0.
-  void streaming() {
+  void streaming() { streamingFrom(std::vector<float>(8, 0.0f)); }
+
+  // Ready, then a stereo source holding `samples`.
+  void streamingFrom(const std::vector<float>& samples) {
     session.onOpen();
     text(R"({"type":"ready","source_epoch":2})");
-    binary(halves(std::vector<float>(8, 0.0f)));
+    binary(halves(samples));
     recorder.clear();
+  }
+
+  // The whole link frame of the one Patch sent since the last clear.
+  Bytes onlyPatchFrame() {
+    const auto writes = recorder.with("ext:write");
+    if (writes.size() != 1) {
+      ADD_FAILURE() << writes.size() << " frames sent";
+      return {};
+    }
+    EXPECT_EQ(writes[0].text(0), "players");
+    return writes[0].bytes(1);
   }
 
   Recorder recorder;
@@ -90,6 +104,69 @@ TEST_F(SliceIntakeTest, AnOddByteAndAnOddSampleAreHandledAsTheyFit) {
   // Three samples make one whole stereo frame for the players.
   const auto patch = testing::framePayload(recorder.with("ext:write").at(0));
   EXPECT_EQ(patch.size(), 4u + 2 * 4);
+}
+
+// The frame bytes written out by hand: length 21 (type, start frame, four
+// samples), type 2, start frame 1, then the samples as little-endian floats.
+TEST_F(SliceIntakeTest, APatchCarriesTheMergedSamplesForReplacingAndAddingSlices) {
+  streamingFrom({0, 0, 0.5f, 0.5f, 0.25f, -1, 0, 0});
+  binary(rawSlice(1, {1, -2, 0.5f, 3}));
+  EXPECT_EQ(source.samples, (std::vector<float>{0, 0, 1, -2, 0.5f, 3, 0, 0}));
+  EXPECT_EQ(onlyPatchFrame(), (Bytes{21, 0, 0, 0, 2, 1, 0, 0, 0,       //
+                                     0x00, 0x00, 0x80, 0x3f,          // 1
+                                     0x00, 0x00, 0x00, 0xc0,          // -2
+                                     0x00, 0x00, 0x00, 0x3f,          // 0.5
+                                     0x00, 0x00, 0x40, 0x40}));       // 3
+
+  recorder.clear();
+  session.setSliceDecompressor(zstdSliceDecompressor());
+  binary(testing::differenceSlice(1, {1, 1, 1, 1}));
+  EXPECT_EQ(source.samples, (std::vector<float>{0, 0, 2, -1, 1.5f, 4, 0, 0}));
+  EXPECT_EQ(onlyPatchFrame(), (Bytes{21, 0, 0, 0, 2, 1, 0, 0, 0,       //
+                                     0x00, 0x00, 0x00, 0x40,          // 2
+                                     0x00, 0x00, 0x80, 0xbf,          // -1
+                                     0x00, 0x00, 0xc0, 0x3f,          // 1.5
+                                     0x00, 0x00, 0x80, 0x40}));       // 4
+}
+
+// A slice longer than the intake's merge step, with an odd sample count: all
+// of it is merged, its whole stereo frames are sent, and the frame matches
+// the one encoded from the merged buffer.
+TEST_F(SliceIntakeTest, ALongSliceIsMergedAndSentWhole) {
+  const std::size_t sourceSamples = 12000, start = 100, sliceSamples = 5001;
+  std::vector<float> initial(sourceSamples);
+  for (std::size_t i = 0; i < sourceSamples; ++i) initial[i] = static_cast<float>(i % 32) * 0.5f;
+  std::vector<float> values(sliceSamples);
+  for (std::size_t i = 0; i < sliceSamples; ++i) values[i] = static_cast<float>(i % 64) * 0.25f - 8;
+  streamingFrom(initial);
+
+  binary(rawSlice(start, values));
+  std::vector<float> expected = initial;
+  std::copy(values.begin(), values.end(), expected.begin() + 2 * start);
+  EXPECT_EQ(source.samples, expected);
+  EXPECT_EQ(onlyPatchFrame(), link::encodePatch(start, expected.data() + 2 * start, sliceSamples / 2));
+
+  recorder.clear();
+  session.setSliceDecompressor(zstdSliceDecompressor());
+  binary(testing::differenceSlice(start, values));
+  for (std::size_t i = 0; i < sliceSamples; ++i) expected[2 * start + i] += values[i];
+  EXPECT_EQ(source.samples, expected);
+  EXPECT_EQ(onlyPatchFrame(), link::encodePatch(start, expected.data() + 2 * start, sliceSamples / 2));
+}
+
+TEST_F(SliceIntakeTest, PlayersOfAnotherGenerationGetNoPatchButTheBufferIsMerged) {
+  streaming();
+  live.generation = 9;  // the players still hold another source
+  binary(rawSlice(0, {1, 2}));
+  EXPECT_EQ(source.samples, (std::vector<float>{1, 2, 0, 0, 0, 0, 0, 0}));
+  EXPECT_TRUE(recorder.with("ext:write").empty());
+}
+
+TEST_F(SliceIntakeTest, ASingleSampleIsMergedAndSendsAPatchWithoutSamples) {
+  streaming();
+  binary(rawSlice(2, {1}));
+  EXPECT_EQ(source.samples, (std::vector<float>{0, 0, 0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(onlyPatchFrame(), (Bytes{5, 0, 0, 0, 2, 2, 0, 0, 0}));
 }
 
 // A swapped source a little longer than the last one must not double the
