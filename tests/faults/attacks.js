@@ -17,7 +17,7 @@ const http = require('http');
 const path = require('path');
 const { execFileSync } = require('child_process');
 const { FRAME, encodeFrame, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
-const { waitFor, sleep, residentMiB, resetPeak, peakResidentMiB } = require('./rig');
+const { waitFor, sleep, residentMiB, resetPeak, peakResidentMiB, virtualMiB } = require('./rig');
 
 function tally() {
   return { injected: 0, recovered: 0, restarts: 0, notes: [] };
@@ -204,15 +204,6 @@ async function declaredUnsent(rig, { fast }) {
   return t;
 }
 declaredUnsent.bigSource = true;
-
-function virtualMiB() {
-  try {
-    const m = /VmSize:\s+(\d+) kB/.exec(fs.readFileSync('/proc/self/status', 'utf8'));
-    return m ? Number(m[1]) / 1024 : NaN;
-  } catch {
-    return NaN;
-  }
-}
 
 // ---- a burst of swaps ----------------------------------------------------
 // The performer swaps source after source without waiting. First with every

@@ -48,14 +48,19 @@ function resetPeak() {
   }
 }
 
-function peakResidentMiB() {
+// A size the kernel keeps in /proc/self/status (VmHWM, VmSize, ...), in
+// MiB; NaN where there is no such file.
+function statusMiB(field) {
   try {
-    const m = /VmHWM:\s+(\d+) kB/.exec(fs.readFileSync('/proc/self/status', 'utf8'));
+    const m = new RegExp(`${field}:\\s+(\\d+) kB`).exec(fs.readFileSync('/proc/self/status', 'utf8'));
     return m ? Number(m[1]) / 1024 : NaN;
   } catch {
     return NaN;
   }
 }
+
+function peakResidentMiB() { return statusMiB('VmHWM'); }
+function virtualMiB() { return statusMiB('VmSize'); }
 
 function sameFloats(a, b) {
   if (!a || !b || a.length !== b.length) return false;
@@ -192,4 +197,4 @@ class Rig {
   }
 }
 
-module.exports = { Rig, waitFor, sleep, openFds, residentMiB, resetPeak, peakResidentMiB, sameFloats };
+module.exports = { Rig, waitFor, sleep, openFds, residentMiB, resetPeak, peakResidentMiB, virtualMiB, sameFloats };
