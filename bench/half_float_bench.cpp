@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/ratio.h"
-#include "core/server/half_float.h"
+#include "core/base/half_float.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bench/ratio.h"
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/ratio.h"
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/ratio.h"
-#include "core/server/compression.h"
+#include "core/base/compression.h"
 
 namespace {
 

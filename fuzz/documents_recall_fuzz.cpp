@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "core/audiofile/base64.h"
+#include "core/base/base64.h"
 #include "core/documents/preset_document.h"
 #include "core/engine/engine.h"
-#include "core/server/compression.h"
-#include "core/server/json.h"
+#include "core/base/compression.h"
+#include "core/base/json.h"
 
 namespace {
 

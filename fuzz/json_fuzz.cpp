@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 namespace {
 

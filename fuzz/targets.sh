@@ -88,11 +88,11 @@ fuzz_options() {
 # The sources each target is about (a grep -E pattern over paths), for the
 # focused figure of fuzz/coverage.
 declare -A fuzz_focus=(
-  [json]="core/server/json"
-  [base64_clip]="core/audiofile/base64"
-  [base64_snapshot]="core/audiofile/base64"
-  [inflate_raw]="core/server/compression"
-  [zstd]="core/server/compression"
+  [json]="core/base/json"
+  [base64_clip]="core/base/base64"
+  [base64_snapshot]="core/base/base64"
+  [inflate_raw]="core/base/compression"
+  [zstd]="core/base/compression"
   [wav]="core/audiofile/wav"
   [frame_reader]="link/frame"
   [external_frames]="external/core/"

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/server/compression.h"
+#include "core/base/compression.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "core/host/text.h"
+#include "core/base/text.h"
 
 namespace omber {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <set>
 
-#include "core/host/text.h"
+#include "core/base/text.h"
 
 namespace omber {
 namespace {

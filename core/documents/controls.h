@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/host/atom.h"
-#include "core/server/json.h"
+#include "core/base/atom.h"
+#include "core/base/json.h"
 
 namespace omber {
 

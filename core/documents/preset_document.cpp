@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/audiofile/base64.h"
-#include "core/server/compression.h"
+#include "core/base/base64.h"
+#include "core/base/compression.h"
 
 namespace omber {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "core/documents/controls.h"
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 namespace omber {
 

@@ -5,9 +5,9 @@
 #include <set>
 #include <vector>
 
-#include "core/host/number_text.h"
-#include "core/host/text.h"
-#include "core/server/json.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
+#include "core/base/json.h"
 
 namespace omber {
 namespace {

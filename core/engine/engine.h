@@ -8,12 +8,12 @@
 //   core/engine/setting_inlets.cpp      generation settings, Live transport,
 //                                       loop and section, capture routing,
 //                                       server-side sources and LoRAs
-//   core/documents/prompt_inlets.cpp    prompts, key, project key
-//   core/documents/control_inlets.cpp   knobs, macros, LoRA slots, catalog
-//   core/documents/preset_inlets.cpp    presets and snapshots, recall of
+//   core/engine/prompt_inlets.cpp    prompts, key, project key
+//   core/engine/control_inlets.cpp   knobs, macros, LoRA slots, catalog
+//   core/engine/preset_inlets.cpp    presets and snapshots, recall of
 //                                       stored strings, reference inputs
-//   core/audiofile/export_inlet.cpp     audio export
-//   core/server/telemetry.cpp           the periodic "params" message
+//   core/engine/export_inlet.cpp     audio export
+//   core/engine/telemetry.cpp           the periodic "params" message
 // Heavier work is routed to the subsystem objects: LiveAudioPath (core/live),
 // EndpointTable (core/live), ServerSession (core/server).
 //
@@ -28,13 +28,13 @@
 #include <vector>
 
 #include "core/documents/controls.h"
-#include "core/host/atom.h"
-#include "core/host/real_transport.h"
+#include "core/base/atom.h"
+#include "core/engine/real_transport.h"
 #include "core/live/endpoint_table.h"
 #include "core/live/live_audio_path.h"
 #include "core/server/server_session.h"
 #include "core/server/session_config.h"
-#include "core/server/source_buffer.h"
+#include "core/live/source_buffer.h"
 
 namespace omber {
 
@@ -178,7 +178,7 @@ class Engine {
   void selectFixture(const SourceFields& source, const std::string& name);
   void sendCommand(const std::string& text);
 
-  // ---- core/documents/prompt_inlets.cpp ----
+  // ---- core/engine/prompt_inlets.cpp ----
   void onPrompt(const Atoms&);
   void onPromptB(const Atoms&);
   void onPromptAB(const Atoms&);
@@ -195,7 +195,7 @@ class Engine {
   // Composes the tag texts and sends the prompt command when ready.
   void sendPrompt();
 
-  // ---- core/documents/control_inlets.cpp ----
+  // ---- core/engine/control_inlets.cpp ----
   void onKnob(const Atoms&);
   void onKnobEnum(const Atoms&);
   void onKnobClear(const Atoms&);
@@ -213,7 +213,7 @@ class Engine {
   void setLoraStrength(std::int32_t slot, double strength);
   void rebuildSessionLoras();
 
-  // ---- core/documents/preset_inlets.cpp ----
+  // ---- core/engine/preset_inlets.cpp ----
   void onPresetData(const Atoms&);
   void onSnapshotReq(const Atoms&);
   void onRecall(const Atoms&);
@@ -235,10 +235,10 @@ class Engine {
   void applyInput(const JsonValue* descriptor, bool timbre);
   bool loadClip(const DocumentInput& input, const std::string& name, const std::string& wavBase64);
 
-  // ---- core/audiofile/export_inlet.cpp ----
+  // ---- core/engine/export_inlet.cpp ----
   void onAudioExportReq(const Atoms&);
 
-  // ---- core/server/telemetry.cpp ----
+  // ---- core/engine/telemetry.cpp ----
   void sendTelemetry();
 
   // Members in construction order.

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/engine/engine.h"
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 #include "core/server/commands.h"
 
 namespace omber {

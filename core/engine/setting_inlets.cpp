@@ -12,8 +12,8 @@
 
 #include "core/documents/config_files.h"
 #include "core/engine/engine.h"
-#include "core/host/number_text.h"
-#include "core/host/text.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
 #include "core/server/commands.h"
 #include "link/frame.h"
 

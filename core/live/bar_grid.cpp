@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
 
 namespace omber {

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/host/atom.h"
+#include "core/base/atom.h"
 #include "core/live/live_audio_path.h"
-#include "core/server/source_buffer.h"
+#include "core/live/source_buffer.h"
 #include "link/frame.h"
 
 namespace omber {

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "core/host/atom.h"
-#include "core/host/transport.h"
+#include "core/base/atom.h"
+#include "core/base/transport.h"
 
 namespace omber {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
 
 namespace omber {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/server/json.h"
+#include "core/base/json.h"
 #include "link/frame.h"
 
 namespace omber::commands {

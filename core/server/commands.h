@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/host/atom.h"
-#include "core/host/transport.h"
+#include "core/base/atom.h"
+#include "core/base/transport.h"
 #include "core/server/session_config.h"
 
 namespace omber::commands {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string_view>
 
-#include "core/host/number_text.h"
-#include "core/host/text.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
 #include "core/server/commands.h"
 #include "link/frame.h"
 

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "core/host/atom.h"
+#include "core/base/atom.h"
 #include "core/live/live_audio_path.h"
-#include "core/server/compression.h"
-#include "core/server/json.h"
+#include "core/base/compression.h"
+#include "core/base/json.h"
 #include "core/server/session_config.h"
-#include "core/server/source_buffer.h"
+#include "core/live/source_buffer.h"
 
 namespace omber {
 

@@ -11,9 +11,9 @@
 #include <exception>
 #include <limits>
 
-#include "core/host/number_text.h"
-#include "core/host/text.h"
-#include "core/server/half_float.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
+#include "core/base/half_float.h"
 #include "core/server/server_session.h"
 #include "link/frame.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/server/json.h"
+#include "core/base/json.h"
 #include "engine/engine_fixture.h"
 
 namespace omber::testing {

@@ -7,11 +7,11 @@
 
 #include <algorithm>
 
-#include "core/audiofile/base64.h"
+#include "core/base/base64.h"
 #include "core/audiofile/wav.h"
 #include "core/documents/config_files.h"
-#include "core/host/number_text.h"
-#include "core/server/compression.h"
+#include "core/base/number_text.h"
+#include "core/base/compression.h"
 #include "documents/documents_fixture.h"
 
 namespace omber {

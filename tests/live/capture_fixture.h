@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/host/real_transport.h"
+#include "core/engine/real_transport.h"
 #include "core/live/live_audio_path.h"
-#include "core/server/json.h"
+#include "core/base/json.h"
 #include "support/recording_outlet.h"
 
 namespace omber::testing {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/server/json.h"
+#include "core/base/json.h"
 #include "live/stream_fixture.h"
 
 namespace omber {

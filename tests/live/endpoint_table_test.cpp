@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "core/host/real_transport.h"
+#include "core/engine/real_transport.h"
 #include "core/live/endpoint_table.h"
 #include "live/stream_fixture.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/host/real_transport.h"
+#include "core/engine/real_transport.h"
 #include "core/live/live_audio_path.h"
 #include "support/recording_outlet.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 #include "engine/engine_fixture.h"
 #include "server/server_messages.h"
 #include "link/frame.h"

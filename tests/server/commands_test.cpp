@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/server/telemetry.h"
+#include "core/engine/telemetry.h"
 
 namespace omber {
 namespace {

@@ -2,7 +2,7 @@
 // handshake, and the intake's rules for slices that do not merge.
 #include <gtest/gtest.h>
 
-#include "core/host/real_transport.h"
+#include "core/engine/real_transport.h"
 #include "core/server/server_session.h"
 #include "server/server_messages.h"
 #include "support/recording_outlet.h"

@@ -51,7 +51,7 @@
 #include <vector>
 
 #include "core/engine/engine.h"
-#include "core/server/json.h"
+#include "core/base/json.h"
 #include "link/frame.h"
 
 // Under AddressSanitizer freed memory waits in a quarantine (resident size

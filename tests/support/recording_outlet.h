@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/atom.h"
+#include "core/base/atom.h"
 #include "link/frame.h"
 
 namespace omber::testing {

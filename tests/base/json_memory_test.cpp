@@ -16,7 +16,7 @@
 #include <new>
 #include <string>
 
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 namespace {
 

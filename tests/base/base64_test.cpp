@@ -1,10 +1,10 @@
-#include "core/audiofile/base64.h"
+#include "core/base/base64.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "core/server/json.h"
+#include "core/base/json.h"
 #include "support/files.h"
 
 namespace omber {

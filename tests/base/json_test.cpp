@@ -1,4 +1,4 @@
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 #include <gtest/gtest.h>
 

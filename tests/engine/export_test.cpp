@@ -13,7 +13,7 @@
 
 #include <unistd.h>
 
-#include "core/audiofile/audio_export.h"
+#include "core/engine/audio_export.h"
 #include "live/stream_fixture.h"
 
 namespace omber {

@@ -8,8 +8,8 @@
 
 #include "core/documents/controls.h"
 #include "core/engine/engine.h"
-#include "core/host/number_text.h"
-#include "core/host/text.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
 #include "core/server/commands.h"
 
 namespace omber {

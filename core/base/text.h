@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/host/atom.h"
+#include "core/base/atom.h"
 
 namespace omber {
 

@@ -1,13 +1,13 @@
 // The periodic "params" message: knob values, play head, client time and
 // received slice bytes, sent on every parameter tick while ready and playing.
-#include "core/server/telemetry.h"
+#include "core/engine/telemetry.h"
 
 #include <chrono>
 #include <limits>
 
 #include "core/engine/engine.h"
 #include "core/server/commands.h"
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 namespace omber {
 

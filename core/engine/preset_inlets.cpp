@@ -8,14 +8,14 @@
 // on the beat.
 #include <cmath>
 
-#include "core/audiofile/base64.h"
+#include "core/base/base64.h"
 #include "core/audiofile/wav.h"
 #include "core/documents/config_files.h"
 #include "core/documents/controls.h"
 #include "core/documents/preset_document.h"
 #include "core/engine/engine.h"
-#include "core/host/number_text.h"
-#include "core/host/text.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
 
 namespace omber {
 namespace {

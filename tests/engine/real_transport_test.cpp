@@ -1,4 +1,4 @@
-#include "core/host/real_transport.h"
+#include "core/engine/real_transport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 
 #include <cerrno>
 #include <charconv>

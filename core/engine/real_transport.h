@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/host/atom.h"
-#include "core/host/transport.h"
+#include "core/base/atom.h"
+#include "core/base/transport.h"
 
 namespace omber {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/audiofile/wav.h"
-#include "core/host/atom.h"
+#include "core/base/atom.h"
 #include "core/live/live_audio_path.h"
-#include "core/server/source_buffer.h"
+#include "core/live/source_buffer.h"
 
 namespace omber {
 

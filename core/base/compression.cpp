@@ -1,5 +1,5 @@
 #define ZSTD_STATIC_LINKING_ONLY  // frame headers, buffer sizes and block-level decoding
-#include "core/server/compression.h"
+#include "core/base/compression.h"
 
 #include <zlib.h>
 #include <zstd.h>

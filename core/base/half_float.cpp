@@ -1,4 +1,4 @@
-#include "core/server/half_float.h"
+#include "core/base/half_float.h"
 
 #include <cstring>
 

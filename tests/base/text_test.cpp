@@ -1,4 +1,4 @@
-#include "core/host/text.h"
+#include "core/base/text.h"
 
 #include <gtest/gtest.h>
 

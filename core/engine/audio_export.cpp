@@ -1,4 +1,4 @@
-#include "core/audiofile/audio_export.h"
+#include "core/engine/audio_export.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 #define ZSTD_STATIC_LINKING_ONLY
-#include "core/server/compression.h"
+#include "core/base/compression.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "core/audiofile/base64.h"
+#include "core/base/base64.h"
 #include "support/files.h"
 
 namespace omber {

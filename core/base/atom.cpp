@@ -1,10 +1,10 @@
-#include "core/host/atom.h"
+#include "core/base/atom.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 
 namespace omber {
 

@@ -3,8 +3,8 @@
 
 #include "core/documents/prompts.h"
 #include "core/engine/engine.h"
-#include "core/host/number_text.h"
-#include "core/host/text.h"
+#include "core/base/number_text.h"
+#include "core/base/text.h"
 
 namespace omber {
 namespace {

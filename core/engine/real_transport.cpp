@@ -1,9 +1,9 @@
-#include "core/host/real_transport.h"
+#include "core/engine/real_transport.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 #include "core/server/commands.h"
 #include "link/frame.h"
 

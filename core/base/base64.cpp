@@ -1,4 +1,4 @@
-#include "core/audiofile/base64.h"
+#include "core/base/base64.h"
 
 namespace omber {
 namespace {

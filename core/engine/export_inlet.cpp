@@ -1,6 +1,6 @@
 // "audio_export_req": the source buffer, limited to the current loop region,
 // as a WAV file in the Live Set folder.
-#include "core/audiofile/audio_export.h"
+#include "core/engine/audio_export.h"
 #include "core/engine/engine.h"
 
 namespace omber {

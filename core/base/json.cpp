@@ -1,4 +1,4 @@
-#include "core/server/json.h"
+#include "core/base/json.h"
 
 #include <charconv>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/host/number_text.h"
+#include "core/base/number_text.h"
 
 namespace omber {
 namespace {
