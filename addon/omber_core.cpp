@@ -20,10 +20,10 @@ namespace {
 struct ModuleState {
   napi_env env = nullptr;
   Napi::FunctionReference callback;  // strong reference, empty until onOutlet
-  std::unique_ptr<omber::Engine> engine;
+  std::unique_ptr<omber::engine::Engine> engine;
   // Argument lists reused from call to call, one per nesting depth (a
   // callback may dispatch again); a deque keeps them in place as it grows.
-  std::deque<omber::Atoms> argumentPool;
+  std::deque<omber::base::Atoms> argumentPool;
   std::size_t depth = 0;
 
   // At unload the engine goes first (its teardown sends nothing), then the
@@ -92,11 +92,11 @@ std::size_t elementSize(napi_env env, napi_typedarray_type type) {
 // (the host's buffer test: any view of an ArrayBuffer) gives bytes, a number
 // gives a number, everything else its string conversion. The fields that do
 // not belong to the kind are emptied; their storage is kept for the next call.
-void readAtom(napi_env env, napi_value value, omber::Atom& atom) {
+void readAtom(napi_env env, napi_value value, omber::base::Atom& atom) {
   napi_valuetype type;
   check(env, napi_typeof(env, value, &type));
   if (type == napi_number) {
-    atom.kind = omber::Atom::Number;
+    atom.kind = omber::base::Atom::Number;
     check(env, napi_get_value_double(env, value, &atom.number));
     atom.text.clear();
     atom.bytes.clear();
@@ -109,7 +109,7 @@ void readAtom(napi_env env, napi_value value, omber::Atom& atom) {
     if (napi_get_typedarray_info(env, value, &arrayType, &length, &data, nullptr, nullptr) == napi_ok) {
       const auto* bytes = static_cast<const std::uint8_t*>(data);
       const std::size_t size = bytes ? length * elementSize(env, arrayType) : 0;
-      atom.kind = omber::Atom::Bytes;
+      atom.kind = omber::base::Atom::Bytes;
       atom.bytes.assign(bytes, bytes + size);
       atom.number = 0.0;
       atom.text.clear();
@@ -121,7 +121,7 @@ void readAtom(napi_env env, napi_value value, omber::Atom& atom) {
       throw Napi::TypeError::New(env, "dispatch: a DataView cannot be an argument; pass a Buffer or typed array");
     }
   }
-  atom.kind = omber::Atom::Text;
+  atom.kind = omber::base::Atom::Text;
   readText(env, value, type, atom.text);
   atom.number = 0.0;
   atom.bytes.clear();
@@ -143,20 +143,20 @@ class DepthGuard {
 // not pin its memory for the rest of the session.
 constexpr std::size_t kKeptBytes = 1 << 16;
 
-void releaseLargeStorage(omber::Atoms& atoms) {
-  for (omber::Atom& atom : atoms) {
+void releaseLargeStorage(omber::base::Atoms& atoms) {
+  for (omber::base::Atom& atom : atoms) {
     if (atom.bytes.capacity() > kKeptBytes) std::vector<std::uint8_t>().swap(atom.bytes);
     if (atom.text.capacity() > kKeptBytes) std::string().swap(atom.text);
   }
 }
 
-napi_value jsValueOf(napi_env env, const omber::Atom& atom) {
+napi_value jsValueOf(napi_env env, const omber::base::Atom& atom) {
   napi_value value = nullptr;
   switch (atom.kind) {
-    case omber::Atom::Number:
+    case omber::base::Atom::Number:
       napi_create_double(env, atom.number, &value);
       break;
-    case omber::Atom::Bytes:
+    case omber::base::Atom::Bytes:
       napi_create_buffer_copy(env, atom.bytes.size(), atom.bytes.data(), nullptr, &value);
       break;
     default:
@@ -210,7 +210,7 @@ void callCallback(ModuleState& state, std::size_t argc, napi_value* argv) {
 // The engine's outlet: calls the newest callback with the selector and one
 // value per atom. A throwing callback is cleared here; a value that cannot be
 // built leaves its exception pending, so that dispatch throws it.
-void deliver(ModuleState& state, const std::string& selector, const omber::Atoms& atoms) {
+void deliver(ModuleState& state, const std::string& selector, const omber::base::Atoms& atoms) {
   if (state.callback.IsEmpty()) return;
   if (atoms.size() + 1 > kMaxCallArguments) {
     reportUndeliverable(state, selector, atoms.size());
@@ -249,8 +249,8 @@ Napi::Value OnOutlet(const Napi::CallbackInfo& info) {
   state.env = env;
   if (!state.engine) {
     ModuleState* owner = &state;
-    state.engine = std::make_unique<omber::Engine>(
-        [owner](const std::string& selector, const omber::Atoms& atoms) { deliver(*owner, selector, atoms); });
+    state.engine = std::make_unique<omber::engine::Engine>(
+        [owner](const std::string& selector, const omber::base::Atoms& atoms) { deliver(*owner, selector, atoms); });
   }
   return env.Undefined();
 }
@@ -284,7 +284,7 @@ class Selector {
 
 void DispatchMessage(napi_env env, ModuleState& state, std::size_t argc, const napi_value* argv) {
   if (state.argumentPool.size() <= state.depth) state.argumentPool.emplace_back();
-  omber::Atoms& atoms = state.argumentPool[state.depth];
+  omber::base::Atoms& atoms = state.argumentPool[state.depth];
   DepthGuard nested(state.depth);
 
   const Selector selector(env, argv[0]);

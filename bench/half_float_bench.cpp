@@ -42,10 +42,10 @@ __attribute__((target("avx,f16c"))) void rawF16cAdd(const std::uint8_t* in, std:
 void BM_WidenHalves(benchmark::State& state) {
   const auto bytes = noisyHalves();
   std::vector<float> a(kSamples), b(kSamples);
-  const auto kernel = static_cast<omber::HalfKernel>(state.range(0));
+  const auto kernel = static_cast<omber::base::HalfKernel>(state.range(0));
   omber::bench::measureRatio(
       state, [&] { rawF16c(bytes.data(), kSamples, a.data()), benchmark::ClobberMemory(); },
-      [&] { omber::widenHalvesWith(kernel, bytes.data(), kSamples, b.data()), benchmark::ClobberMemory(); });
+      [&] { omber::base::widenHalvesWith(kernel, bytes.data(), kSamples, b.data()), benchmark::ClobberMemory(); });
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSamples));
 }
 
@@ -54,7 +54,7 @@ void BM_WidenHalvesAdd(benchmark::State& state) {
   std::vector<float> a(kSamples), b(kSamples);
   omber::bench::measureRatio(
       state, [&] { rawF16cAdd(bytes.data(), kSamples, a.data()), benchmark::ClobberMemory(); },
-      [&] { omber::widenHalvesAdd(bytes.data(), kSamples, b.data()), benchmark::ClobberMemory(); });
+      [&] { omber::base::widenHalvesAdd(bytes.data(), kSamples, b.data()), benchmark::ClobberMemory(); });
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSamples));
 }
 

@@ -61,8 +61,8 @@ void BM_JsonParse(benchmark::State& state) {
         benchmark::DoNotOptimize(d.HasParseError());
       },
       [&] {
-        omber::JsonValue v;
-        benchmark::DoNotOptimize(omber::parseJson(text, v));
+        omber::base::JsonValue v;
+        benchmark::DoNotOptimize(omber::base::parseJson(text, v));
       });
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
   state.counters["document_bytes"] = static_cast<double>(text.size());

@@ -18,9 +18,9 @@
 
 namespace {
 
-using omber::Atom;
-using omber::Atoms;
-using omber::Engine;
+using omber::base::Atom;
+using omber::base::Atoms;
+using omber::engine::Engine;
 
 constexpr const char* kBaseline = "BM_EmptyDispatch";
 constexpr int kRepetitions = 5;  // the table shows medians
@@ -53,14 +53,14 @@ BENCHMARK(BM_EmptyDispatch)->Repetitions(kRepetitions);
 void BM_BarWithDriftCorrection(benchmark::State& state) {
   Counts counts;
   Engine engine = makeEngine(counts);
-  omber::LiveAudioPath& live = engine.live();
+  omber::live::LiveAudioPath& live = engine.live();
   live.ready = true;
   live.playing = true;
   live.hasBuffer = true;
   live.sourceDuration = 32;
   live.gridTempo = 120;
   live.gridTempoKnown = true;
-  live.resume = omber::ResumePoint{0, 0.0, true};
+  live.resume = omber::live::ResumePoint{0, 0.0, true};
   const Atoms none;
   for (auto _ : state) engine.inlet("bar", none);
   state.counters["seeks_per_bar"] = static_cast<double>(counts.writes) / static_cast<double>(state.iterations());

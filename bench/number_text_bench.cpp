@@ -42,11 +42,11 @@ void againstToChars(benchmark::State& state, Format format) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
 
-void BM_FormatNumberTo(benchmark::State& state) { againstToChars(state, omber::formatNumberTo); }
+void BM_FormatNumberTo(benchmark::State& state) { againstToChars(state, omber::base::formatNumberTo); }
 
 // The string-returning form, as most callers use it.
 void BM_FormatNumberString(benchmark::State& state) {
-  againstToChars(state, [](char*, double d) { return omber::formatNumber(d); });
+  againstToChars(state, [](char*, double d) { return omber::base::formatNumber(d); });
 }
 
 }  // namespace

@@ -19,8 +19,8 @@
 
 namespace {
 
-using omber::Atoms;
-using omber::Engine;
+using omber::base::Atoms;
+using omber::engine::Engine;
 
 constexpr std::int32_t kPrintBars = 4;
 constexpr std::uint64_t kPrintFrames = 384'000;  // 4 bars of 2 s at 48 kHz
@@ -30,7 +30,7 @@ constexpr std::size_t kSourceSamples = 2'688'000 * 2;
 void BM_PrintBecomesNewSource(benchmark::State& state) {
   std::int64_t messages = 0;
   Engine engine([&messages](const std::string&, const Atoms&) { ++messages; });
-  omber::LiveAudioPath& live = engine.live();
+  omber::live::LiveAudioPath& live = engine.live();
   live.liveTempo = 120;
   live.liveTempoKnown = true;
 

@@ -143,15 +143,15 @@ Case makeCase(std::int64_t which) {
 // the size of each Patch frame.
 struct StreamingEngine {
   std::size_t patchBytes = 0;
-  omber::Engine engine{[this](const std::string& selector, const omber::Atoms& atoms) {
+  omber::engine::Engine engine{[this](const std::string& selector, const omber::base::Atoms& atoms) {
     if (selector == "ext:write" && atoms.size() == 2) patchBytes += atoms[1].bytes.size();
   }};
 
   StreamingEngine() {
     engine.inlet("ws:open", {});
     const std::string ready = R"({"type":"ready","duration":64,"bpm":120,"channels":2,"source_epoch":1})";
-    engine.inlet("ws:data", omber::Atoms{omber::Atom(Bytes(ready.begin(), ready.end())), omber::Atom(0.0)});
-    engine.inlet("ws:data", omber::Atoms{omber::Atom(halves(music(kSourceSeconds, 1))), omber::Atom(1.0)});
+    engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(Bytes(ready.begin(), ready.end())), omber::base::Atom(0.0)});
+    engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(halves(music(kSourceSeconds, 1))), omber::base::Atom(1.0)});
     patchBytes = 0;  // the Init, Band and Seek of the stream start
   }
 };
@@ -160,7 +160,7 @@ void BM_SliceIntake(benchmark::State& state) {
   const Case c = makeCase(state.range(0));
   state.SetLabel(c.name);
   StreamingEngine streaming;
-  const omber::Atoms atoms{omber::Atom(c.message), omber::Atom(1.0)};
+  const omber::base::Atoms atoms{omber::base::Atom(c.message), omber::base::Atom(1.0)};
 
   std::vector<std::uint8_t> decoded(c.samples * 2);
   std::vector<float> floats(c.samples), copy(c.samples);

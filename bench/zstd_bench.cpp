@@ -65,18 +65,18 @@ void againstOneShot(benchmark::State& state, Subject subject) {
 }
 
 void BM_ZstdDecoder(benchmark::State& state) {
-  omber::ZstdDecoder decoder;
+  omber::base::ZstdDecoder decoder;
   againstOneShot(state, [&](const auto& f) { benchmark::DoNotOptimize(decoder.decompress(f.data(), f.size()).size); });
 }
 
 void BM_ZstdDecoderStepwise(benchmark::State& state) {
-  omber::ZstdDecoder decoder;
+  omber::base::ZstdDecoder decoder;
   againstOneShot(state,
                  [&](const auto& f) { benchmark::DoNotOptimize(decoder.decompressStepwise(f.data(), f.size()).size); });
 }
 
 void BM_ZstdDecompressFunction(benchmark::State& state) {
-  againstOneShot(state, [](const auto& f) { benchmark::DoNotOptimize(omber::zstdDecompress(f.data(), f.size())); });
+  againstOneShot(state, [](const auto& f) { benchmark::DoNotOptimize(omber::base::zstdDecompress(f.data(), f.size())); });
 }
 
 }  // namespace

@@ -32,51 +32,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   std::vector<std::string> presets;    // documents of "preset:write"
   std::vector<std::string> snapshots;  // texts of "snapshot"
-  omber::Engine engine([&](const std::string& selector, const omber::Atoms& atoms) {
-    if (selector == "preset:write") presets.push_back(omber::stringAt(atoms, 1));
-    if (selector == "snapshot") snapshots.push_back(omber::stringAt(atoms, 0));
+  omber::engine::Engine engine([&](const std::string& selector, const omber::base::Atoms& atoms) {
+    if (selector == "preset:write") presets.push_back(omber::base::stringAt(atoms, 1));
+    if (selector == "snapshot") snapshots.push_back(omber::base::stringAt(atoms, 0));
   });
-  engine.inlet("cloud:catalog", omber::Atoms{omber::Atom(kCatalog)});
-  omber::JsonValue manifest;
-  omber::parseJson(kManifest, manifest);
+  engine.inlet("cloud:catalog", omber::base::Atoms{omber::base::Atom(kCatalog)});
+  omber::base::JsonValue manifest;
+  omber::base::parseJson(kManifest, manifest);
   // The server session fills this from its readiness information.
-  const_cast<omber::ServerSession&>(engine.session()).knobManifest = manifest;
+  const_cast<omber::server::ServerSession&>(engine.session()).knobManifest = manifest;
 
   // The first byte picks the path and the session state, the rest is the text.
   const std::uint8_t mode = data[0];
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   engine.live().ready = mode & 0x10;
   engine.live().playing = mode & 0x20;
-  engine.inlet("live_path", omber::Atoms{omber::Atom("/sets/gig/gig.als")});
+  engine.inlet("live_path", omber::base::Atoms{omber::base::Atom("/sets/gig/gig.als")});
 
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   switch (mode & 3) {
     case 0:
-      engine.inlet("recall", omber::Atoms{omber::Atom(text)});
+      engine.inlet("recall", omber::base::Atoms{omber::base::Atom(text)});
       break;
     case 1:
-      engine.inlet("recall", omber::Atoms{omber::Atom("v1." + omber::base64EncodeSnapshot(bytes, text.size()))});
+      engine.inlet("recall", omber::base::Atoms{omber::base::Atom("v1." + omber::base64EncodeSnapshot(bytes, text.size()))});
       break;
     case 2: {
-      const std::vector<std::uint8_t> packed = omber::deflateRaw(bytes, text.size());
+      const std::vector<std::uint8_t> packed = omber::base::deflateRaw(bytes, text.size());
       engine.inlet("recall",
-                   omber::Atoms{omber::Atom("v2." + omber::base64EncodeSnapshot(packed.data(), packed.size()))});
+                   omber::base::Atoms{omber::base::Atom("v2." + omber::base64EncodeSnapshot(packed.data(), packed.size()))});
       break;
     }
     default:
-      engine.inlet("preset:data", omber::Atoms{omber::Atom(text)});
+      engine.inlet("preset:data", omber::base::Atoms{omber::base::Atom(text)});
   }
   engine.inlet("bar", {});  // runs a recall deferred while playing
 
   // Saved once as a preset file and once as a snapshot text, the state must
   // give documents that read back.
   engine.live().playing = false;
-  engine.inlet("snapshot_req", omber::Atoms{omber::Atom(text)});
+  engine.inlet("snapshot_req", omber::base::Atoms{omber::base::Atom(text)});
   engine.inlet("live_path", {});
   engine.inlet("snapshot_req", {});
   check(presets.size() == 1 && snapshots.size() == 2);
-  omber::JsonValue doc;
-  check(omber::parseJson(presets[0], doc) && doc.isObject());
-  check(omber::decodeSnapshotText(snapshots[1]).has_value());
+  omber::base::JsonValue doc;
+  check(omber::base::parseJson(presets[0], doc) && doc.isObject());
+  check(omber::documents::decodeSnapshotText(snapshots[1]).has_value());
   return 0;
 }

@@ -38,7 +38,7 @@ class Input {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  omber::Engine engine([](const std::string&, const omber::Atoms&) {});
+  omber::engine::Engine engine([](const std::string&, const omber::base::Atoms&) {});
   Input in(data, size);
   while (!in.done()) {
     const std::uint8_t head = in.byte();
@@ -47,22 +47,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.live().playing = head & 0x80;
     const std::size_t pick = head & 0x3f;
     const std::string selector =
-        pick < omber::Engine::selectorCount() ? std::string(omber::Engine::selectorAt(pick)) : in.text(in.byte() % 16);
-    omber::Atoms atoms(in.byte() % 5);
-    for (omber::Atom& atom : atoms) {
+        pick < omber::engine::Engine::selectorCount() ? std::string(omber::engine::Engine::selectorAt(pick)) : in.text(in.byte() % 16);
+    omber::base::Atoms atoms(in.byte() % 5);
+    for (omber::base::Atom& atom : atoms) {
       switch (in.byte() % 4) {
         case 0:
-          atom = omber::Atom(in.text(in.byte()));
+          atom = omber::base::Atom(in.text(in.byte()));
           break;
         case 1:
-          atom = omber::Atom(in.number());
+          atom = omber::base::Atom(in.number());
           break;
         case 2:
-          atom = omber::Atom(static_cast<double>(static_cast<std::int8_t>(in.byte())));
+          atom = omber::base::Atom(static_cast<double>(static_cast<std::int8_t>(in.byte())));
           break;
         default: {
           const std::string b = in.text(in.byte() * 4u);
-          atom = omber::Atom(std::vector<std::uint8_t>(b.begin(), b.end()));
+          atom = omber::base::Atom(std::vector<std::uint8_t>(b.begin(), b.end()));
         }
       }
     }

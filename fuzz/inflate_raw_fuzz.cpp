@@ -8,11 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
-    const auto out = omber::inflateRaw(data, size);
-    if (out.size() > omber::kInflateOutputCap) std::abort();
-  } catch (const omber::CompressionError&) {
+    const auto out = omber::base::inflateRaw(data, size);
+    if (out.size() > omber::base::kInflateOutputCap) std::abort();
+  } catch (const omber::base::CompressionError&) {
   }
-  const auto packed = omber::deflateRaw(data, size);
-  if (omber::inflateRaw(packed.data(), packed.size()) != std::vector<std::uint8_t>(data, data + size)) std::abort();
+  const auto packed = omber::base::deflateRaw(data, size);
+  if (omber::base::inflateRaw(packed.data(), packed.size()) != std::vector<std::uint8_t>(data, data + size)) std::abort();
   return 0;
 }

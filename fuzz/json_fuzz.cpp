@@ -9,14 +9,14 @@
 
 namespace {
 
-void walk(const omber::JsonValue& v) {
+void walk(const omber::base::JsonValue& v) {
   if (v.isString()) {
-    omber::JsonValue back;
-    if (!omber::parseJson(omber::quoteJson(v.text()), back) || back.text() != v.text()) std::abort();
+    omber::base::JsonValue back;
+    if (!omber::base::parseJson(omber::base::quoteJson(v.text()), back) || back.text() != v.text()) std::abort();
   }
   for (const auto& item : v.items()) walk(item);
   for (const auto& m : v.members()) {
-    if (omber::find(v, m.key()) == nullptr) std::abort();
+    if (omber::base::find(v, m.key()) == nullptr) std::abort();
     walk(m.value);
   }
 }
@@ -24,8 +24,8 @@ void walk(const omber::JsonValue& v) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  omber::JsonValue value;
-  const bool ok = omber::parseJson(std::string_view(reinterpret_cast<const char*>(data), size), value);
+  omber::base::JsonValue value;
+  const bool ok = omber::base::parseJson(std::string_view(reinterpret_cast<const char*>(data), size), value);
   if (!ok && !value.isNull()) std::abort();
   if (ok) walk(value);
   return 0;

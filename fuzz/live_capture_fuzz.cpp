@@ -28,10 +28,10 @@ double number(FuzzedDataProvider& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using omber::Atom;
-  using omber::Atoms;
-  omber::Engine engine([](const std::string&, const Atoms&) {});
-  omber::LiveAudioPath& live = engine.live();
+  using omber::base::Atom;
+  using omber::base::Atoms;
+  omber::engine::Engine engine([](const std::string&, const Atoms&) {});
+  omber::live::LiveAudioPath& live = engine.live();
   // A finished print becomes a new source of the print repeated up to this
   // cap: 1 s instead of a minute, so that building it (23 MB of freshly
   // mapped memory under ASan) does not cost milliseconds per input. Every

@@ -19,8 +19,8 @@ constexpr std::uint8_t kTypes[] = {0x80, 0x81, 0x82, 0x01, 0x00};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  omber::Engine engine([](const std::string&, const omber::Atoms&) {});
-  omber::LiveAudioPath& live = engine.live();
+  omber::engine::Engine engine([](const std::string&, const omber::base::Atoms&) {});
+  omber::live::LiveAudioPath& live = engine.live();
   FuzzedDataProvider in(data, size);
   auto chunk = [&in] { return in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegral<std::uint8_t>()); };
   while (in.remaining_bytes() > 0) {
@@ -30,15 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 0: {  // one whole frame of a chosen type
         const std::uint8_t type = in.PickValueInArray(kTypes);
         const std::vector<std::uint8_t> payload = chunk();
-        engine.inlet("ext:data", omber::Atoms{omber::Atom(id), omber::Atom(omber::link::encodeFrame(
+        engine.inlet("ext:data", omber::base::Atoms{omber::base::Atom(id), omber::base::Atom(omber::link::encodeFrame(
                                                                    type, payload.data(), payload.size()))});
         break;
       }
       case 1:  // a raw chunk, cutting frames anywhere
-        engine.inlet("ext:data", omber::Atoms{omber::Atom(id), omber::Atom(chunk())});
+        engine.inlet("ext:data", omber::base::Atoms{omber::base::Atom(id), omber::base::Atom(chunk())});
         break;
       case 2:
-        engine.inlet(in.ConsumeBool() ? "ext:conn" : "ext:close", omber::Atoms{omber::Atom(id)});
+        engine.inlet(in.ConsumeBool() ? "ext:conn" : "ext:close", omber::base::Atoms{omber::base::Atom(id)});
         break;
       case 3:
         engine.inlet("bar", {});
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       default:
         engine.inlet(in.ConsumeBool() ? "section" : "loop_len",
-                     omber::Atoms{omber::Atom(static_cast<double>(in.ConsumeIntegral<std::int8_t>()))});
+                     omber::base::Atoms{omber::base::Atom(static_cast<double>(in.ConsumeIntegral<std::int8_t>()))});
     }
   }
   return 0;

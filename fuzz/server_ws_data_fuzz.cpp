@@ -37,12 +37,12 @@ class Input {
   std::size_t at_ = 0;
 };
 
-void text(omber::Engine& engine, const std::string& json) {
-  engine.inlet("ws:data", omber::Atoms{omber::Atom(Bytes(json.begin(), json.end())), omber::Atom(0.0)});
+void text(omber::engine::Engine& engine, const std::string& json) {
+  engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(Bytes(json.begin(), json.end())), omber::base::Atom(0.0)});
 }
 
-void binary(omber::Engine& engine, Bytes bytes) {
-  engine.inlet("ws:data", omber::Atoms{omber::Atom(std::move(bytes)), omber::Atom(1.0)});
+void binary(omber::engine::Engine& engine, Bytes bytes) {
+  engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(std::move(bytes)), omber::base::Atom(1.0)});
 }
 
 // A slice message: kind, start frame, 18 bytes the engine reads past, payload.
@@ -61,9 +61,9 @@ Bytes slice(std::uint8_t kind, std::uint32_t startFrame, const Bytes& samples) {
 }
 
 // The playback view must point at the source buffer and stay inside it.
-void checkView(omber::Engine& engine) {
-  const omber::SourceBuffer& source = engine.source();
-  const omber::LiveAudioPath& live = engine.live();
+void checkView(omber::engine::Engine& engine) {
+  const omber::live::SourceBuffer& source = engine.source();
+  const omber::live::LiveAudioPath& live = engine.live();
   if (source.channels < 1 || static_cast<std::uint64_t>(source.frames) * source.channels > source.samples.size()) {
     __builtin_trap();
   }
@@ -76,7 +76,7 @@ void checkView(omber::Engine& engine) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  omber::Engine engine([](const std::string&, const omber::Atoms&) {});
+  omber::engine::Engine engine([](const std::string&, const omber::base::Atoms&) {});
   Input in(data, size);
 
   // The state to start from, and the readiness that leads there.
@@ -101,10 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (head & 1) {
       binary(engine, std::move(payload));
     } else {
-      engine.inlet("ws:data", omber::Atoms{omber::Atom(std::move(payload)), omber::Atom(0.0)});
+      engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(std::move(payload)), omber::base::Atom(0.0)});
     }
     switch ((head >> 5) & 7) {
-      case 1: engine.inlet("ws:close", omber::Atoms{omber::Atom(1006.0)}); break;
+      case 1: engine.inlet("ws:close", omber::base::Atoms{omber::base::Atom(1006.0)}); break;
       case 2: engine.inlet("tick:param", {}); break;
       case 3: engine.inlet("ws:open", {}); break;
       case 4: engine.inlet("tick:reconnect", {}); break;

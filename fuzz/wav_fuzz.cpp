@@ -8,18 +8,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
-    const omber::DecodedAudio audio = omber::decodeWav(data, size);
+    const omber::audiofile::DecodedAudio audio = omber::audiofile::decodeWav(data, size);
     if (audio.samples.size() != audio.frames * audio.channels || audio.channels == 0) std::abort();
     for (float s : audio.samples) {
       if (!(s >= -1.0f && s <= 1.0f)) std::abort();
     }
     if (audio.channels <= 8) {
-      const auto file = omber::encodeWavPcm16(audio.samples.data(), audio.frames,
+      const auto file = omber::audiofile::encodeWavPcm16(audio.samples.data(), audio.frames,
                                               static_cast<int>(audio.channels), audio.sampleRate);
-      const omber::DecodedAudio again = omber::decodeWav(file.data(), file.size());
+      const omber::audiofile::DecodedAudio again = omber::audiofile::decodeWav(file.data(), file.size());
       if (again.samples != audio.samples) std::abort();
     }
-  } catch (const omber::WavError&) {
+  } catch (const omber::audiofile::WavError&) {
   }
   return 0;
 }

@@ -41,7 +41,7 @@ bool asksForLargeBuffers(const std::uint8_t* data, std::size_t size) {
 }
 
 struct Result {
-  omber::ByteView bytes;
+  omber::base::ByteView bytes;
   std::string error;
   bool ok = false;
 };
@@ -52,7 +52,7 @@ Result attempt(Call call) {
   try {
     r.bytes = call();
     r.ok = true;
-  } catch (const omber::CompressionError& e) {
+  } catch (const omber::base::CompressionError& e) {
     r.error = e.what();
   }
   return r;
@@ -62,7 +62,7 @@ Result attempt(Call call) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (asksForLargeBuffers(data, size)) return 0;
-  static omber::ZstdDecoder fast, stepwise;
+  static omber::base::ZstdDecoder fast, stepwise;
   const Result a = attempt([&] { return fast.decompress(data, size); });
   const Result b = attempt([&] { return stepwise.decompressStepwise(data, size); });
   if (a.ok != b.ok || a.error != b.error) std::abort();
@@ -70,6 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                (a.bytes.size && std::memcmp(a.bytes.data, b.bytes.data, a.bytes.size) != 0))) {
     std::abort();
   }
-  if (a.ok && a.bytes.size > omber::kZstdOutputCap) std::abort();
+  if (a.ok && a.bytes.size > omber::base::kZstdOutputCap) std::abort();
   return 0;
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace omber {
+namespace omber::audiofile {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 44;
@@ -118,4 +118,4 @@ std::vector<std::uint8_t> encodeWavPcm16(const float* samples, std::size_t frame
   return file;
 }
 
-}  // namespace omber
+}  // namespace omber::audiofile

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace omber {
+namespace omber::audiofile {
 
 // Thrown with one of the fixed texts: "WAV too short", "not a WAVE",
 // "WAV fmt chunk truncated", "WAV is not PCM16", "WAV fmt invalid",
@@ -45,4 +45,4 @@ DecodedAudio decodeWav(const std::uint8_t* bytes, std::size_t length);
 std::vector<std::uint8_t> encodeWavPcm16(const float* samples, std::size_t frames, int channels,
                                          std::uint32_t sampleRate);
 
-}  // namespace omber
+}  // namespace omber::audiofile

@@ -6,7 +6,7 @@
 
 #include "core/base/number_text.h"
 
-namespace omber {
+namespace omber::base {
 
 double numberOfAtom(const Atom& atom) {
   switch (atom.kind) {
@@ -44,4 +44,4 @@ const Atom* bytesAt(const Atoms& atoms, std::size_t i) {
   return (i < atoms.size() && atoms[i].kind == Atom::Bytes) ? &atoms[i] : nullptr;
 }
 
-}  // namespace omber
+}  // namespace omber::base

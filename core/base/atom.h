@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace omber {
+namespace omber::base {
 
 struct Atom {
   enum Kind : std::int32_t { Text = 0, Number = 1, Bytes = 2 };
@@ -50,4 +50,4 @@ const Atom* bytesAt(const Atoms& atoms, std::size_t i);
 // "nan" accepted; range errors and non-numbers give 0.0), bytes give 0.0.
 double numberOfAtom(const Atom& atom);
 
-}  // namespace omber
+}  // namespace omber::base

@@ -1,6 +1,6 @@
 #include "core/base/base64.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 const char kStandard[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -87,4 +87,4 @@ std::string base64EncodeSnapshot(const std::uint8_t* bytes, std::size_t size) {
   return encodeWith(kUrlSafe, false, bytes, size);
 }
 
-}  // namespace omber
+}  // namespace omber::base

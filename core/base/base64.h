@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace omber {
+namespace omber::base {
 
 // 256 entries: 0..63 for the characters of the standard alphabet, -1 for
 // every other byte. Built once (thread-safe one-time initialisation).
@@ -32,4 +32,4 @@ std::string base64EncodeStandard(const std::uint8_t* bytes, std::size_t size);
 // URL-safe alphabet, no padding (for snapshot texts).
 std::string base64EncodeSnapshot(const std::uint8_t* bytes, std::size_t size);
 
-}  // namespace omber
+}  // namespace omber::base

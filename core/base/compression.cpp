@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-namespace omber {
+namespace omber::base {
 
 namespace {
 
@@ -297,4 +297,4 @@ std::vector<std::uint8_t> inflateRaw(const std::uint8_t* data, std::size_t size)
   return out;
 }
 
-}  // namespace omber
+}  // namespace omber::base

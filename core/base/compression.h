@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace omber {
+namespace omber::base {
 
 class CompressionError : public std::runtime_error {
  public:
@@ -89,4 +89,4 @@ std::vector<std::uint8_t> deflateRaw(const std::uint8_t* data, std::size_t size,
 // "inflate failed" (corrupt data, or a zlib/gzip header), and the cap text.
 std::vector<std::uint8_t> inflateRaw(const std::uint8_t* data, std::size_t size);
 
-}  // namespace omber
+}  // namespace omber::base

@@ -7,7 +7,7 @@
 #define OMBER_HAVE_F16C_KERNEL 1
 #endif
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 float floatFromBits(std::uint32_t bits) {
@@ -137,4 +137,4 @@ void widenHalvesAdd(const std::uint8_t* bytes, std::size_t sampleCount, float* i
   widenHalvesAddWith(kernel, bytes, sampleCount, inOut);
 }
 
-}  // namespace omber
+}  // namespace omber::base

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace omber {
+namespace omber::base {
 
 // One value from its 16 bits.
 float halfToFloat(std::uint16_t bits);
@@ -34,4 +34,4 @@ HalfKernel bestHalfKernel();
 void widenHalvesWith(HalfKernel kernel, const std::uint8_t* bytes, std::size_t sampleCount, float* out);
 void widenHalvesAddWith(HalfKernel kernel, const std::uint8_t* bytes, std::size_t sampleCount, float* inOut);
 
-}  // namespace omber
+}  // namespace omber::base

@@ -9,7 +9,7 @@
 
 #include "core/base/number_text.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 // The end of the run of bytes that need no escaping: the first quote,
@@ -652,4 +652,4 @@ std::string jsonObjectFromScalars(const std::vector<std::pair<std::string, JsonS
   return objectOfPairs(pairs, appendScalarJson);
 }
 
-}  // namespace omber
+}  // namespace omber::base

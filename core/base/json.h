@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace omber {
+namespace omber::base {
 
 struct JsonMember;
 
@@ -188,4 +188,4 @@ void appendScalarJson(std::string& out, const JsonScalar& value);
 // `{}` when empty.
 std::string jsonObjectFromScalars(const std::vector<std::pair<std::string, JsonScalar>>& pairs);
 
-}  // namespace omber
+}  // namespace omber::base

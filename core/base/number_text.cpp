@@ -9,7 +9,7 @@
 #include <limits>
 #include <locale.h>
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 constexpr std::uint64_t kSignBit = 0x8000000000000000ull;
@@ -187,4 +187,4 @@ std::int64_t truncateToInt64(double value) {
 
 std::int32_t roundToInt32(double value) { return truncateToInt32(std::round(value)); }
 
-}  // namespace omber
+}  // namespace omber::base

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace omber {
+namespace omber::base {
 
 // Shortest decimal text that reads back to exactly the same double, in fixed
 // or scientific notation, whichever is shorter (fixed on a tie). Scientific
@@ -49,4 +49,4 @@ std::int64_t truncateToInt64(double value);
 // truncateToInt32 does.
 std::int32_t roundToInt32(double value);
 
-}  // namespace omber
+}  // namespace omber::base

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 bool isTrimmedByte(char c) { return c == ' ' || (c >= 9 && c <= 13); }
@@ -55,4 +55,4 @@ std::string oversizeStatus(std::string_view what, std::size_t size, std::size_t 
 
 bool isFileReference(std::string_view text) { return text.size() >= 5 && text.substr(0, 5) == "file:"; }
 
-}  // namespace omber
+}  // namespace omber::base

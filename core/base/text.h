@@ -8,7 +8,7 @@
 
 #include "core/base/atom.h"
 
-namespace omber {
+namespace omber::base {
 
 // Fixed notation with exactly one decimal, as printf "%.1f" (120 -> "120.0").
 std::string oneDecimal(double value);
@@ -38,4 +38,4 @@ std::string oversizeStatus(std::string_view what, std::size_t size, std::size_t 
 // True when the text is at least 5 bytes long and begins with "file:".
 bool isFileReference(std::string_view text);
 
-}  // namespace omber
+}  // namespace omber::base

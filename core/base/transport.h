@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace omber {
+namespace omber::base {
 
 // Placement and options of a "write_audio" server command; the samples,
 // frame count and channel count travel as separate arguments of
@@ -164,4 +164,4 @@ inline void PatchFrame::send() {
   owner->sendPatch(std::move(bytes_));
 }
 
-}  // namespace omber
+}  // namespace omber::base

@@ -4,7 +4,8 @@
 
 #include "core/base/text.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
 namespace {
 
 constexpr std::string_view kJsonSuffix = ".json";
@@ -90,4 +91,4 @@ std::string newConfigName() {
   return name;
 }
 
-}  // namespace omber
+}  // namespace omber::documents

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace omber {
+namespace omber::documents {
 
 // The folder of presets, relative to the Live Set folder; "/" separated on
 // every system.
@@ -46,4 +46,4 @@ std::string makeFilePath(std::string_view liveSetFolder, std::string_view name);
 // device. Also names exported audio files.
 std::string newConfigName();
 
-}  // namespace omber
+}  // namespace omber::documents

@@ -6,7 +6,8 @@
 
 #include "core/base/text.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
 namespace {
 
 constexpr std::string_view kLoraStrengthPrefix = "lora_str_";
@@ -218,4 +219,4 @@ void applyKnobSnapshot(KnobTable& table, const JsonValue* manifest, const JsonVa
   }
 }
 
-}  // namespace omber
+}  // namespace omber::documents

@@ -19,7 +19,13 @@
 #include "core/base/atom.h"
 #include "core/base/json.h"
 
-namespace omber {
+namespace omber::documents {
+
+using base::Atom;
+using base::Atoms;
+using base::JsonScalar;
+using base::JsonValue;
+using base::OutletFn;
 
 // One knob's value: a number (kind Number), a switch (Bool) or a word
 // (String). The same tagged value the JSON writers take, so the knob table
@@ -116,4 +122,4 @@ void applyControls(KnobTable& table, const JsonValue* manifestKnobs, const JsonV
 void applyKnobSnapshot(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* knobs,
                        const OutletFn& outlet);
 
-}  // namespace omber
+}  // namespace omber::documents

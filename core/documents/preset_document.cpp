@@ -8,7 +8,8 @@
 #include "core/base/base64.h"
 #include "core/base/compression.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
 
 const std::string_view kPresetEngineFragment =
     R"("sde":false,"lora":true,"depth":4,"vae_window":0.36,"crop":0,"steps":8,"fast_vae":false,)"
@@ -200,4 +201,4 @@ std::optional<JsonValue> parsePresetText(std::string_view text) {
   return parseObject(text);
 }
 
-}  // namespace omber
+}  // namespace omber::documents

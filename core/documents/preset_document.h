@@ -14,7 +14,7 @@
 #include "core/documents/controls.h"
 #include "core/base/json.h"
 
-namespace omber {
+namespace omber::documents {
 
 // What a stored state holds, as views of the engine's state.
 struct StoredState {
@@ -64,4 +64,4 @@ std::optional<JsonValue> decodeSnapshotText(std::string_view text);
 // anything but an object.
 std::optional<JsonValue> parsePresetText(std::string_view text);
 
-}  // namespace omber
+}  // namespace omber::documents

@@ -9,7 +9,8 @@
 #include "core/base/text.h"
 #include "core/base/json.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
 namespace {
 
 constexpr std::array<std::string_view, 12> kNoteNames = {"C",  "C#", "D",  "D#", "E",  "F",
@@ -113,4 +114,4 @@ std::string promptCommand(std::string_view tagsA, std::string_view tagsB) {
   return writer.close();
 }
 
-}  // namespace omber
+}  // namespace omber::documents

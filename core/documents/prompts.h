@@ -10,7 +10,7 @@
 
 #include "core/documents/controls.h"
 
-namespace omber {
+namespace omber::documents {
 
 // The tag text the server gets while prompt A is empty.
 constexpr std::string_view kDefaultTagText = "instrumental electronic music";
@@ -46,4 +46,4 @@ std::string metadataSuffix(const PromptMetadata& metadata);
 // {"type":"prompt","tags":A} with ,"tags_b":B before the brace when B is not empty.
 std::string promptCommand(std::string_view tagsA, std::string_view tagsB);
 
-}  // namespace omber
+}  // namespace omber::documents

@@ -6,7 +6,8 @@
 
 #include "core/documents/config_files.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::documents;
 namespace {
 
 // A position in seconds as a frame inside [low, high]; not-a-number gives low.
@@ -62,4 +63,4 @@ void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std
   outlet("audio:write", atoms);
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -15,7 +15,14 @@
 #include "core/live/live_audio_path.h"
 #include "core/live/source_buffer.h"
 
-namespace omber {
+namespace omber::engine {
+
+using audiofile::encodeWavPcm16;
+using base::Atom;
+using base::Atoms;
+using base::OutletFn;
+using live::LoopRegion;
+using live::SourceBuffer;
 
 // The folder of exported audio, relative to the Live Set folder.
 constexpr std::string_view kAudioFolder = "Omber/audio";
@@ -49,4 +56,4 @@ using WavEncoder = std::vector<std::uint8_t> (*)(const float* samples, std::size
 void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std::string& liveSetFolder,
                  const OutletFn& outlet, WavEncoder encode = encodeWavPcm16);
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -12,7 +12,11 @@
 #include "core/base/text.h"
 #include "core/server/commands.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 
 const JsonValue* Engine::knobManifest() const { return manifestKnobs(session_.knobManifest); }
 
@@ -104,4 +108,4 @@ void Engine::rebuildSessionLoras() {
   }
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -3,7 +3,11 @@
 #include <limits>
 #include <utility>
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 namespace {
 
 // No more than 1 MiB may wait in the WebSocket's send buffer after a write.
@@ -82,4 +86,4 @@ SessionConfig Engine::buildSessionConfig() {
   return config;
 }
 
-}  // namespace omber
+}  // namespace omber::engine

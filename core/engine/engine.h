@@ -36,7 +36,22 @@
 #include "core/server/session_config.h"
 #include "core/live/source_buffer.h"
 
-namespace omber {
+namespace omber::engine {
+
+using base::Atom;
+using base::Atoms;
+using base::ITransport;
+using base::JsonValue;
+using base::OutletFn;
+using documents::KnobTable;
+using documents::LoraCatalog;
+using documents::LoraSlots;
+using documents::MacroBindings;
+using live::EndpointTable;
+using live::LiveAudioPath;
+using live::SourceBuffer;
+using server::ServerSession;
+using server::SessionConfig;
 
 // The latest preset save: the file asked for, the reference the device was
 // given and the string it held before.
@@ -251,4 +266,4 @@ class Engine {
   EngineSettings settings_;
 };
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -3,10 +3,14 @@
 #include "core/engine/audio_export.h"
 #include "core/engine/engine.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 
 void Engine::onAudioExportReq(const Atoms&) {
   exportAudio(source_, live_.loopRegion(), settings_.liveSetFolder, outlet_);
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -6,7 +6,11 @@
 #include "core/base/number_text.h"
 #include "core/server/commands.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 namespace {
 
 // Ticks between two waveform peaks reports while playing.
@@ -92,4 +96,4 @@ void Engine::onTickReconnect(const Atoms&) {
   session_.reconnectTick();
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -5,7 +5,11 @@
 
 #include "core/engine/engine.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 namespace {
 
 template <typename Table>
@@ -146,4 +150,4 @@ std::string_view Engine::selectorAt(std::size_t index) {
   return index < InletTable::kEntries.size() ? InletTable::kEntries[index].first : std::string_view();
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -17,7 +17,12 @@
 #include "core/base/number_text.h"
 #include "core/base/text.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::audiofile;
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 namespace {
 
 constexpr char kDefaultPromptA[] = "heavy dubstep, deathstep, afxdump, growl heavy bass distortion";
@@ -324,4 +329,4 @@ bool Engine::loadClip(const DocumentInput& input, const std::string& name, const
   return true;
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -6,7 +6,11 @@
 #include "core/base/number_text.h"
 #include "core/base/text.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 namespace {
 
 // The prompt selectors leave out a first text atom that is the word "text".
@@ -88,4 +92,4 @@ void Engine::sendPrompt() {
   sendCommand(promptCommand(composeTagTextA(), composeTagTextB()));
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -7,7 +7,9 @@
 #include "core/server/commands.h"
 #include "link/frame.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::server;
 namespace {
 
 // Samples in a buffer frame: none for a null pointer or a product below 1.
@@ -140,4 +142,4 @@ void RealTransport::emitReady(std::int32_t sections) { emitNumber("ui:ready", st
 void RealTransport::emitSwap() { outlet_("ui:swap", Atoms{}); }
 void RealTransport::emitStatus(const std::string& text) { outlet_("ui:status", Atoms{Atom(text)}); }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -12,7 +12,14 @@
 #include "core/base/atom.h"
 #include "core/base/transport.h"
 
-namespace omber {
+namespace omber::engine {
+
+using base::Atom;
+using base::Atoms;
+using base::ITransport;
+using base::OutletFn;
+using base::PatchFrame;
+using base::WriteAudioRequest;
 
 class RealTransport final : public ITransport {
  public:
@@ -73,4 +80,4 @@ class RealTransport final : public ITransport {
   StartSink startSink_;
 };
 
-}  // namespace omber
+}  // namespace omber::engine

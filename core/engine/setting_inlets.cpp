@@ -17,7 +17,11 @@
 #include "core/server/commands.h"
 #include "link/frame.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 namespace {
 
 // The finite number of atom 0, or nothing.
@@ -239,4 +243,4 @@ void Engine::onLivePath(const Atoms& atoms) {
   settings_.liveSetFolder = liveSetFolderOf(joinedText(atoms, 0));
 }
 
-}  // namespace omber
+}  // namespace omber::engine

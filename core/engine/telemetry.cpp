@@ -9,7 +9,11 @@
 #include "core/server/commands.h"
 #include "core/base/json.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 
 std::string paramsMessage(const KnobTable& knobs, double playbackSeconds, double clientSeconds,
                           std::uint64_t sliceBytesReceived) {
@@ -38,4 +42,4 @@ void Engine::sendTelemetry() {
                                         session_.bytesReceived));
 }
 
-}  // namespace omber
+}  // namespace omber::engine

@@ -8,7 +8,9 @@
 
 #include "core/documents/controls.h"
 
-namespace omber {
+namespace omber::engine {
+
+using documents::KnobTable;
 
 // {"type":"params","raw":<knobs>,"playback_pos":..,"client_time":..,"slice_bytes_rx":..}
 std::string paramsMessage(const KnobTable& knobs, double playbackSeconds, double clientSeconds,
@@ -17,4 +19,4 @@ std::string paramsMessage(const KnobTable& knobs, double playbackSeconds, double
 // The steady clock's tick count in seconds; only differences carry meaning.
 double steadyClockSeconds();
 
-}  // namespace omber
+}  // namespace omber::engine

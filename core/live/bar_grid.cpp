@@ -8,7 +8,8 @@
 #include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
 namespace {
 
 // ((x mod m) + m) mod m: x wrapped into [0, m).
@@ -205,4 +206,4 @@ void LiveAudioPath::applySection(std::int32_t startBarIndex, bool resumeOn) {
   transport->emitSection(startBarIndex, r.start, r.end);
 }
 
-}  // namespace omber
+}  // namespace omber::live

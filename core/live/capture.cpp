@@ -6,7 +6,7 @@
 
 #include "core/live/live_audio_path.h"
 
-namespace omber {
+namespace omber::live {
 
 void LiveAudioPath::setFeedMode(const std::string& mode) {
   feedMode = mode;
@@ -86,4 +86,4 @@ void LiveAudioPath::consumeCapture(std::size_t samples) {
   captureReadIndex = std::min(captureReadIndex + samples, captureBuffer.size());
 }
 
-}  // namespace omber
+}  // namespace omber::live

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-namespace omber {
+namespace omber::live {
 namespace {
 
 constexpr std::uint64_t kPositionBytes = 12;  // f64 play head, i32 swap count
@@ -180,4 +180,4 @@ void EndpointTable::onCapturePcm(std::int32_t id, const std::uint8_t* payload, s
   if (outer) capturing_ = false;
 }
 
-}  // namespace omber
+}  // namespace omber::live

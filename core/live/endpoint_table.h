@@ -15,7 +15,11 @@
 #include "core/live/source_buffer.h"
 #include "link/frame.h"
 
-namespace omber {
+namespace omber::live {
+
+using base::Atom;
+using base::Atoms;
+using base::OutletFn;
 
 struct Endpoint {
   std::unique_ptr<link::FrameReader> reader;  // its handler is bound to this endpoint
@@ -87,4 +91,4 @@ class EndpointTable {
   bool capturing_ = false;             // captureSamples_ is being read by the intake
 };
 
-}  // namespace omber
+}  // namespace omber::live

@@ -25,7 +25,14 @@
 #include "core/base/atom.h"
 #include "core/base/transport.h"
 
-namespace omber {
+namespace omber::live {
+
+using base::Atom;
+using base::Atoms;
+using base::ITransport;
+using base::OutletFn;
+using base::PatchFrame;
+using base::WriteAudioRequest;
 
 // Captured audio, like every buffer exchanged with the players, is stereo at
 // 48 kHz: frames per second.
@@ -252,4 +259,4 @@ struct LiveAudioPath {
   void autoIntake(std::uint64_t frames, const float* samples);
 };
 
-}  // namespace omber
+}  // namespace omber::live

@@ -7,7 +7,7 @@
 
 #include "core/live/live_audio_path.h"
 
-namespace omber {
+namespace omber::live {
 namespace {
 
 // Every buffer the players receive counts as 48 kHz.
@@ -169,4 +169,4 @@ void LiveAudioPath::reportPeaks(const OutletFn& outlet) {
   outlet("peaks", atoms);
 }
 
-}  // namespace omber
+}  // namespace omber::live

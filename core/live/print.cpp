@@ -11,7 +11,8 @@
 #include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
 namespace {
 
 // No print is longer than a minute (nor, by default, a source made of
@@ -176,4 +177,4 @@ void LiveAudioPath::finishPrint() {
   transport->startFromSamples(std::move(source), 2, done.tempo);
 }
 
-}  // namespace omber
+}  // namespace omber::live

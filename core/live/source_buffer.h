@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace omber {
+namespace omber::live {
 
 struct SourceBuffer {
   std::vector<float> samples;  // interleaved
@@ -15,4 +15,4 @@ struct SourceBuffer {
   std::int32_t epoch = 0;      // source epoch this audio belongs to
 };
 
-}  // namespace omber
+}  // namespace omber::live

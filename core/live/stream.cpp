@@ -8,7 +8,8 @@
 #include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
 namespace {
 
 constexpr std::int64_t kPieceFrames = 9600;
@@ -143,4 +144,4 @@ void LiveAudioPath::barLineAutoStep() {
   }
 }
 
-}  // namespace omber
+}  // namespace omber::live

@@ -5,7 +5,8 @@
 #include "core/base/json.h"
 #include "link/frame.h"
 
-namespace omber::commands {
+namespace omber::server::commands {
+using namespace omber::base;
 namespace {
 
 // {"type":"<type>"} with further members appended by the caller.
@@ -111,4 +112,4 @@ void send(const OutletFn& outlet, std::vector<std::uint8_t> data) {
   outlet("ws:send", atoms);
 }
 
-}  // namespace omber::commands
+}  // namespace omber::server::commands

@@ -16,7 +16,12 @@
 #include "core/base/transport.h"
 #include "core/server/session_config.h"
 
-namespace omber::commands {
+namespace omber::server::commands {
+
+using base::Atom;
+using base::Atoms;
+using base::OutletFn;
+using base::WriteAudioRequest;
 
 // The handshake configuration, the first message on every new socket: it has
 // no "type"; "bpm" only with a tempo; "backend" "sa3" (and "sa3_duration_s"
@@ -53,4 +58,4 @@ std::vector<std::uint8_t> audioMessageOfSamples(const float* samples, std::uint6
 void send(const OutletFn& outlet, std::string_view data);
 void send(const OutletFn& outlet, std::vector<std::uint8_t> data);
 
-}  // namespace omber::commands
+}  // namespace omber::server::commands

@@ -10,7 +10,8 @@
 #include "core/server/commands.h"
 #include "link/frame.h"
 
-namespace omber {
+namespace omber::server {
+using namespace omber::base;
 namespace {
 
 // Closes counted before the session gives up reconnecting.
@@ -208,4 +209,4 @@ void ServerSession::beginSourceUpload() {
   emit("cloud:resolve");
 }
 
-}  // namespace omber
+}  // namespace omber::server

@@ -22,7 +22,15 @@
 #include "core/server/session_config.h"
 #include "core/live/source_buffer.h"
 
-namespace omber {
+namespace omber::server {
+
+using base::Atom;
+using base::Atoms;
+using base::ByteView;
+using base::JsonValue;
+using base::OutletFn;
+using live::LiveAudioPath;
+using live::SourceBuffer;
 
 class ServerSession {
  public:
@@ -131,4 +139,4 @@ class ServerSession {
 // output memory are reused from slice to slice.
 ServerSession::SliceDecompressor zstdSliceDecompressor();
 
-}  // namespace omber
+}  // namespace omber::server

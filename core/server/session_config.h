@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace omber {
+namespace omber::server {
 
 struct SessionConfig {
   std::string prompt;
@@ -19,4 +19,4 @@ struct SessionConfig {
   std::optional<double> duration;   // seconds; only with the fixed-duration backend
 };
 
-}  // namespace omber
+}  // namespace omber::server

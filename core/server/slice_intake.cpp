@@ -17,7 +17,8 @@
 #include "core/server/server_session.h"
 #include "link/frame.h"
 
-namespace omber {
+namespace omber::server {
+using namespace omber::base;
 namespace {
 
 // kind (1) + start frame (4) + five fields the server fills and the engine
@@ -190,4 +191,4 @@ void ServerSession::takeSlice(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-}  // namespace omber
+}  // namespace omber::server

@@ -7,7 +7,7 @@
 
 #include "support/files.h"
 
-namespace omber {
+namespace omber::audiofile {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -153,4 +153,4 @@ TEST(WavEncode, FormatFieldsAtTheirLimits) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::audiofile

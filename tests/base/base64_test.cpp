@@ -7,7 +7,7 @@
 #include "core/base/json.h"
 #include "support/files.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 std::string hexOf(const std::vector<std::uint8_t>& bytes) {
@@ -82,4 +82,4 @@ TEST(Base64, DecodeTableAndForgivingInput) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

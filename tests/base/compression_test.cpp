@@ -14,7 +14,7 @@
 #include "core/base/base64.h"
 #include "support/files.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -370,4 +370,4 @@ TEST(Deflate, InteroperatesWithNode) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

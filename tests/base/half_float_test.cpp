@@ -8,7 +8,7 @@
 
 #include "support/files.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 std::uint32_t bitsOf(float f) {
@@ -125,4 +125,4 @@ TEST(HalfFloat, WidenAndAddEqualsWideningThenAdding) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

@@ -55,7 +55,7 @@ void operator delete[](void* p) noexcept { uncounted(p); }
 void operator delete(void* p, std::size_t) noexcept { uncounted(p); }
 void operator delete[](void* p, std::size_t) noexcept { uncounted(p); }
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 // Heap bytes a parsed document holds, per value (containers, members' keys
@@ -105,4 +105,4 @@ TEST(JsonMemory, AFailedParseGivesItsMemoryBack) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

@@ -10,7 +10,7 @@
 
 #include "support/files.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 using testing::conformancePath;
@@ -269,4 +269,4 @@ TEST(JsonWrite, ObjectWriterAndPairObjects) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

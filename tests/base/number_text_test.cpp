@@ -11,7 +11,7 @@
 
 #include "support/files.h"
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 double fromBits(std::uint64_t b) {
@@ -159,4 +159,4 @@ TEST(NumberFromText, NonFiniteWordsAndHexOnEveryPlatform) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace omber {
+namespace omber::base {
 namespace {
 
 TEST(Text, OneDecimalRoundsLikePrintf) {
@@ -53,4 +53,4 @@ TEST(Text, ShownTextIsCutAtWholeCharacters) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::base

@@ -6,7 +6,7 @@
 
 #include <set>
 
-namespace omber {
+namespace omber::documents {
 namespace {
 
 TEST(ConfigFiles, LiveSetFolderIsTheTextBeforeTheLastSeparator) {
@@ -90,4 +90,4 @@ TEST(ConfigFiles, NewNamesAreIndependentTwelveDigitHex) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::documents

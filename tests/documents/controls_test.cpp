@@ -8,7 +8,11 @@
 
 #include "documents/documents_fixture.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::engine;
 namespace {
 
 using testing::DocumentsTest;
@@ -268,4 +272,4 @@ TEST(KnobValues, FromJsonByKind) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::documents

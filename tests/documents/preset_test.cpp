@@ -14,7 +14,12 @@
 #include "core/base/compression.h"
 #include "documents/documents_fixture.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
+using namespace omber::audiofile;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::engine;
 namespace {
 
 using testing::DocumentsTest;
@@ -503,4 +508,4 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::documents

@@ -6,7 +6,11 @@
 
 #include "documents/documents_fixture.h"
 
-namespace omber {
+namespace omber::documents {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::engine;
 namespace {
 
 using testing::DocumentsTest;
@@ -147,4 +151,4 @@ TEST_F(DocumentsTest, PromptCommandEscapesAndOmitsAnEmptyB) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::documents

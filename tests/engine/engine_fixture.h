@@ -10,6 +10,11 @@
 #include "support/recording_outlet.h"
 
 namespace omber::testing {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::documents;
+using namespace omber::engine;
 
 class EngineTest : public ::testing::Test {
  protected:

@@ -8,7 +8,11 @@
 #include "core/server/commands.h"
 #include "engine/engine_fixture.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::documents;
 namespace {
 
 using testing::EngineTest;
@@ -201,4 +205,4 @@ TEST_F(EngineTest, AnUnknownSelectorChangesNothing) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::engine

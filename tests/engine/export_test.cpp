@@ -16,7 +16,12 @@
 #include "core/engine/audio_export.h"
 #include "live/stream_fixture.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::audiofile;
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::documents;
 namespace {
 
 using testing::Message;
@@ -208,4 +213,4 @@ TEST_F(StreamTest, TheExportIsTheLoopRegionReadableByAnyReader) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::engine

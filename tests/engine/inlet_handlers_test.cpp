@@ -7,7 +7,11 @@
 #include "engine/engine_fixture.h"
 #include "link/frame.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::server;
+using namespace omber::documents;
 namespace {
 
 using testing::EngineTest;
@@ -395,4 +399,4 @@ TEST_F(EngineTest, FeedModeSwitchesTheFeedersCapture) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::engine

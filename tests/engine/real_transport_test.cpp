@@ -7,7 +7,8 @@
 
 #include "support/recording_outlet.h"
 
-namespace omber {
+namespace omber::engine {
+using namespace omber::base;
 namespace {
 
 using testing::floatAt;
@@ -231,4 +232,4 @@ TEST_F(RealTransportTest, SourceAudioWithNoChannelsCountsEverySampleAsAFrame) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::engine

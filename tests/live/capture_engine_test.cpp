@@ -6,7 +6,11 @@
 
 #include "live/stream_fixture.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::server;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 using testing::frameType;
@@ -109,4 +113,4 @@ TEST_F(StreamTest, AWholePrintIsUploadedAsTheNewSourceBitForBit) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

@@ -17,6 +17,9 @@
 #include "support/recording_outlet.h"
 
 namespace omber::testing {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::engine;
 
 // One "write_audio" command and the audio message that followed it.
 struct AudioWrite {

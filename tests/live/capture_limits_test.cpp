@@ -7,7 +7,11 @@
 #include "core/base/json.h"
 #include "live/stream_fixture.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::server;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 using testing::Message;
@@ -152,4 +156,4 @@ TEST_F(CaptureLimitsTest, APrintTakesTheAudioOfOneFeeder) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

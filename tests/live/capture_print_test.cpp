@@ -7,7 +7,9 @@
 
 #include "live/capture_fixture.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::engine;
 namespace {
 
 using testing::AudioWrite;
@@ -344,4 +346,4 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

@@ -7,7 +7,9 @@
 
 #include "live/capture_fixture.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::engine;
 namespace {
 
 using testing::AudioWrite;
@@ -274,4 +276,4 @@ TEST_F(AutoModeTest, TheFixedRenderBackendPrintsTheLoopQuietly) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

@@ -10,7 +10,11 @@
 #include "core/live/endpoint_table.h"
 #include "live/stream_fixture.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::server;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 using testing::frameType;
@@ -270,4 +274,4 @@ TEST_F(EndpointCaptureTest, AFailureWhileHandlingFramesDropsTheConnection) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

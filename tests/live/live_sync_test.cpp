@@ -8,7 +8,11 @@
 
 #include "live/stream_fixture.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::server;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 using testing::frameType;
@@ -185,4 +189,4 @@ INSTANTIATE_TEST_SUITE_P(Drifts, PerformanceTest,
                                            DriftCase{0.0005, 0}));  // 31.5 ms after 63 bars
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

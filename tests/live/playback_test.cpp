@@ -6,7 +6,9 @@
 #include "core/live/live_audio_path.h"
 #include "support/recording_outlet.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::engine;
 namespace {
 
 using testing::floatAt;
@@ -214,4 +216,4 @@ TEST_F(PlaybackTest, PeaksAreTwoHundredRoundedBinsOfTheFirstChannel) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

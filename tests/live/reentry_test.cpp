@@ -13,7 +13,11 @@
 #include "link/frame.h"
 #include "support/recording_outlet.h"
 
-namespace omber {
+namespace omber::live {
+using namespace omber::base;
+using namespace omber::server;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 using testing::Message;
@@ -207,4 +211,4 @@ TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) 
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::live

@@ -4,7 +4,10 @@
 
 #include "core/engine/telemetry.h"
 
-namespace omber {
+namespace omber::server {
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 TEST(Commands, TextsWithoutMembersAndWithNumbers) {
@@ -86,4 +89,4 @@ TEST(Telemetry, ParamsMessage) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::server

@@ -8,7 +8,11 @@
 #include "engine/engine_fixture.h"
 #include "server/server_messages.h"
 
-namespace omber {
+namespace omber::server {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::documents;
+using namespace omber::engine;
 namespace {
 
 using testing::Bytes;
@@ -439,4 +443,4 @@ TEST_F(SessionWalk, TelemetryGoesOutOnEveryTickWhileReadyAndPlaying) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::server

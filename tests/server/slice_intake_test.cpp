@@ -7,7 +7,10 @@
 #include "server/server_messages.h"
 #include "support/recording_outlet.h"
 
-namespace omber {
+namespace omber::server {
+using namespace omber::base;
+using namespace omber::live;
+using namespace omber::engine;
 namespace {
 
 using testing::Bytes;
@@ -191,4 +194,4 @@ TEST_F(SliceIntakeTest, TheSourceBufferHoldsMemoryForTheCurrentSourceOnly) {
 }
 
 }  // namespace
-}  // namespace omber
+}  // namespace omber::server

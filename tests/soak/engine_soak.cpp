@@ -71,8 +71,8 @@ constexpr bool kMemoryTrendMeaningful = true;
 
 namespace {
 
-using omber::Atom;
-using omber::Atoms;
+using omber::base::Atom;
+using omber::base::Atoms;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int64_t kStepMs = 20;
@@ -218,7 +218,7 @@ Trend trendOf(const std::vector<MemorySample>& samples, double (MemorySample::*f
 class Soak {
  public:
   explicit Soak(const Options& options) : options_(options) {
-    engine_ = std::make_unique<omber::Engine>(
+    engine_ = std::make_unique<omber::engine::Engine>(
         [this](const std::string& selector, const Atoms& atoms) { onOutlet(selector, atoms); });
     zstd_ = ZSTD_createCCtx();
   }
@@ -256,7 +256,7 @@ class Soak {
   }
 
   Options options_;
-  std::unique_ptr<omber::Engine> engine_;
+  std::unique_ptr<omber::engine::Engine> engine_;
   ZSTD_CCtx* zstd_ = nullptr;
   std::deque<std::pair<std::string, Atoms>> queue_;
   bool inside_ = false;
@@ -292,7 +292,7 @@ class Soak {
 void Soak::onOutlet(const std::string& selector, const Atoms& atoms) {
   ++counts_["out " + selector];
   if (selector == "ext:write") {
-    const std::string target = omber::stringAt(atoms, 0);
+    const std::string target = omber::base::stringAt(atoms, 0);
     if (atoms.size() < 2 || !atoms[1].isBytes()) return fail("ext:write without a frame");
     const Bytes& frame = atoms[1].bytes;
     if (frame.size() < 5) return fail("ext:write with a short frame");
@@ -314,9 +314,9 @@ void Soak::onOutlet(const std::string& selector, const Atoms& atoms) {
     podStreaming_ = false;
     dispatch("ws:close", Atoms{Atom(1000.0)});
   } else if (selector == "ws:reconnect_in") {
-    reconnectAtMs_ = nowMs_ + static_cast<std::int64_t>(omber::numberAt(atoms, 0));
+    reconnectAtMs_ = nowMs_ + static_cast<std::int64_t>(omber::base::numberAt(atoms, 0));
   } else if (selector == "ui:status") {
-    if (omber::stringAt(atoms, 0).rfind("printed ", 0) == 0) ++counts_["prints"];
+    if (omber::base::stringAt(atoms, 0).rfind("printed ", 0) == 0) ++counts_["prints"];
   } else if (selector == "core:reconnect_giveup") {
     fail("the engine gave up reconnecting");
   }
@@ -371,11 +371,11 @@ void Soak::onServerMessage(const Bytes& bytes) {
     sendSource(false);
     return;
   }
-  omber::JsonValue doc;
-  if (bytes.empty() || bytes[0] != '{' || !omber::parseJson(std::string(bytes.begin(), bytes.end()), doc)) {
+  omber::base::JsonValue doc;
+  if (bytes.empty() || bytes[0] != '{' || !omber::base::parseJson(std::string(bytes.begin(), bytes.end()), doc)) {
     return fail("the engine sent the pod a message that is no JSON");
   }
-  const std::string type = omber::optString(doc, "type").value_or("");
+  const std::string type = omber::base::optString(doc, "type").value_or("");
   ++counts_["pod " + (type.empty() ? std::string("handshake") : type)];
   if (type.empty()) {
     awaitingUpload_ = true;  // the configuration; the printed track follows
@@ -463,7 +463,7 @@ void Soak::check(const char* when) {
 void Soak::sample() {
   samples_.push_back({static_cast<double>(nowMs_) / 60000.0, rssKib(), heapKib()});
   if (options_.trace) {
-    omber::LiveAudioPath& live = engine_->live();
+    omber::live::LiveAudioPath& live = engine_->live();
     std::fprintf(stderr,
                  "minute %7.2f  rss %9.0f KiB  heap %9.0f KiB  (floats: source %zu, start %zu, capture %zu/%zu, print %zu/%zu)\n",
                  samples_.back().minute, samples_.back().rssKib, samples_.back().heapKib, engine_->source().samples.size(),

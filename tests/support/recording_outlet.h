@@ -11,6 +11,7 @@
 #include "link/frame.h"
 
 namespace omber::testing {
+using namespace omber::base;
 
 struct Message {
   std::string selector;
