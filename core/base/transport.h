@@ -1,5 +1,7 @@
-// The engine's one way outward: every message its session, playback and
-// capture logic sends to the host goes through an ITransport operation.
+// The engine's one way outward: every message it sends to the host (link
+// frames for the players and feeders, server commands, requests to the host
+// and the device's interface) goes through an ITransport operation; only the
+// transport holds the outlet.
 //
 // The operations are listed in their virtual slot order; RealTransport turns
 // each into one outlet message (two for the audio-carrying server commands).
@@ -11,8 +13,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include "core/base/atom.h"
 
 namespace omber::base {
 
@@ -150,6 +155,26 @@ class ITransport {
   // filled and sent through the returned handle (see PatchFrame): what
   // patchPlayers sends, without copying the samples out of a buffer first.
   virtual PatchFrame openPatch(std::uint32_t startFrame, std::uint64_t frames) = 0;
+
+  // ---- the bridge's connections ("ext:") ----
+  // A link frame for "players", "feeders" or one connection (its id as
+  // text); an empty frame is not sent.
+  virtual void writeLinkFrame(const std::string& to, std::vector<std::uint8_t> frame) = 0;
+  // Asks the host to close a connection whose bytes could not be read.
+  virtual void dropConnection(std::int32_t id) = 0;
+  // A connection's Hello told its role: the host files it under "players"
+  // or "feeders".
+  virtual void announceRole(std::int32_t id, bool feeder) = 0;
+
+  // ---- the server connection ("ws:send") ----
+  virtual void sendServerText(std::string_view text) = 0;
+  virtual void sendServerBytes(std::vector<std::uint8_t> message) = 0;
+
+  // ---- everything else for the host and the device's interface ----
+  // Requests to the host (endpoint lookup, socket, timers, files) and
+  // interface messages without an operation of their own (echoes, peaks,
+  // positions, snapshot references), passed on as they stand.
+  virtual void emit(const char* selector, Atoms atoms) = 0;
 
  protected:
   friend class PatchFrame;

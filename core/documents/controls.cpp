@@ -16,10 +16,10 @@ bool isWhitespace(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
 // Sets and echoes one knob from a JSON value; false when the value cannot
 // be a knob value.
-bool setFromJson(KnobTable& table, std::string_view name, const JsonValue& value, const OutletFn& outlet) {
+bool setFromJson(KnobTable& table, std::string_view name, const JsonValue& value, ITransport& transport) {
   std::optional<KnobValue> knob = knobValueFromJson(value);
   if (!knob) return false;
-  echoKnob(outlet, name, *knob);
+  echoKnob(transport, name, *knob);
   setKnob(table, name, std::move(*knob));
   return true;
 }
@@ -145,11 +145,11 @@ std::int32_t catalogNumberOfName(const LoraCatalog& catalog, std::string_view na
   return 0;
 }
 
-void echoNumber(const OutletFn& outlet, std::string_view name, double value) {
-  outlet("echo", Atoms{Atom(std::string(name)), Atom(value)});
+void echoNumber(ITransport& transport, std::string_view name, double value) {
+  transport.emit("echo", Atoms{Atom(std::string(name)), Atom(value)});
 }
 
-void echoWords(const OutletFn& outlet, std::string_view name, std::string_view text) {
+void echoWords(ITransport& transport, std::string_view name, std::string_view text) {
   Atoms atoms{Atom(std::string(name))};
   std::size_t i = 0;
   while (i < text.size()) {
@@ -158,23 +158,23 @@ void echoWords(const OutletFn& outlet, std::string_view name, std::string_view t
     while (i < text.size() && !isWhitespace(text[i])) ++i;
     if (i > begin) atoms.emplace_back(std::string(text.substr(begin, i - begin)));
   }
-  outlet("echo", atoms);
+  transport.emit("echo", std::move(atoms));
 }
 
-void echoKnob(const OutletFn& outlet, std::string_view name, const KnobValue& value) {
+void echoKnob(ITransport& transport, std::string_view name, const KnobValue& value) {
   switch (value.kind) {
     case KnobValue::Bool:
-      echoNumber(outlet, name, value.flag ? 1.0 : 0.0);
+      echoNumber(transport, name, value.flag ? 1.0 : 0.0);
       break;
     case KnobValue::String:
-      echoWords(outlet, name, value.text);
+      echoWords(transport, name, value.text);
       break;
     default:
-      echoNumber(outlet, name, value.number);
+      echoNumber(transport, name, value.number);
   }
 }
 
-void applyControls(KnobTable& table, const JsonValue* manifest, const JsonValue* controls, const OutletFn& outlet) {
+void applyControls(KnobTable& table, const JsonValue* manifest, const JsonValue* controls, ITransport& transport) {
   KnobTable working = knobDefaults();
   if (controls && controls->isObject()) {
     for (const JsonMember& m : controls->members()) {
@@ -187,35 +187,35 @@ void applyControls(KnobTable& table, const JsonValue* manifest, const JsonValue*
       if (isLoraStrengthKnob(m.key())) continue;
       walked.insert(m.key());
       if (const KnobValue* v = findKnob(working, m.key())) {
-        echoKnob(outlet, m.key(), *v);
+        echoKnob(transport, m.key(), *v);
         setKnob(table, m.key(), *v);
       } else if (const JsonValue* fallback = manifestDefault(m.value)) {
-        setFromJson(table, m.key(), *fallback, outlet);
+        setFromJson(table, m.key(), *fallback, transport);
       }
     }
   }
   for (const auto& [name, value] : working) {
     if (isLoraStrengthKnob(name) || walked.count(name)) continue;
-    echoKnob(outlet, name, value);
+    echoKnob(transport, name, value);
     setKnob(table, name, value);
   }
 }
 
-void applyKnobSnapshot(KnobTable& table, const JsonValue* manifest, const JsonValue* knobs, const OutletFn& outlet) {
+void applyKnobSnapshot(KnobTable& table, const JsonValue* manifest, const JsonValue* knobs, ITransport& transport) {
   std::set<std::string_view> walked;
   if (manifest) {
     for (const JsonMember& m : manifest->members()) {
       if (isLoraStrengthKnob(m.key())) continue;
       walked.insert(m.key());
       const JsonValue* stored = knobs ? find(*knobs, m.key()) : nullptr;
-      if (stored && setFromJson(table, m.key(), *stored, outlet)) continue;
-      if (const JsonValue* fallback = manifestDefault(m.value)) setFromJson(table, m.key(), *fallback, outlet);
+      if (stored && setFromJson(table, m.key(), *stored, transport)) continue;
+      if (const JsonValue* fallback = manifestDefault(m.value)) setFromJson(table, m.key(), *fallback, transport);
     }
   }
   if (!knobs || !knobs->isObject()) return;
   for (const JsonMember& m : knobs->members()) {
     if (isLoraStrengthKnob(m.key()) || walked.count(m.key())) continue;
-    setFromJson(table, m.key(), m.value, outlet);
+    setFromJson(table, m.key(), m.value, transport);
   }
 }
 

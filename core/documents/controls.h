@@ -18,6 +18,7 @@
 
 #include "core/base/atom.h"
 #include "core/base/json.h"
+#include "core/base/transport.h"
 
 namespace omber::documents {
 
@@ -25,7 +26,7 @@ using base::Atom;
 using base::Atoms;
 using base::JsonScalar;
 using base::JsonValue;
-using base::OutletFn;
+using base::ITransport;
 
 // One knob's value: a number (kind Number), a switch (Bool) or a word
 // (String). The same tagged value the JSON writers take, so the knob table
@@ -102,11 +103,11 @@ std::int32_t catalogNumberOfName(const LoraCatalog& catalog, std::string_view na
 // ---- echoes to the device's interface ----
 
 // "echo" with the name and the number.
-void echoNumber(const OutletFn& outlet, std::string_view name, double value);
+void echoNumber(ITransport& transport, std::string_view name, double value);
 // "echo" with the name and one text atom per whitespace-separated word.
-void echoWords(const OutletFn& outlet, std::string_view name, std::string_view text);
+void echoWords(ITransport& transport, std::string_view name, std::string_view text);
 // A knob's value as its kind echoes it: a number, 1 or 0, or words.
-void echoKnob(const OutletFn& outlet, std::string_view name, const KnobValue& value);
+void echoKnob(ITransport& transport, std::string_view name, const KnobValue& value);
 
 // ---- stored controls applied to the knob table (each set knob is echoed) ----
 
@@ -115,11 +116,11 @@ void echoKnob(const OutletFn& outlet, std::string_view name, const KnobValue& va
 // its manifest default, then the rest in order. "lora_str_" names are never
 // applied.
 void applyControls(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* controls,
-                   const OutletFn& outlet);
+                   ITransport& transport);
 // A snapshot's "knobs" (an object, or nullptr): the manifest's knobs first,
 // each from the snapshot or its manifest default, then the snapshot's other
 // members in order.
 void applyKnobSnapshot(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* knobs,
-                       const OutletFn& outlet);
+                       ITransport& transport);
 
 }  // namespace omber::documents

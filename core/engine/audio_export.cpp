@@ -18,7 +18,6 @@ std::uint64_t frameWithin(double seconds, std::uint64_t low, std::uint64_t high)
   return static_cast<std::uint64_t>(frame);
 }
 
-void emitStatus(const OutletFn& outlet, const char* text) { outlet("ui:status", Atoms{Atom(text)}); }
 
 }  // namespace
 
@@ -35,9 +34,9 @@ std::string audioFilePath(std::string_view liveSetFolder, std::string_view name)
 }
 
 void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std::string& liveSetFolder,
-                 const OutletFn& outlet, WavEncoder encode) {
+                 ITransport& transport, WavEncoder encode) {
   if (liveSetFolder.empty()) {
-    emitStatus(outlet, "save the Live Set first");
+    transport.emitStatus("save the Live Set first");
     return;
   }
   const int channels = source.channels > 0 ? source.channels : 2;
@@ -46,7 +45,7 @@ void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std
       std::min<std::uint64_t>(source.frames > 0 ? static_cast<std::uint64_t>(source.frames) : 0,
                               source.samples.size() / static_cast<std::size_t>(channels));
   if (frames == 0) {
-    emitStatus(outlet, "nothing to export yet");
+    transport.emitStatus("nothing to export yet");
     return;
   }
   const FrameSpan span = exportSpan(region, frames);
@@ -57,10 +56,10 @@ void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std
     atoms.emplace_back(audioFilePath(liveSetFolder, newConfigName()));
     atoms.emplace_back(std::move(wav));
   } catch (const std::exception&) {
-    emitStatus(outlet, "audio export failed");
+    transport.emitStatus("audio export failed");
     return;
   }
-  outlet("audio:write", atoms);
+  transport.emit("audio:write", std::move(atoms));
 }
 
 }  // namespace omber::engine

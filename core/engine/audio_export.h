@@ -20,7 +20,7 @@ namespace omber::engine {
 using audiofile::encodeWavPcm16;
 using base::Atom;
 using base::Atoms;
-using base::OutletFn;
+using base::ITransport;
 using live::LoopRegion;
 using live::SourceBuffer;
 
@@ -54,6 +54,6 @@ using WavEncoder = std::vector<std::uint8_t> (*)(const float* samples, std::size
 // without audio, "audio export failed" when encoding or naming fails (then
 // nothing is written).
 void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std::string& liveSetFolder,
-                 const OutletFn& outlet, WavEncoder encode = encodeWavPcm16);
+                 ITransport& transport, WavEncoder encode = encodeWavPcm16);
 
 }  // namespace omber::engine

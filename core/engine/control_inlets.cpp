@@ -64,7 +64,7 @@ void Engine::onLoraStrength(const Atoms& atoms) {
 void Engine::onCloudCatalog(const Atoms& atoms) {
   const std::string text = stringAt(atoms, 0);
   if (text.size() > kMaxCatalogJsonBytes) {
-    outlet_("ui:status", Atoms{Atom(oversizeStatus("LoRA catalog", text.size(), kMaxCatalogJsonBytes))});
+    transport_.emitStatus(oversizeStatus("LoRA catalog", text.size(), kMaxCatalogJsonBytes));
     return;
   }
   settings_.loraCatalog = parseLoraCatalog(text);

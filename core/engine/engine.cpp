@@ -17,12 +17,11 @@ constexpr double kStreamRate = 48000.0;
 }  // namespace
 
 Engine::Engine(OutletFn outlet)
-    : outlet_(std::move(outlet)),
-      live_(),
+    : live_(),
       source_(),
-      transport_(outlet_),
-      endpoints_(outlet_, live_, source_),
-      session_(outlet_, live_, source_, [] { return std::int32_t{2}; }),
+      transport_(std::move(outlet)),
+      endpoints_(transport_, live_, source_),
+      session_(transport_, live_, source_, [] { return std::int32_t{2}; }),
       settings_() {
   live_.transport = &transport_;
   transport_.setSendGate([this](std::int64_t bytes) { return mayWrite(bytes); });

@@ -257,7 +257,6 @@ class Engine {
   void sendTelemetry();
 
   // Members in construction order.
-  OutletFn outlet_;
   LiveAudioPath live_;
   SourceBuffer source_;
   RealTransport transport_;

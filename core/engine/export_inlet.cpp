@@ -10,7 +10,7 @@ using namespace omber::live;
 using namespace omber::server;
 
 void Engine::onAudioExportReq(const Atoms&) {
-  exportAudio(source_, live_.loopRegion(), settings_.liveSetFolder, outlet_);
+  exportAudio(source_, live_.loopRegion(), settings_.liveSetFolder, transport_);
 }
 
 }  // namespace omber::engine

@@ -66,7 +66,7 @@ void Engine::onTickParam(const Atoms&) {
   if (live_.playing) {
     // The first tick of playing reports, then every 125th.
     if (settings_.peaksCountdown <= 0) {
-      live_.reportPeaks(outlet_);
+      live_.reportPeaks();
       settings_.peaksCountdown = kPeaksEvery;
     }
     settings_.peaksCountdown -= 1;

@@ -106,13 +106,13 @@ std::string Engine::storedDocument(bool preset) {
 void Engine::onSnapshotReq(const Atoms& atoms) {
   const std::string& folder = settings_.liveSetFolder;
   if (folder.empty()) {
-    outlet_("snapshot", Atoms{Atom(encodeSnapshotText(storedDocument(false)))});
+    transport_.emit("snapshot", Atoms{Atom(encodeSnapshotText(storedDocument(false)))});
     return;
   }
   const std::string previous = stringAt(atoms, 0);
   std::optional<std::string> name = parseConfigReference(previous);
   if (const std::optional<std::string> reserved = reservedConfigName(previous)) {
-    outlet_("ui:status", Atoms{Atom("preset name \"" + *reserved + "\" is reserved by Windows; saved under a new name")});
+    transport_.emitStatus("preset name \"" + *reserved + "\" is reserved by Windows; saved under a new name");
   }
   if (!name) name = newConfigName();
   std::string path = makeFilePath(folder, *name);
@@ -120,8 +120,8 @@ void Engine::onSnapshotReq(const Atoms& atoms) {
   // Remembered until the next save: a failed write hands the device its
   // previous string back.
   settings_.lastSave = PresetSave{path, reference, previous};
-  outlet_("preset:write", Atoms{Atom(std::move(path)), Atom(storedDocument(true))});
-  outlet_("snapshot", Atoms{Atom(std::move(reference))});
+  transport_.emit("preset:write", Atoms{Atom(std::move(path)), Atom(storedDocument(true))});
+  transport_.emit("snapshot", Atoms{Atom(std::move(reference))});
 }
 
 // The host could not write the file of a save. Only the latest save can be
@@ -132,7 +132,7 @@ void Engine::onPresetWriteFailed(const Atoms& atoms) {
   if (!settings_.lastSave || settings_.lastSave->path != stringAt(atoms, 0)) return;
   const PresetSave save = std::move(*settings_.lastSave);
   settings_.lastSave.reset();
-  if (save.previous != save.reference) outlet_("snapshot", Atoms{Atom(save.previous)});
+  if (save.previous != save.reference) transport_.emit("snapshot", Atoms{Atom(save.previous)});
 }
 
 // ---- recalling ----
@@ -140,18 +140,18 @@ void Engine::onPresetWriteFailed(const Atoms& atoms) {
 void Engine::onRecall(const Atoms& atoms) {
   const std::string text = stringAt(atoms, 0);
   if (text.size() > kMaxStoredStringBytes) {
-    outlet_("ui:status", Atoms{Atom(oversizeStatus("stored string", text.size(), kMaxStoredStringBytes))});
+    transport_.emitStatus(oversizeStatus("stored string", text.size(), kMaxStoredStringBytes));
     return;
   }
   if (isFileReference(text)) {
     // The host reads the file and answers with "preset:data".
     if (const std::optional<std::string> reserved = reservedConfigName(text)) {
-      outlet_("ui:status", Atoms{Atom("preset name \"" + *reserved + "\" is reserved by Windows; not recalled")});
+      transport_.emitStatus("preset name \"" + *reserved + "\" is reserved by Windows; not recalled");
       return;
     }
     const std::optional<std::string> name = parseConfigReference(text);
     if (name && !settings_.liveSetFolder.empty()) {
-      outlet_("preset:read", Atoms{Atom(makeFilePath(settings_.liveSetFolder, *name))});
+      transport_.emit("preset:read", Atoms{Atom(makeFilePath(settings_.liveSetFolder, *name))});
     }
     return;
   }
@@ -163,7 +163,7 @@ void Engine::onRecall(const Atoms& atoms) {
 void Engine::onPresetData(const Atoms& atoms) {
   const std::string text = stringAt(atoms, 0);
   if (text.size() > kMaxPresetJsonBytes) {
-    outlet_("ui:status", Atoms{Atom(oversizeStatus("preset", text.size(), kMaxPresetJsonBytes))});
+    transport_.emitStatus(oversizeStatus("preset", text.size(), kMaxPresetJsonBytes));
     return;
   }
   if (std::optional<JsonValue> document = parsePresetText(text)) {
@@ -187,7 +187,7 @@ void Engine::applyPresetDocument(const JsonValue& document) {
   // A copy: every echo is an outlet call, and a callback that dispatches
   // again may replace the session's manifest while it is walked.
   const JsonValue manifest = knobManifest() ? *knobManifest() : JsonValue{};
-  applyControls(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "controls"), outlet_);
+  applyControls(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "controls"), transport_);
 
   const JsonValue& prompts = memberOf(document, "prompts");
   applyPrompts(optString(prompts, "a").value_or(kDefaultPromptA), optString(prompts, "b").value_or(kDefaultPromptB));
@@ -221,7 +221,7 @@ void Engine::applySnapshotDocument(const JsonValue& document) {
   if (const auto quant = finiteNumber(document, "quantBars")) applyQuantisation(*quant);
 
   const JsonValue manifest = knobManifest() ? *knobManifest() : JsonValue{};  // see applyPresetDocument
-  applyKnobSnapshot(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "knobs"), outlet_);
+  applyKnobSnapshot(settings_.knobs, knobManifest() ? &manifest : nullptr, find(document, "knobs"), transport_);
 
   applyPrompts(optString(document, "prompt").value_or(settings_.promptA), optString(document, "promptB").value_or(""));
   if (const auto blend = finiteNumber(document, "blend")) applyBlend(*blend);
@@ -246,21 +246,21 @@ void Engine::applySnapshotDocument(const JsonValue& document) {
 
 void Engine::applyQuantisation(double bars) {
   onQuant(Atoms{Atom(bars)});
-  echoNumber(outlet_, "quant", bars);
+  echoNumber(transport_, "quant", bars);
 }
 
 void Engine::applyPrompts(std::string a, std::string b) {
   settings_.promptA = std::move(a);
   settings_.promptB = b.empty() ? std::nullopt : std::optional<std::string>(std::move(b));
   sendPrompt();
-  echoWords(outlet_, "prompt", settings_.promptA);
-  echoWords(outlet_, "promptB", settings_.promptB.value_or(""));
+  echoWords(transport_, "prompt", settings_.promptA);
+  echoWords(transport_, "promptB", settings_.promptB.value_or(""));
 }
 
 // The dial shows the stored value; the blend itself stays within 0..1.
 void Engine::applyBlend(double blend) {
   onBlend(Atoms{Atom(blend)});
-  echoNumber(outlet_, "blend", blend);
+  echoNumber(transport_, "blend", blend);
 }
 
 // Slots other than 1 and 2 hold nothing to apply; their values are still
@@ -270,16 +270,16 @@ void Engine::applyLoraChoice(std::int32_t slot, std::optional<double> strength, 
   const bool held = slot >= 1 && slot <= 2;
   if (strength) {
     if (held) setLoraStrength(slot, *strength);
-    echoNumber(outlet_, slotEchoName(slot, "str"), *strength);
+    echoNumber(transport_, slotEchoName(slot, "str"), *strength);
   }
   if (held) selectLoraSlot(slot, catalogNumber);
-  echoNumber(outlet_, slotEchoName(slot, ""), catalogNumber);
+  echoNumber(transport_, slotEchoName(slot, ""), catalogNumber);
 }
 
 void Engine::applyLoop(double startBar, double lengthBars) {
   live_.setLoopRegion(startBar, lengthBars);
-  echoNumber(outlet_, "loopStart", startBar);
-  echoNumber(outlet_, "loopLen", lengthBars);
+  echoNumber(transport_, "loopStart", startBar);
+  echoNumber(transport_, "loopLen", lengthBars);
 }
 
 void Engine::applyInput(const JsonValue* descriptor, bool timbre) {
@@ -290,21 +290,20 @@ void Engine::applyInput(const JsonValue* descriptor, bool timbre) {
   if (kind && !name.empty()) {
     if (*kind == "fixture") {
       (this->*input.select)(Atoms{Atom(name)});
-      echoWords(outlet_, stem + "RefFix", name);
+      echoWords(transport_, stem + "RefFix", name);
       return;
     }
     const std::optional<std::string> wavBase64 = optString(*descriptor, "wavBase64");
     if (*kind == "clip" && wavBase64) {
       if (loadClip(input, name, *wavBase64)) {
-        echoWords(outlet_, stem + "RefClip", name);
+        echoWords(transport_, stem + "RefClip", name);
         return;
       }
-      outlet_("ui:status",
-              Atoms{Atom("inputs: skipped unreadable " + std::string(input.label) + " clip \"" + name + "\"")});
+      transport_.emitStatus("inputs: skipped unreadable " + std::string(input.label) + " clip \"" + name + "\"");
     }
   }
   (this->*input.clear)(Atoms{});
-  echoWords(outlet_, stem + "RefNone", "");
+  echoWords(transport_, stem + "RefNone", "");
 }
 
 // Decodes the clip; on success it becomes the input (replacing a fixture or

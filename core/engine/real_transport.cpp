@@ -73,7 +73,7 @@ void RealTransport::captureFeeders(bool on) {
 }
 
 void RealTransport::sendLoopBand(double startSeconds, double endSeconds) {
-  commands::send(outlet_, commands::loopBand(startSeconds, endSeconds));
+  sendServerText(commands::loopBand(startSeconds, endSeconds));
 }
 
 bool RealTransport::sendWriteAudio(const float* samples, std::uint64_t frames, std::int32_t channels,
@@ -83,8 +83,8 @@ bool RealTransport::sendWriteAudio(const float* samples, std::uint64_t frames, s
   const auto total = static_cast<std::int64_t>(text.size() + audio.size());
   const bool mayWrite = !sendGate_ || sendGate_(total);
   if (drop.value_or(false) && !mayWrite) return false;
-  commands::send(outlet_, text);
-  commands::send(outlet_, std::move(audio));
+  sendServerText(text);
+  sendServerBytes(std::move(audio));
   return true;
 }
 
@@ -93,27 +93,27 @@ bool RealTransport::sendWriteAudio(const float* samples, std::uint64_t frames, s
 void RealTransport::sendTimbreSource(const float* samples, std::uint64_t frames, std::int32_t channels,
                                      const std::string& name) {
   std::vector<std::uint8_t> audio = commands::audioMessage(samples, frames, channels);
-  commands::send(outlet_, commands::setTimbreSource(name));
-  commands::send(outlet_, std::move(audio));
+  sendServerText(commands::setTimbreSource(name));
+  sendServerBytes(std::move(audio));
 }
 
 void RealTransport::sendStructureSource(const float* samples, std::uint64_t frames, std::int32_t channels,
                                         const std::string& name) {
   std::vector<std::uint8_t> audio = commands::audioMessage(samples, frames, channels);
-  commands::send(outlet_, commands::setStructureSource(name));
-  commands::send(outlet_, std::move(audio));
+  sendServerText(commands::setStructureSource(name));
+  sendServerBytes(std::move(audio));
 }
 
 void RealTransport::sendEnableLora(const std::string& id, double strength) {
-  commands::send(outlet_, commands::enableLora(id, strength));
+  sendServerText(commands::enableLora(id, strength));
 }
 
 void RealTransport::sendTimbreFixture(const std::string& name) {
-  commands::send(outlet_, commands::setTimbreFixture(name));
+  sendServerText(commands::setTimbreFixture(name));
 }
 
 void RealTransport::sendStructureFixture(const std::string& name) {
-  commands::send(outlet_, commands::setStructureFixture(name));
+  sendServerText(commands::setStructureFixture(name));
 }
 
 void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels,
@@ -141,5 +141,27 @@ void RealTransport::emitGridBpm(double bpm) { emitNumber("ui:gridbpm", bpm); }
 void RealTransport::emitReady(std::int32_t sections) { emitNumber("ui:ready", static_cast<double>(sections)); }
 void RealTransport::emitSwap() { outlet_("ui:swap", Atoms{}); }
 void RealTransport::emitStatus(const std::string& text) { outlet_("ui:status", Atoms{Atom(text)}); }
+
+void RealTransport::writeLinkFrame(const std::string& to, std::vector<std::uint8_t> frame) {
+  writeTo(to.c_str(), std::move(frame));
+}
+
+void RealTransport::dropConnection(std::int32_t id) { emitNumber("ext:drop", static_cast<double>(id)); }
+
+void RealTransport::announceRole(std::int32_t id, bool feeder) {
+  outlet_("ext:role", Atoms{Atom(static_cast<double>(id)), Atom(feeder ? "feeders" : "players")});
+}
+
+void RealTransport::sendServerText(std::string_view text) {
+  sendServerBytes(std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+void RealTransport::sendServerBytes(std::vector<std::uint8_t> message) {
+  Atoms atoms;
+  atoms.emplace_back(std::move(message));
+  outlet_("ws:send", atoms);
+}
+
+void RealTransport::emit(const char* selector, Atoms atoms) { outlet_(selector, atoms); }
 
 }  // namespace omber::engine

@@ -68,6 +68,13 @@ class RealTransport final : public ITransport {
 
   PatchFrame openPatch(std::uint32_t startFrame, std::uint64_t frames) override;
 
+  void writeLinkFrame(const std::string& to, std::vector<std::uint8_t> frame) override;
+  void dropConnection(std::int32_t id) override;
+  void announceRole(std::int32_t id, bool feeder) override;
+  void sendServerText(std::string_view text) override;
+  void sendServerBytes(std::vector<std::uint8_t> message) override;
+  void emit(const char* selector, Atoms atoms) override;
+
  protected:
   void sendPatch(std::vector<std::uint8_t> frame) override;
 

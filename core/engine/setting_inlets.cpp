@@ -35,7 +35,7 @@ bool flagAt(const Atoms& atoms, std::size_t i) { return numberAt(atoms, i) != 0;
 
 }  // namespace
 
-void Engine::sendCommand(const std::string& text) { commands::send(outlet_, text); }
+void Engine::sendCommand(const std::string& text) { transport_.sendServerText(text); }
 
 // ---- generation settings ----
 
@@ -82,7 +82,7 @@ void Engine::onTempo(const Atoms& atoms) {
 void Engine::onStart(const Atoms& atoms) {
   if (!atoms.empty()) settings_.promptA = joinedText(atoms, 0);
   if (settings_.startSamples.empty()) {
-    outlet_("ui:status", Atoms{Atom("no source: print the track first")});
+    transport_.emitStatus("no source: print the track first");
     return;
   }
   settings_.blendSmoothingStarted = false;
@@ -138,10 +138,7 @@ void Engine::onSeek(const Atoms& atoms) {
 }
 
 void Engine::onLoop(const Atoms& atoms) {
-  Atoms out;
-  out.emplace_back("players");
-  out.emplace_back(link::encodeFlag(link::FrameType::Loop, flagAt(atoms, 0)));
-  outlet_("ext:write", out);
+  transport_.writeLinkFrame("players", link::encodeFlag(link::FrameType::Loop, flagAt(atoms, 0)));
 }
 
 // ---- capture and print ----

@@ -38,7 +38,7 @@ double steadyClockSeconds() {
 
 // Called by "tick:param" only while ready and playing.
 void Engine::sendTelemetry() {
-  commands::send(outlet_, paramsMessage(settings_.knobs, live_.reportedPlayHead, steadyClockSeconds(),
+  transport_.sendServerText(paramsMessage(settings_.knobs, live_.reportedPlayHead, steadyClockSeconds(),
                                         session_.bytesReceived));
 }
 

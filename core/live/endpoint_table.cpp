@@ -18,10 +18,10 @@ struct ConnectionGone {};
 
 }  // namespace
 
-EndpointTable::EndpointTable(OutletFn outlet, LiveAudioPath& live, const SourceBuffer& source)
+EndpointTable::EndpointTable(ITransport& transport, LiveAudioPath& live, const SourceBuffer& source)
     : live_(live),
       source_(source),
-      outlet_(std::move(outlet)),
+      transport_(transport),
       captureIntake_([&live](std::int32_t feeder, std::uint64_t frames, const float* samples) {
         live.captureIntake(frames, samples, feeder);
       }) {}
@@ -72,7 +72,7 @@ void EndpointTable::onData(std::int32_t id, const std::uint8_t* data, std::size_
     // again. Otherwise the stream cannot be resynchronised: give it up.
     if (!endpoint->open) return;
     remove(id);
-    outlet_("ext:drop", Atoms{Atom(static_cast<double>(id))});
+    transport_.dropConnection(id);
     return;
   }
   endpoint->feeding = false;
@@ -115,26 +115,20 @@ void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint
   endpoint.role = role;
   endpoint.helloSeen = true;
   const bool feeder = role == link::kRoleFeeder;
-  outlet_("ext:role", Atoms{Atom(static_cast<double>(id)), Atom(feeder ? "feeders" : "players")});
+  transport_.announceRole(id, feeder);
   if (!endpoint.open) return;
   if (feeder) {
     if (live_.capturing) {
-      outlet_("ext:write", Atoms{Atom(std::to_string(id)), Atom(link::encodeFlag(link::FrameType::Capture, true))});
+      transport_.writeLinkFrame(std::to_string(id), link::encodeFlag(link::FrameType::Capture, true));
     }
     return;
   }
   if (role == link::kRolePlayer && !source_.samples.empty()) {
     endpoint.swapBase = live_.swapCount;
     endpoint.initStamp = live_.initCount;
-    std::vector<std::uint8_t> frame = link::encodeBuffer(link::FrameType::Init, source_.samples.data(),
-                                                         source_.samples.size(), source_.channels, link::kStreamRate);
-    if (!frame.empty()) {
-      Atoms atoms;
-      atoms.reserve(2);
-      atoms.emplace_back(std::to_string(id));
-      atoms.emplace_back(std::move(frame));
-      outlet_("ext:write", atoms);
-    }
+    transport_.writeLinkFrame(std::to_string(id),
+                              link::encodeBuffer(link::FrameType::Init, source_.samples.data(),
+                                                 source_.samples.size(), source_.channels, link::kStreamRate));
   }
   // Restating the band moves nobody's play head.
   if (live_.playing && endpoint.open) live_.applySection(live_.loopStartBar, true);
@@ -155,7 +149,7 @@ void EndpointTable::onPosition(const Endpoint& endpoint, const std::uint8_t* pay
     swapCount += endpoint.swapBase;
   }
   live_.reportPlayHead(playHead, swapCount);
-  outlet_("ui:position", Atoms{Atom(playHead)});
+  transport_.emit("ui:position", Atoms{Atom(playHead)});
 }
 
 void EndpointTable::onCapturePcm(std::int32_t id, const std::uint8_t* payload, std::uint64_t size) {

@@ -19,7 +19,7 @@ namespace omber::live {
 
 using base::Atom;
 using base::Atoms;
-using base::OutletFn;
+using base::ITransport;
 
 struct Endpoint {
   std::unique_ptr<link::FrameReader> reader;  // its handler is bound to this endpoint
@@ -46,7 +46,7 @@ class EndpointTable {
   // frames x 2 stereo samples, valid only during the call.
   using CaptureIntake = std::function<void(std::int32_t feeder, std::uint64_t frames, const float* samples)>;
 
-  EndpointTable(OutletFn outlet, LiveAudioPath& live, const SourceBuffer& source);
+  EndpointTable(ITransport& transport, LiveAudioPath& live, const SourceBuffer& source);
   EndpointTable(const EndpointTable&) = delete;
   EndpointTable& operator=(const EndpointTable&) = delete;
 
@@ -85,7 +85,7 @@ class EndpointTable {
   std::map<std::int32_t, std::shared_ptr<Endpoint>> endpoints_;
   LiveAudioPath& live_;
   const SourceBuffer& source_;
-  OutletFn outlet_;
+  ITransport& transport_;
   CaptureIntake captureIntake_;
   std::vector<float> captureSamples_;  // aligned copy of the latest CapturePcm, reused
   bool capturing_ = false;             // captureSamples_ is being read by the intake

@@ -30,7 +30,6 @@ namespace omber::live {
 using base::Atom;
 using base::Atoms;
 using base::ITransport;
-using base::OutletFn;
 using base::PatchFrame;
 using base::WriteAudioRequest;
 
@@ -200,8 +199,8 @@ struct LiveAudioPath {
   void reportPlayHead(double seconds, std::int32_t reportedSwapCount);
   // Live's transport started or stopped: run or hold the players.
   void setTransportRunning(bool running);
-  // The waveform overview ("peaks"), emitted through the engine's outlet.
-  void reportPeaks(const OutletFn& outlet);
+  // The waveform overview ("peaks") for the interface.
+  void reportPeaks();
 
   // ==== bar_grid.cpp ====
   std::int32_t beatsPerBar() const;

@@ -146,8 +146,8 @@ void LiveAudioPath::reportPlayHead(double seconds, std::int32_t reportedSwapCoun
 
 void LiveAudioPath::setTransportRunning(bool running) { run(running); }
 
-void LiveAudioPath::reportPeaks(const OutletFn& outlet) {
-  if (!bufferSamples || bufferFrames == 0) return;
+void LiveAudioPath::reportPeaks() {
+  if (!transport || !bufferSamples || bufferFrames == 0) return;
   const std::uint64_t frames = bufferFrames;
   const std::uint64_t stride = static_cast<std::uint64_t>(channels < 1 ? 2 : channels);
   const std::uint64_t bin = std::max<std::uint64_t>(frames / kPeakBins, 1);
@@ -166,7 +166,7 @@ void LiveAudioPath::reportPeaks(const OutletFn& outlet) {
     }
     atoms.emplace_back(std::round(static_cast<double>(peak) * 100.0) / 100.0);
   }
-  outlet("peaks", atoms);
+  transport->emit("peaks", std::move(atoms));
 }
 
 }  // namespace omber::live

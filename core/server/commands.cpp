@@ -102,14 +102,5 @@ std::vector<std::uint8_t> audioMessage(const float* samples, std::uint64_t frame
   return audioMessageOfSamples(samples, frames * ch, channels);
 }
 
-void send(const OutletFn& outlet, std::string_view data) {
-  send(outlet, std::vector<std::uint8_t>(data.begin(), data.end()));
-}
-
-void send(const OutletFn& outlet, std::vector<std::uint8_t> data) {
-  Atoms atoms;
-  atoms.emplace_back(std::move(data));
-  outlet("ws:send", atoms);
-}
 
 }  // namespace omber::server::commands

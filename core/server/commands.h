@@ -20,7 +20,6 @@ namespace omber::server::commands {
 
 using base::Atom;
 using base::Atoms;
-using base::OutletFn;
 using base::WriteAudioRequest;
 
 // The handshake configuration, the first message on every new socket: it has
@@ -53,9 +52,5 @@ std::vector<std::uint8_t> audioMessage(const float* samples, std::uint64_t frame
 // handshake's source audio sends the printed track whole.
 std::vector<std::uint8_t> audioMessageOfSamples(const float* samples, std::uint64_t sampleCount,
                                                 std::int32_t channels);
-
-// Emits "ws:send" with one bytes atom holding the given data.
-void send(const OutletFn& outlet, std::string_view data);
-void send(const OutletFn& outlet, std::vector<std::uint8_t> data);
 
 }  // namespace omber::server::commands

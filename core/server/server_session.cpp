@@ -30,17 +30,18 @@ std::optional<double> finiteNumber(const JsonValue& object, std::string_view key
 
 }  // namespace
 
-ServerSession::ServerSession(OutletFn outlet, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels)
-    : channelProvider_(std::move(channels)), outlet_(std::move(outlet)), live_(live), source_(source) {}
+ServerSession::ServerSession(ITransport& transport, LiveAudioPath& live, SourceBuffer& source,
+                             ChannelProvider channels)
+    : channelProvider_(std::move(channels)), transport_(transport), live_(live), source_(source) {}
 
 ServerSession::SliceDecompressor zstdSliceDecompressor() {
   auto decoder = std::make_shared<ZstdDecoder>();
   return [decoder](const std::uint8_t* data, std::size_t size) { return decoder->decompress(data, size); };
 }
 
-void ServerSession::emit(const char* selector, Atoms atoms) { outlet_(selector, atoms); }
+void ServerSession::emit(const char* selector, Atoms atoms) { transport_.emit(selector, std::move(atoms)); }
 
-void ServerSession::emitStatus(const char* text) { emit("ui:status", Atoms{Atom(text)}); }
+void ServerSession::emitStatus(const char* text) { transport_.emitStatus(text); }
 
 void ServerSession::resetConnection() {
   state = State::Idle;
@@ -64,12 +65,12 @@ void ServerSession::onEndpointError(const std::string& text) {
 }
 
 void ServerSession::onOpen() {
-  commands::send(outlet_, commands::handshake(config()));
+  transport_.sendServerText(commands::handshake(config()));
   if (samplesProvider_) {
     const std::vector<float>& samples = samplesProvider_();
     if (!samples.empty()) {
       const std::int32_t channelCount = channelProvider_ ? channelProvider_() : 2;
-      commands::send(outlet_, commands::audioMessageOfSamples(samples.data(), samples.size(), channelCount));
+      transport_.sendServerBytes(commands::audioMessageOfSamples(samples.data(), samples.size(), channelCount));
     }
   }
   state = State::Handshaking;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/base/atom.h"
+#include "core/base/transport.h"
 #include "core/live/live_audio_path.h"
 #include "core/base/compression.h"
 #include "core/base/json.h"
@@ -28,7 +29,7 @@ using base::Atom;
 using base::Atoms;
 using base::ByteView;
 using base::JsonValue;
-using base::OutletFn;
+using base::ITransport;
 using live::LiveAudioPath;
 using live::SourceBuffer;
 
@@ -52,7 +53,7 @@ class ServerSession {
   // until the next call; a corrupt payload throws (CompressionError).
   using SliceDecompressor = std::function<ByteView(const std::uint8_t* data, std::size_t size)>;
 
-  ServerSession(OutletFn outlet, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels);
+  ServerSession(ITransport& transport, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels);
   ServerSession(const ServerSession&) = delete;
   ServerSession& operator=(const ServerSession&) = delete;
 
@@ -130,7 +131,7 @@ class ServerSession {
   SamplesProvider samplesProvider_;
   ChannelProvider channelProvider_;
   SliceDecompressor decompressor_;
-  OutletFn outlet_;
+  ITransport& transport_;
   LiveAudioPath& live_;
   SourceBuffer& source_;
 };

@@ -164,9 +164,9 @@ TEST_F(DocumentsTest, SlotsStoreWhileNotReadyAndTellAReadyServer) {
 
 TEST(Echo, WordsAreSplitOnRunsOfWhitespace) {
   Recorder r;
-  echoWords(r.outlet(), "dcw_mode", " \t double   haar \n");
-  echoWords(r.outlet(), "promptB", "   ");
-  echoNumber(r.outlet(), "blend", 1.7);
+  echoWords(r.transport(), "dcw_mode", " \t double   haar \n");
+  echoWords(r.transport(), "promptB", "   ");
+  echoNumber(r.transport(), "blend", 1.7);
   ASSERT_EQ(r.messages.size(), 3u);
   EXPECT_EQ(r.messages[0].selector, "echo");
   ASSERT_EQ(r.messages[0].atoms.size(), 3u);
@@ -194,7 +194,7 @@ TEST(ApplyControls, WithoutAManifestEveryDefaultIsSetAndEchoedAsOverridden) {
   setKnob(table, "lora_str_x", KnobValue::ofNumber(0.9));
   const JsonValue controls = parsed(
       R"({"shift":2,"dcw_enabled":false,"steps":12,"lora_str_x":5,"dcw_mode":"single band","ch_g0":1e999})");
-  applyControls(table, nullptr, &controls, r.outlet());
+  applyControls(table, nullptr, &controls, r.transport());
   ASSERT_EQ(knobDefaults().size(), 28u);
   ASSERT_EQ(table.size(), 30u);  // the strength knob, 28 defaults, "steps"
   EXPECT_EQ(table[0].first, "lora_str_x");
@@ -214,7 +214,7 @@ TEST(ApplyControls, WithoutAManifestEveryDefaultIsSetAndEchoedAsOverridden) {
   // A missing or non-object controls member applies the defaults alone.
   KnobTable plain;
   const JsonValue notAnObject = parsed("[1]");
-  applyControls(plain, nullptr, &notAnObject, r.outlet());
+  applyControls(plain, nullptr, &notAnObject, r.transport());
   EXPECT_EQ(knobTableJson(plain), knobTableJson(knobDefaults()));
 }
 
@@ -225,7 +225,7 @@ TEST(ApplyControls, TheManifestOrderComesFirstAndItsDefaultsFillIn) {
       R"({"extra":{"default":"wide"},"shift":{"default":9},"lora_str_a":{"default":1},"bare":{"min":0},)"
       R"("nothing":7})");
   const JsonValue controls = parsed(R"({"shift":2.5,"null_knob":null})");
-  applyControls(table, &manifest, &controls, r.outlet());
+  applyControls(table, &manifest, &controls, r.transport());
   const std::vector<std::string> lines = echoLines(r);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[0], "extra wide");  // not in the working list: its manifest default
@@ -245,16 +245,16 @@ TEST(ApplyKnobSnapshot, ManifestKnobsFirstThenTheSnapshotsOwn) {
   const JsonValue manifest =
       parsed(R"({"denoise":{"default":0.7},"shift":{"default":3.5},"guidance":{"min":1},"lora_str_a":{"default":1}})");
   const JsonValue knobs = parsed(R"({"steps":8,"shift":1e999,"denoise":0.4,"lora_str_a":2,"mode":"x y"})");
-  applyKnobSnapshot(table, &manifest, &knobs, r.outlet());
+  applyKnobSnapshot(table, &manifest, &knobs, r.transport());
   EXPECT_EQ(echoLines(r), (std::vector<std::string>{"denoise 0.4", "shift 3.5", "steps 8", "mode x y"}));
   EXPECT_EQ(knobTableJson(table), R"({"kept":3,"denoise":0.4,"shift":3.5,"steps":8,"mode":"x y"})");
 
   // Without a manifest only the snapshot's members; without knobs nothing.
   Recorder r2;
   KnobTable other;
-  applyKnobSnapshot(other, nullptr, &knobs, r2.outlet());
+  applyKnobSnapshot(other, nullptr, &knobs, r2.transport());
   EXPECT_EQ(knobTableJson(other), R"({"steps":8,"denoise":0.4,"mode":"x y"})");
-  applyKnobSnapshot(other, nullptr, nullptr, r2.outlet());
+  applyKnobSnapshot(other, nullptr, nullptr, r2.transport());
   EXPECT_EQ(r2.messages.size(), 3u);
 }
 

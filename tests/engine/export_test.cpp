@@ -94,7 +94,7 @@ TEST(ExportSpan, TheLoopRegionInFramesClampedIntoTheSource) {
 class ExportTest : public ::testing::Test {
  protected:
   void exportNow(const std::string& folder, LoopRegion region = {}, WavEncoder encode = encodeWavPcm16) {
-    exportAudio(source, region, folder, recorder.outlet(), encode);
+    exportAudio(source, region, folder, recorder.transport(), encode);
   }
 
   std::vector<std::string> statuses() const {

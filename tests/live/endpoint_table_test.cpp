@@ -207,7 +207,7 @@ class EndpointCaptureTest : public ::testing::Test {
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
   SourceBuffer source;
-  EndpointTable table{recorder.outlet(), live, source};
+  EndpointTable table{transport, live, source};
   std::vector<std::vector<float>> taken;
 };
 

@@ -183,7 +183,7 @@ TEST_F(PlaybackTest, SlicesArePatchedOnlyWhereTheyFitTheCurrentGeneration) {
 }
 
 TEST_F(PlaybackTest, PeaksAreTwoHundredRoundedBinsOfTheFirstChannel) {
-  live.reportPeaks(recorder.outlet());  // no buffer: nothing
+  live.reportPeaks();  // no buffer: nothing
   EXPECT_TRUE(recorder.messages.empty());
 
   source(100, 2.5);
@@ -193,7 +193,7 @@ TEST_F(PlaybackTest, PeaksAreTwoHundredRoundedBinsOfTheFirstChannel) {
     samples[2 * f + 1] = 5.0f;  // second channel: never looked at
   }
   samples[2 * 3] = -0.456f;
-  live.reportPeaks(recorder.outlet());
+  live.reportPeaks();
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"peaks"});
   const auto& peaks = recorder.messages[0];
   ASSERT_EQ(peaks.atoms.size(), 202u);
@@ -209,7 +209,7 @@ TEST_F(PlaybackTest, PeaksAreTwoHundredRoundedBinsOfTheFirstChannel) {
   source(1600, 0);
   live.ready = false;
   for (std::size_t f = 0; f < 1600; ++f) samples[2 * f] = f % 8 == 0 ? 0.25f : -0.9f;
-  live.reportPeaks(recorder.outlet());
+  live.reportPeaks();
   const auto& sparse = recorder.messages.at(0);
   EXPECT_EQ(sparse.number(0), 0.0);  // not ready: no duration
   for (std::size_t i = 0; i < 200; ++i) EXPECT_EQ(sparse.number(2 + i), 0.25) << i;

@@ -55,7 +55,7 @@ class SliceIntakeTest : public ::testing::Test {
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
   SourceBuffer source;
-  ServerSession session{recorder.outlet(), live, source, [] { return std::int32_t{2}; }};
+  ServerSession session{transport, live, source, [] { return std::int32_t{2}; }};
 };
 
 TEST_F(SliceIntakeTest, WithoutProvidersTheHandshakeIsTheDefaultConfigurationAlone) {

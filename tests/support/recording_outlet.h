@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/base/atom.h"
+#include "core/engine/real_transport.h"
 #include "link/frame.h"
 
 namespace omber::testing {
@@ -47,9 +49,18 @@ class Recorder {
     return out;
   }
 
+  // A transport whose outlet is this recorder, for parts that send through one.
+  engine::RealTransport& transport() {
+    if (!transport_) transport_ = std::make_shared<engine::RealTransport>(outlet());
+    return *transport_;
+  }
+
   void clear() { messages.clear(); }
 
   std::vector<Message> messages;
+
+ private:
+  std::shared_ptr<engine::RealTransport> transport_;
 };
 
 // Type byte of a frame carried by an "ext:write" message.
