@@ -1,6 +1,8 @@
 #include "core/engine/engine.h"
 
+#include <algorithm>
 #include <limits>
+#include <new>
 #include <utility>
 
 namespace omber::engine {
@@ -38,12 +40,34 @@ Engine::Engine(OutletFn outlet)
 void Engine::inlet(std::string_view selector, const Atoms& atoms) noexcept {
   const Handler handler = handlerFor(selector);
   if (!handler) return;
+  // A failure abandons this message only; the engine stays usable for the
+  // next one, and the failure is kept for whoever asks (see lastFailure).
   try {
     (this->*handler)(atoms);
+  } catch (const std::bad_alloc&) {
+    // A source or document too large for the memory left.
+    noteFailure(selector, "out of memory");
+  } catch (const std::exception& error) {
+    // A decoder's error (CompressionError, WavError) on bytes that passed
+    // the handler's own checks, or a container's length or range error.
+    noteFailure(selector, error.what());
   } catch (...) {
-    // A decoder error, a bad allocation or a failing outlet abandons this
-    // message only; the engine stays usable for the next one.
+    // Nothing of the engine's own throws anything else: this came out of the
+    // host's outlet callback, which reports it on its own side.
+    noteFailure(selector, "the outlet callback failed");
   }
+}
+
+void Engine::noteFailure(std::string_view selector, std::string_view reason) noexcept {
+  ++failure_.count;
+  // Copied into fixed storage: this may run with no memory left.
+  const auto copy = [](std::string_view from, auto& to) {
+    const std::size_t n = std::min(from.size(), to.size() - 1);
+    std::copy_n(from.data(), n, to.data());
+    to[n] = '\0';
+  };
+  copy(selector, failure_.selector);
+  copy(reason, failure_.reason);
 }
 
 bool Engine::mayWrite(std::int64_t bytes) const {

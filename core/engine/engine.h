@@ -21,6 +21,7 @@
 // thread, inside dispatch.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -103,8 +104,18 @@ class Engine {
 
   // One dispatched message. Runs the handler of the selector (compared
   // whole, case-sensitively); an unknown selector is ignored. Every
-  // exception is caught here: one bad message never ends the host process.
+  // exception is caught here and noted: one bad message never ends the host
+  // process.
   void inlet(std::string_view selector, const Atoms& atoms) noexcept;
+
+  // The messages a handler failed on: how many, and the selector and reason
+  // of the latest (cut to fit, NUL-terminated; empty before the first).
+  struct Failures {
+    std::uint64_t count = 0;
+    std::array<char, 64> selector{};
+    std::array<char, 192> reason{};
+  };
+  const Failures& failures() const { return failure_; }
 
   // The send gate: true when the server buffered amount plus bytes would be
   // at most 1 MiB.
@@ -132,6 +143,7 @@ class Engine {
  private:
   struct InletTable;
   static Handler handlerFor(std::string_view selector);
+  void noteFailure(std::string_view selector, std::string_view reason) noexcept;
 
   // ---- engine.cpp ----
   void takeStartSamples(std::vector<float>& samples, std::int32_t channels);
@@ -263,6 +275,7 @@ class Engine {
   EndpointTable endpoints_;
   ServerSession session_;
   EngineSettings settings_;
+  Failures failure_;
 };
 
 }  // namespace omber::engine

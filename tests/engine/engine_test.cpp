@@ -171,9 +171,33 @@ TEST_F(EngineTest, AThrowingOutletAbandonsOnlyThatMessage) {
   });
   fragile.inlet("stop", {});  // its first message throws
   EXPECT_TRUE(recorder.messages.empty());
+  EXPECT_EQ(fragile.failures().count, 1u);
+  EXPECT_STREQ(fragile.failures().selector.data(), "stop");
+  EXPECT_STREQ(fragile.failures().reason.data(), "host went away");
   fragile.inlet("cloud:error", Atoms{Atom("down")});
   ASSERT_EQ(recorder.messages.size(), 1u);
   EXPECT_EQ(recorder.messages[0].text(0), "cloud: down");
+  EXPECT_EQ(fragile.failures().count, 1u);
+}
+
+TEST_F(EngineTest, EachKindOfFailureIsNotedByNameAndLongTextsAreCut) {
+  int thrown = 0;
+  Engine fragile([&thrown](const std::string& selector, const Atoms&) {
+    if (selector != "ui:status") return;
+    if (thrown++ == 0) throw std::bad_alloc();
+    if (thrown == 2) throw std::length_error(std::string(500, 'x'));
+    throw 7;  // not an exception type at all
+  });
+  EXPECT_EQ(fragile.failures().count, 0u);
+  EXPECT_STREQ(fragile.failures().reason.data(), "");
+  fragile.inlet("cloud:error", Atoms{Atom("a")});
+  EXPECT_STREQ(fragile.failures().reason.data(), "out of memory");
+  fragile.inlet("cloud:error", Atoms{Atom("b")});
+  EXPECT_EQ(std::string(fragile.failures().reason.data()), std::string(191, 'x'));
+  fragile.inlet("cloud:error", Atoms{Atom("c")});
+  EXPECT_STREQ(fragile.failures().reason.data(), "the outlet callback failed");
+  EXPECT_STREQ(fragile.failures().selector.data(), "cloud:error");
+  EXPECT_EQ(fragile.failures().count, 3u);
 }
 
 TEST(InletTable, MatchesExactlyTheSixtyTwoSelectors) {
