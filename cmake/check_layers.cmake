@@ -1,8 +1,10 @@
 # Fails when a file of core/<LAYER> includes a header of a layer above it.
-# LAYERS lists the core's layers bottom up; an include may name its own
-# layer or any below it. Writes STAMP when every file passes.
+# LAYERS lists the core's layers bottom up (separated by ";" or ","); an
+# include may name its own layer or any below it. Writes STAMP when every
+# file passes.
 #   cmake -DLAYER=live -DLAYERS="base;...;engine" -DROOT=<source dir>
 #         -DSTAMP=<file> -P check_layers.cmake
+string(REPLACE "," ";" LAYERS "${LAYERS}")
 list(FIND LAYERS "${LAYER}" own)
 if(own LESS 0)
   message(FATAL_ERROR "check_layers: ${LAYER} is not one of ${LAYERS}")

@@ -1,0 +1,2 @@
+// Included from below by the live layer: allowed.
+#pragma once
