@@ -1,21 +1,19 @@
 // The one core object: the whole state of a performance and the inlet that
 // every dispatched message enters.
 //
-// The inlet handlers are members of Engine, defined next to the subsystem
-// that owns their work so that each subsystem is edited in its own files:
-//   core/engine/inlet_table.cpp         selector -> handler
-//   core/engine/host_inlets.cpp         ext:, ws:, cloud:, tick: events
-//   core/engine/setting_inlets.cpp      generation settings, Live transport,
-//                                       loop and section, capture routing,
-//                                       server-side sources and LoRAs
-//   core/engine/prompt_inlets.cpp    prompts, key, project key
-//   core/engine/control_inlets.cpp   knobs, macros, LoRA slots, catalog
-//   core/engine/preset_inlets.cpp    presets and snapshots, recall of
-//                                       stored strings, reference inputs
-//   core/engine/export_inlet.cpp     audio export
-//   core/engine/telemetry.cpp           the periodic "params" message
-// Heavier work is routed to the subsystem objects: LiveAudioPath (core/live),
-// EndpointTable (core/live), ServerSession (core/server).
+// The inlet handlers are members of Engine, one file per subsystem in this
+// folder (inlet_table.cpp maps each selector to its handler):
+//   host_inlets.cpp      ext:, ws:, cloud:, tick: events
+//   setting_inlets.cpp   generation settings, Live transport, loop and
+//                        section, capture routing, server-side sources, LoRAs
+//   prompt_inlets.cpp    prompts, key, project key
+//   control_inlets.cpp   knobs, macros, LoRA slots, catalog
+//   preset_inlets.cpp    presets and snapshots, recall, reference inputs
+//   export_inlet.cpp     audio export
+//   telemetry.cpp        the periodic "params" message
+// Each translates its messages into calls on the subsystems below: the live
+// audio path and endpoint table (core/live), the server session
+// (core/server), the controls, prompts and presets (core/documents).
 //
 // Single-threaded: every member is touched only on the host's JavaScript
 // thread, inside dispatch.
@@ -205,7 +203,7 @@ class Engine {
   void selectFixture(const SourceFields& source, const std::string& name);
   void sendCommand(const std::string& text);
 
-  // ---- core/engine/prompt_inlets.cpp ----
+  // ---- prompt_inlets.cpp ----
   void onPrompt(const Atoms&);
   void onPromptB(const Atoms&);
   void onPromptAB(const Atoms&);
@@ -222,7 +220,7 @@ class Engine {
   // Composes the tag texts and sends the prompt command when ready.
   void sendPrompt();
 
-  // ---- core/engine/control_inlets.cpp ----
+  // ---- control_inlets.cpp ----
   void onKnob(const Atoms&);
   void onKnobEnum(const Atoms&);
   void onKnobClear(const Atoms&);
@@ -240,7 +238,7 @@ class Engine {
   void setLoraStrength(std::int32_t slot, double strength);
   void rebuildSessionLoras();
 
-  // ---- core/engine/preset_inlets.cpp ----
+  // ---- preset_inlets.cpp ----
   void onPresetData(const Atoms&);
   void onSnapshotReq(const Atoms&);
   void onRecall(const Atoms&);
@@ -262,10 +260,10 @@ class Engine {
   void applyInput(const JsonValue* descriptor, bool timbre);
   bool loadClip(const DocumentInput& input, const std::string& name, const std::string& wavBase64);
 
-  // ---- core/engine/export_inlet.cpp ----
+  // ---- export_inlet.cpp ----
   void onAudioExportReq(const Atoms&);
 
-  // ---- core/engine/telemetry.cpp ----
+  // ---- telemetry.cpp ----
   void sendTelemetry();
 
   // Members in construction order.
