@@ -9,9 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const auto decoded = omber::base64DecodeClip(text);
+  const auto decoded = omber::base::base64DecodeClip(text);
   if (decoded.size() > size * 3 / 4) std::abort();
-  const std::string encoded = omber::base64EncodeStandard(data, size);
-  if (omber::base64DecodeClip(encoded) != std::vector<std::uint8_t>(data, data + size)) std::abort();
+  const std::string encoded = omber::base::base64EncodeStandard(data, size);
+  if (omber::base::base64DecodeClip(encoded) != std::vector<std::uint8_t>(data, data + size)) std::abort();
   return 0;
 }

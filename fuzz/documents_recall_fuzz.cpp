@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       engine.inlet("recall", omber::base::Atoms{omber::base::Atom(text)});
       break;
     case 1:
-      engine.inlet("recall", omber::base::Atoms{omber::base::Atom("v1." + omber::base64EncodeSnapshot(bytes, text.size()))});
+      engine.inlet("recall", omber::base::Atoms{omber::base::Atom("v1." + omber::base::base64EncodeSnapshot(bytes, text.size()))});
       break;
     case 2: {
       const std::vector<std::uint8_t> packed = omber::base::deflateRaw(bytes, text.size());
       engine.inlet("recall",
-                   omber::base::Atoms{omber::base::Atom("v2." + omber::base64EncodeSnapshot(packed.data(), packed.size()))});
+                   omber::base::Atoms{omber::base::Atom("v2." + omber::base::base64EncodeSnapshot(packed.data(), packed.size()))});
       break;
     }
     default:
