@@ -27,6 +27,10 @@ test('the lint reports undefined names, unused names, shadowing and loose equali
     'tests/js/x.test.js'), ['no-shadow']);
   assert.deepEqual(await lint("'use strict';\nmodule.exports = (a, b) => a == b;\n", 'bench/x.js'), ['eqeqeq']);
   assert.deepEqual(await lint("'use strict';\nmodule.exports = (a) => { a === 1; };\n", 'host/x.js'), ['no-unused-expressions']);
+  // Read before its `const` in the same scope: a throw at load time. Read
+  // from a function that runs later: fine.
+  assert.deepEqual(await lint("'use strict';\nconst a = b + 1;\nconst b = 1;\nmodule.exports = a;\n", 'sim/x.js'), ['no-use-before-define']);
+  assert.deepEqual(await lint("'use strict';\nmodule.exports = () => b;\nconst b = 1;\n", 'sim/x.js'), []);
 });
 
 test('the lint accepts what the tree means on purpose', async () => {
