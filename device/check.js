@@ -248,7 +248,6 @@ function checkPatchText(text, ctx, { device = true } = {}) {
   const nodes = [...boxes.values()].filter((b) => b.maxclass === 'newobj' && words(b.text)[0] === 'node.script');
   const nodeIds = new Set(nodes.map((b) => b.id));
   for (const c of cords) {
-    const to = boxes.get(c.dst);
     const from = boxes.get(c.src);
     if (nodeIds.has(c.dst)) {
       const sent = sentSelector(from);

@@ -112,7 +112,7 @@ if (require.main === module) {
     execFileSync('rsvg-convert', ['-o', output, svgPath]);
     fs.rmSync(svgPath);
     console.log(`wrote ${output}`);
-  } catch (err) {
+  } catch {
     console.log(`wrote ${svgPath} (no PNG: rsvg-convert failed or is missing: apt-get install librsvg2-bin)`);
   }
 }

@@ -8,7 +8,6 @@
 //
 // Send times stay comparable across the two processes: both read the same
 // monotonic clock (process.hrtime.bigint()).
-const path = require('path');
 const { fork } = require('child_process');
 const { EventEmitter } = require('events');
 

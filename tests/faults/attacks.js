@@ -16,7 +16,7 @@ const net = require('net');
 const http = require('http');
 const path = require('path');
 const { execFileSync } = require('child_process');
-const { FRAME, encodeFrame, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
+const { FRAME, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
 const { waitFor, sleep, residentMiB, resetPeak, peakResidentMiB, virtualMiB } = require('./rig');
 
 function tally() {

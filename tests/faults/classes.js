@@ -7,7 +7,7 @@
 // test suite; the full matrix takes every case.
 const net = require('net');
 const { spawn } = require('child_process');
-const { FRAME, encodeFrame, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
+const { FRAME, encodeHello, encodeToken, encodePosition, encodeCapturePcm } = require('../../sim/link');
 const { LinkPeer } = require('../../sim/link-peer');
 const { runnerEnv, tokenArgs } = require('../../sim/runners');
 const { waitFor, sleep } = require('./rig');

@@ -16,7 +16,6 @@
 // and the last fifth of the samples 8 MiB above the first fifth; judged only
 // with at least five minutes after the warm-up).
 const path = require('path');
-const fs = require('fs');
 const { parseArgs } = require('util');
 const { Host } = require('../../host/core');
 const { PodProcess } = require('../../sim/pod-process');

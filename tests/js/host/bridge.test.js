@@ -229,11 +229,11 @@ test('connections past the cap are refused; a freed place is taken again', async
 
 // ---- a peer that falls behind gets the newest buffer ----------------------
 
-function bufferFrame(type, fill, frames = 64 * 1024) {
-  const p = Buffer.alloc(10 + 8 * frames);
+function bufferFrame(type, fill, frameCount = 64 * 1024) {
+  const p = Buffer.alloc(10 + 8 * frameCount);
   p.writeUInt32LE(48000, 0);
   p.writeUInt16LE(2, 4);
-  p.writeUInt32LE(frames, 6);
+  p.writeUInt32LE(frameCount, 6);
   for (let i = 10; i < p.length; i += 4) p.writeFloatLE(fill, i);
   return encodeFrame(type, p);
 }

@@ -90,7 +90,7 @@ test('only the newest resolve answers the engine', async () => {
     res.end(`ws://127.0.0.1:${calls}00/`);
   }, async (base) => {
     const engine = new FakeEngine();
-    const host = new Host({ engine, clock: new ManualClock(), config: { lookupUrl: `${base}/endpoint` } });
+    new Host({ engine, clock: new ManualClock(), config: { lookupUrl: `${base}/endpoint` } });
     engine.emit('cloud:resolve');
     await waitFor(() => calls === 1);
     engine.emit('cloud:resolve');

@@ -4,7 +4,6 @@
 // slices, misstated epochs, and closed sessions giving their audio back.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { Pod } = require('../../../sim/pod');
 const { rleZstdFrame } = require('../../../sim/session');
 const { loadZstd } = require('../../../sim/zstd');
 const { sameAsPod, testSource, withPod: withPodOf } = require('./mirror');
