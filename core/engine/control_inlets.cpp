@@ -13,10 +13,6 @@
 #include "core/server/commands.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 
 const JsonValue* Engine::knobManifest() const { return manifestKnobs(session_.knobManifest); }
 

@@ -6,10 +6,6 @@
 #include <utility>
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 namespace {
 
 // No more than 1 MiB may wait in the WebSocket's send buffer after a write.

@@ -37,20 +37,12 @@
 
 namespace omber::engine {
 
-using base::Atom;
-using base::Atoms;
-using base::ITransport;
-using base::JsonValue;
-using base::OutletFn;
-using documents::KnobTable;
-using documents::LoraCatalog;
-using documents::LoraSlots;
-using documents::MacroBindings;
-using live::EndpointTable;
-using live::LiveAudioPath;
-using live::SourceBuffer;
-using server::ServerSession;
-using server::SessionConfig;
+// The engine is the top layer: it translates between the inlets and every
+// layer below, so it sees all of their names.
+using namespace omber::base;
+using namespace omber::documents;
+using namespace omber::live;
+using namespace omber::server;
 
 // The latest preset save: the file asked for, the reference the device was
 // given and the string it held before.

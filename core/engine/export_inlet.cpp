@@ -4,10 +4,6 @@
 #include "core/engine/engine.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 
 void Engine::onAudioExportReq(const Atoms&) {
   exportAudio(source_, live_.loopRegion(), settings_.liveSetFolder, transport_);

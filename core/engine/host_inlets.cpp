@@ -7,10 +7,6 @@
 #include "core/server/commands.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 namespace {
 
 // Ticks between two waveform peaks reports while playing.

@@ -6,10 +6,6 @@
 #include "core/engine/engine.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 namespace {
 
 template <typename Table>

@@ -19,10 +19,6 @@
 
 namespace omber::engine {
 using namespace omber::audiofile;
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 namespace {
 
 constexpr char kDefaultPromptA[] = "heavy dubstep, deathstep, afxdump, growl heavy bass distortion";

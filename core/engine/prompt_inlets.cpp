@@ -7,10 +7,6 @@
 #include "core/base/text.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 namespace {
 
 // The prompt selectors leave out a first text atom that is the word "text".

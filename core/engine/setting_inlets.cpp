@@ -18,10 +18,6 @@
 #include "link/frame.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 namespace {
 
 // The finite number of atom 0, or nothing.

@@ -10,10 +10,6 @@
 #include "core/base/json.h"
 
 namespace omber::engine {
-using namespace omber::base;
-using namespace omber::documents;
-using namespace omber::live;
-using namespace omber::server;
 
 std::string paramsMessage(const KnobTable& knobs, double playbackSeconds, double clientSeconds,
                           std::uint64_t sliceBytesReceived) {
