@@ -143,9 +143,9 @@ void Engine::onLoop(const Atoms& atoms) {
 
 // ---- capture and print ----
 
-void Engine::onFeed(const Atoms& atoms) { live_.setFeedMode(stringAt(atoms, 0)); }
+void Engine::onFeed(const Atoms& atoms) { live_.setFeedMode(live::parseFeedMode(stringAt(atoms, 0))); }
 
-void Engine::onFeedMix(const Atoms& atoms) { live_.feedMixMode = stringAt(atoms, 0); }
+void Engine::onFeedMix(const Atoms& atoms) { live_.feedMixMode = live::FeedMix::parse(stringAt(atoms, 0)); }
 
 void Engine::onSpliceArm(const Atoms& atoms) {
   live_.armSplice(atoms.empty() ? live_.loopLength : numberAt(atoms, 0));

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 
 #include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
@@ -35,16 +36,21 @@ void moveTo(LiveAudioPath& live, double seconds) {
   live.reportedPlayHead = seconds;
 }
 
-// Work queued for the bar line (a preset recall, say) runs once. It is taken
-// out first, so it may queue the next one; if it fails, the bar's other steps
-// still run.
+// Work queued for the bar line (a preset or snapshot recall) runs once. It is
+// taken out first, so it may queue the next one. A recall fails by running
+// out of memory or a container limit while it copies the document (the
+// outlet itself clears what a callback throws): that abandons the recall
+// only, and the bar's own steps still run, since skipping them would leave
+// the players off the grid and armed prints unstarted. Anything that is not
+// a standard exception is no recall failure and goes on to the engine's inlet.
 void runDeferredAction(LiveAudioPath& live) {
   if (!live.deferredAction) return;
   std::function<void()> action = std::move(live.deferredAction);
   live.deferredAction = nullptr;
   try {
     action();
-  } catch (...) {
+  } catch (const std::exception&) {
+    // The recall is abandoned; see above.
   }
 }
 
@@ -87,7 +93,7 @@ void correctPhase(LiveAudioPath& live) {
     const std::int64_t sinceResume = std::int64_t{live.barCounter} - live.resume.bar + loopBars;
     if (sinceResume % loopBars != 0 || !(std::fabs(err) > kLoopBoundaryTolerance)) return;
   }
-  if (live.feedMode == "fixed") return;
+  if (live.feedMode == FeedMode::Fixed) return;
   if (!(std::fabs(err) > kDriftTolerance)) return;
   moveTo(live, *expected);
 }

@@ -8,28 +8,28 @@
 
 namespace omber::live {
 
-void LiveAudioPath::setFeedMode(const std::string& mode) {
+void LiveAudioPath::setFeedMode(FeedMode mode) {
   feedMode = mode;
-  if (mode != "splice") splice = SpliceJob{};
-  if (mode != "stream") {
+  if (mode != FeedMode::Splice) splice = SpliceJob{};
+  if (mode != FeedMode::Stream) {
     streamedFrames = 0;
     streamPositionValid = false;
   }
-  if (mode != "fixed" && print.active && print.fixed) {
+  if (mode != FeedMode::Fixed && print.active && print.fixed) {
     print = PrintJob{};
     printBuffer.clear();
   }
   clearAutoBookkeeping();
   clearCaptureBuffer();
-  // Every mode but "off" captures, whatever its text. A print that is still
+  // Every mode but off captures, an unknown one too. A print that is still
   // active keeps the feeders sending until it finishes: without their audio
   // it would never complete, and no other print could be armed meanwhile.
-  capture(mode != "off" || print.active);
+  capture(mode != FeedMode::Off || print.active);
 }
 
 void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder) {
   if (print.active && !print.feeder) print.feeder = feeder;
-  if (print.active && print.state == "recording") {
+  if (print.active && print.state == RecordState::Recording) {
     // A recording print takes its feeder's audio; the other modes (and the
     // other feeders) are not heard meanwhile.
     if (feeder != *print.feeder) return;
@@ -39,11 +39,11 @@ void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples, st
     return;
   }
   if (!ready || !playing) return;
-  if (feedMode == "auto") {
+  if (feedMode == FeedMode::Auto) {
     autoIntake(frames, samples);
-  } else if (feedMode == "stream") {
+  } else if (feedMode == FeedMode::Stream) {
     streamIntake(frames, samples);
-  } else if (feedMode == "splice" && splice.state == "recording") {
+  } else if (feedMode == FeedMode::Splice && splice.state == RecordState::Recording) {
     appendCapture(samples, frames);
     splice.capturedFrames += static_cast<std::int64_t>(frames);
     if (splice.capturedFrames >= splice.targetFrames) finishSplice();

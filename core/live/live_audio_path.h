@@ -24,6 +24,7 @@
 
 #include "core/base/atom.h"
 #include "core/base/transport.h"
+#include "core/live/modes.h"
 
 namespace omber::live {
 
@@ -53,7 +54,7 @@ struct ResumePoint {
 
 // At most one print at a time: armed, then recording from the next bar line.
 struct PrintJob {
-  std::string state;  // "armed", "recording"
+  std::optional<RecordState> state;  // absent until armed
   std::int32_t bars = 0;
   double tempo = 0.0;  // beats per minute
   bool fixed = false;
@@ -70,7 +71,7 @@ struct PrintJob {
 
 // A bar-aligned recording written back into the source.
 struct SpliceJob {
-  std::optional<std::string> state;  // "armed", "recording"; absent = none
+  std::optional<RecordState> state;  // absent = none
   std::int32_t bars = 0;
   std::int64_t targetFrames = 0;
   std::int64_t capturedFrames = 0;
@@ -138,8 +139,8 @@ struct LiveAudioPath {
   std::function<void()> deferredAction;  // runs once at the next bar line
 
   // ---- capture and print ----
-  std::string feedMode = "off";
-  std::string feedMixMode = "replace";
+  FeedMode feedMode = FeedMode::Off;
+  FeedMix feedMixMode;
   std::vector<float> captureBuffer;  // stereo interleaved
   std::size_t captureReadIndex = 0;  // samples
   double streamPosition = 0.0;       // seconds
@@ -218,7 +219,7 @@ struct LiveAudioPath {
   void applySection(std::int32_t startBar, bool resume);
 
   // ==== capture.cpp ====
-  void setFeedMode(const std::string& mode);
+  void setFeedMode(FeedMode mode);
   // Frames x 2 samples from an accepted CapturePcm frame of a feeder
   // (connection id): a recording print takes them all when they come from
   // its feeder; otherwise, while ready and playing, the feed mode's stream,

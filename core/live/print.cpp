@@ -48,7 +48,7 @@ void LiveAudioPath::armPrint(double bars, bool fixed, bool quiet) {
   const std::int32_t fit = std::max(truncateToInt32(std::floor(kMaxPrintSeconds / printBar + 0.000000001)), 1);
 
   print = PrintJob{};
-  print.state = "armed";
+  print.state = RecordState::Armed;
   print.bars = std::min(std::max(requestedBars(bars), 1), fit);
   print.tempo = tempo;
   print.fixed = fixed;
@@ -63,20 +63,20 @@ void LiveAudioPath::armPrint(double bars, bool fixed, bool quiet) {
 }
 
 void LiveAudioPath::armSplice(double bars) {
-  splice.state = "armed";
+  splice.state = RecordState::Armed;
   splice.bars = std::max(requestedBars(bars), 1);
 }
 
 void LiveAudioPath::barLinePrintStep() {
-  if (splice.state == "armed") {
-    splice.state = "recording";
+  if (splice.state == RecordState::Armed) {
+    splice.state = RecordState::Recording;
     splice.targetFrames = framesIn(splice.bars * barLength());
     splice.capturedFrames = 0;
     splice.startPosition = snappedPosition(reportedPlayHead);
     clearCaptureBuffer();
   }
-  if (print.active && print.state == "armed") {
-    print.state = "recording";
+  if (print.active && print.state == RecordState::Armed) {
+    print.state = RecordState::Recording;
     if (!print.quiet) transport->emitStatus("printing " + barsText(print.bars));
     print.targetFrames = framesIn(print.bars * (60.0 / print.tempo * beatsPerBar()));
     print.capturedFrames = 0;
@@ -94,7 +94,7 @@ void LiveAudioPath::finishSplice() {
   const std::int64_t frames = splice.targetFrames;
   WriteAudioRequest request;
   request.at = splice.startPosition;
-  request.mix = feedMixMode;
+  request.mix = feedMixMode.text();
   request.sourceEpoch = generation;
   const bool whole = captureFramesWaiting() >= static_cast<std::uint64_t>(frames);
   transport->sendWriteAudio(whole ? captureBuffer.data() + captureReadIndex : nullptr,
@@ -110,7 +110,7 @@ void LiveAudioPath::finishPrint() {
   printed.swap(printBuffer);
   print.active = false;
   print.feeder.reset();
-  capture(feedMode != "off");
+  capture(feedMode != FeedMode::Off);
   if (!done.quiet) transport->emitStatus("printed " + barsText(done.bars));
 
   // The print is its first target frames; the frame that reached the target

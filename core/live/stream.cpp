@@ -59,7 +59,7 @@ void sendStreamPiece(LiveAudioPath& live) {
 // between may change the capture buffer.
 void writeAutoBar(LiveAudioPath& live, double x, const float* samples, std::uint64_t frames) {
   WriteAudioRequest request;
-  request.mix = live.feedMixMode;
+  request.mix = live.feedMixMode.text();
   request.sourceEpoch = live.generation;
   const double held = live.hasBuffer ? static_cast<double>(live.bufferFrames) / kCaptureRate : 0.0;
   const double duration = live.ready ? std::min(live.sourceDuration, held) : 0.0;
@@ -117,7 +117,7 @@ void LiveAudioPath::autoIntake(std::uint64_t frames, const float* samples) {
 }
 
 void LiveAudioPath::barLineAutoStep() {
-  if (feedMode != "auto" || !playing || print.active) return;
+  if (feedMode != FeedMode::Auto || !playing || print.active) return;
   if (backendName == "sa3") {
     // The fixed-render backend re-renders from a quiet print of the loop
     // every loop length.

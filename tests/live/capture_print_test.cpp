@@ -29,7 +29,7 @@ TEST_F(CaptureTest, ArmingCapsThePrintAtAMinuteOfBars) {
   live.liveTempoKnown = true;
   live.armPrint(40, true, false);
   EXPECT_EQ(live.print.bars, 30);
-  EXPECT_EQ(live.print.state, "armed");
+  EXPECT_EQ(live.print.state, RecordState::Armed);
   EXPECT_TRUE(live.print.active && live.print.fixed && !live.print.quiet);
   EXPECT_EQ(statuses().back(), "print armed \u2014 30 bars from next barline");
   ASSERT_EQ(recorder.with("ui:gridbpm").size(), 1u);
@@ -80,7 +80,7 @@ TEST_F(CaptureTest, APrintTakesLivesTempoAndCountsItsBarsAtThatTempo) {
 
 TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
   streaming(32);
-  live.feedMode = "stream";
+  live.feedMode = FeedMode::Stream;
   live.barCounter = 6;
   live.reportedPlayHead = 5.1;
   live.armPrint(4, false, false);
@@ -90,7 +90,7 @@ TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
   EXPECT_TRUE(live.printBuffer.empty());
 
   live.onBar();
-  EXPECT_EQ(live.print.state, "recording");
+  EXPECT_EQ(live.print.state, RecordState::Recording);
   EXPECT_EQ(statuses().back(), "printing 4 bars");
   EXPECT_EQ(live.print.targetFrames, 384'000);
   EXPECT_EQ(live.print.startBar, 7);
@@ -105,7 +105,7 @@ TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
 }
 
 TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
-  live.feedMode = "stream";
+  live.feedMode = FeedMode::Stream;
   live.liveTempo = 120;
   live.liveTempoKnown = true;
   live.barCounter = 11;
@@ -293,16 +293,16 @@ TEST_F(CaptureTest, TheFixedRenderBackendRepeatsShortPrintsToFiveAndAHalfSeconds
 }
 
 TEST_F(CaptureTest, LeavingTheFixedModeCancelsAFixedPrintOnly) {
-  live.setFeedMode("fixed");
+  live.setFeedMode(FeedMode::Fixed);
   live.armPrint(4, true, false);
   live.onBar();
   capture(0, 1000);
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   EXPECT_FALSE(live.print.active);
   EXPECT_TRUE(live.printBuffer.empty());
 
   live.armPrint(4, false, false);
-  live.setFeedMode("off");
+  live.setFeedMode(FeedMode::Off);
   EXPECT_TRUE(live.print.active);
   // Capture stays on for the print's sake, and only until it finishes.
   EXPECT_EQ(captureFlags().back(), true);
@@ -310,19 +310,19 @@ TEST_F(CaptureTest, LeavingTheFixedModeCancelsAFixedPrintOnly) {
   capture(0, 384'000);
   EXPECT_FALSE(live.print.active);
   EXPECT_EQ(captureFlags().back(), false);
-  live.setFeedMode("off");
+  live.setFeedMode(FeedMode::Off);
   EXPECT_EQ(captureFlags().back(), false);
 }
 
 TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   streaming(32);
-  live.setFeedMode("splice");
-  live.feedMixMode = "add";
+  live.setFeedMode(FeedMode::Splice);
+  live.feedMixMode = FeedMix::parse("add");
   live.reportedPlayHead = 9.1;
   live.armSplice(2);
   capture(0, 1000);  // armed, not yet recording: ignored
   live.onBar();
-  EXPECT_EQ(live.splice.state, "recording");
+  EXPECT_EQ(live.splice.state, RecordState::Recording);
   EXPECT_EQ(live.splice.targetFrames, 192'000);
   capture(0, 191'999);
   EXPECT_TRUE(writes().empty());
@@ -341,7 +341,7 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   // At least one bar; leaving the mode cancels an armed splice.
   live.armSplice(0);
   EXPECT_EQ(live.splice.bars, 1);
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   EXPECT_FALSE(live.splice.state.has_value());
 }
 

@@ -17,12 +17,12 @@ using testing::CaptureTest;
 using testing::capturedAudio;
 
 TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
-  for (const char* mode : {"stream", "splice", "auto", "fixed", "anything", ""}) live.setFeedMode(mode);
-  live.setFeedMode("off");
+  for (const char* mode : {"stream", "splice", "auto", "fixed", "anything", ""}) live.setFeedMode(parseFeedMode(mode));
+  live.setFeedMode(FeedMode::Off);
   EXPECT_EQ(captureFlags(), (std::vector<bool>{true, true, true, true, true, true, false}));
 
   // Nothing is collected unless the session is ready and a stream plays.
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   live.ready = true;
   capture(0, 20'000);
   EXPECT_EQ(live.captureFramesWaiting(), 0u);
@@ -30,11 +30,11 @@ TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
 
   // A mode change clears the collected audio and the automatic bookkeeping.
   streaming(16);
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   capture(0, 12000);
   live.autoCollecting = true;
   live.barPositions = {2.0};
-  live.setFeedMode("auto");
+  live.setFeedMode(FeedMode::Auto);
   EXPECT_EQ(live.captureFramesWaiting(), 0u);
   EXPECT_FALSE(live.autoCollecting);
   EXPECT_TRUE(live.barPositions.empty());
@@ -44,7 +44,7 @@ TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
 
 TEST_F(CaptureTest, StreamModeSendsAPieceForEvery9600Frames) {
   streaming(16);
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   capture(0, 25'000, 25'000);
 
   const std::vector<AudioWrite> ws = writes();
@@ -73,7 +73,7 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   streaming(16);
   live.loopStartBar = 1;
   live.loopLength = 1;  // 2 s to 4 s
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   capture(0, 9600 * 11, 9600);
   const std::vector<double> at = positionsOf(writes());
   ASSERT_EQ(at.size(), 11u);
@@ -84,7 +84,7 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   // eleventh still starts the cycle again instead of spilling past the end.
   recorder.clear();
   live.loopStartBar = 0;
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   capture(0, 9600 * 11, 9600);
   EXPECT_EQ(positionsOf(writes()).back(), 0.0);
 
@@ -98,7 +98,7 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
 
 TEST_F(CaptureTest, StreamPiecesGiveWayToBackPressureButKeepTheirPlace) {
   streaming(16);
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   buffered = 1'000'000;  // a piece is about 77 kB: the gate refuses
   capture(0, 9600 * 3, 9600);
   EXPECT_TRUE(writes().empty());
@@ -114,7 +114,7 @@ TEST_F(CaptureTest, StreamPiecesGiveWayToBackPressureButKeepTheirPlace) {
 
 TEST_F(CaptureTest, APieceWhoseAudioWasClearedIsSentSilent) {
   streaming(16);
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
   capture(0, 5000);
   live.clearCaptureBuffer();  // a section change empties the buffer
   capture(5000, 4600);
@@ -141,7 +141,7 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
   live.ready = true;
   live.playing = true;
   live.sourceDuration = 30;
-  live.setFeedMode("stream");
+  live.setFeedMode(FeedMode::Stream);
 
   const std::uint64_t chunks[] = {480, 1000, 48'000, 4096, 127};
   const std::vector<float> audio = capturedAudio(0, 48'000);
@@ -165,7 +165,7 @@ class AutoModeTest : public CaptureTest {
     streaming(32);
     // No drift correction: the play heads set here are the ones recorded.
     live.resume.valid = false;
-    live.setFeedMode("auto");
+    live.setFeedMode(FeedMode::Auto);
   }
   static constexpr std::uint64_t kBar = 96'000;  // frames at 120 BPM
 };
@@ -176,7 +176,7 @@ TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
   live.onBar();
   EXPECT_TRUE(live.autoCollecting);
   EXPECT_EQ(live.barPositions, std::vector<double>{10.0});
-  live.feedMixMode = "add";
+  live.feedMixMode = FeedMix::parse("add");
   capture(0, kBar - 1, 20'000);
   EXPECT_TRUE(writes().empty());
   capture(kBar - 1, 1);
@@ -254,7 +254,7 @@ TEST_F(AutoModeTest, TheFixedRenderBackendPrintsTheLoopQuietly) {
   EXPECT_EQ(live.print.bars, 2);
   EXPECT_EQ(captureFlags().back(), true);
   live.onBar();
-  EXPECT_EQ(live.print.state, "recording");
+  EXPECT_EQ(live.print.state, RecordState::Recording);
   capture(0, 2 * kBar);
   EXPECT_FALSE(live.print.active);
   EXPECT_TRUE(statuses().empty());
