@@ -27,18 +27,18 @@ void LiveAudioPath::setFeedMode(FeedMode mode) {
   capture(mode != FeedMode::Off || print.active);
 }
 
-void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder) {
+std::optional<NewSource> LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder) {
   if (print.active && !print.feeder) print.feeder = feeder;
   if (print.active && print.state == RecordState::Recording) {
     // A recording print takes its feeder's audio; the other modes (and the
     // other feeders) are not heard meanwhile.
-    if (feeder != *print.feeder) return;
+    if (feeder != *print.feeder) return std::nullopt;
     printBuffer.insert(printBuffer.end(), samples, samples + frames * 2);
     print.capturedFrames += static_cast<std::int64_t>(frames);
-    if (print.capturedFrames >= print.targetFrames) finishPrint();
-    return;
+    if (print.capturedFrames >= print.targetFrames) return finishPrint();
+    return std::nullopt;
   }
-  if (!ready || !playing) return;
+  if (!ready || !playing) return std::nullopt;
   if (feedMode == FeedMode::Auto) {
     autoIntake(frames, samples);
   } else if (feedMode == FeedMode::Stream) {
@@ -48,6 +48,7 @@ void LiveAudioPath::captureIntake(std::uint64_t frames, const float* samples, st
     splice.capturedFrames += static_cast<std::int64_t>(frames);
     if (splice.capturedFrames >= splice.targetFrames) finishSplice();
   }
+  return std::nullopt;
 }
 
 void LiveAudioPath::feederClosed(std::int32_t feeder) {

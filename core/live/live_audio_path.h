@@ -78,6 +78,14 @@ struct SpliceJob {
   double startPosition = 0.0;  // seconds
 };
 
+// A finished print that becomes the next source: the print repeated. The
+// engine takes it over and uploads it to start a session from it.
+struct NewSource {
+  std::vector<float> samples;  // interleaved
+  std::int32_t channels = 2;
+  double tempo = 0.0;  // beats per minute the print was recorded at
+};
+
 // One entry of the session LoRA list, rebuilt from the two LoRA slots.
 struct SessionLora {
   std::optional<std::string> id;
@@ -223,8 +231,10 @@ struct LiveAudioPath {
   // Frames x 2 samples from an accepted CapturePcm frame of a feeder
   // (connection id): a recording print takes them all when they come from
   // its feeder; otherwise, while ready and playing, the feed mode's stream,
-  // splice or automatic mode does.
-  void captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder = 0);
+  // splice or automatic mode does. Returns the new source when these frames
+  // finished a print that becomes one; the caller hands it on.
+  [[nodiscard]] std::optional<NewSource> captureIntake(std::uint64_t frames, const float* samples,
+                                                       std::int32_t feeder = 0);
   // A feeder's connection closed: a print that chose it takes the next one.
   void feederClosed(std::int32_t feeder);
   void clearAutoBookkeeping();
@@ -247,8 +257,9 @@ struct LiveAudioPath {
   // Bar-line step called by onBar after the pending section: an armed splice
   // or print starts recording.
   void barLinePrintStep();
-  // Captured frames reached the target.
-  void finishPrint();
+  // Captured frames reached the target: the print is written into the
+  // current source, or returned as a new one.
+  std::optional<NewSource> finishPrint();
   void finishSplice();
 
   // ==== stream.cpp ====

@@ -1,6 +1,6 @@
 // Prints and splices: bar-exact recordings of the feeders' audio. A print
 // replaces part of the current source, fills the whole source, or becomes a
-// new source handed to the start-from-audio upload; a splice is written back
+// new source returned to the engine for its start-from-audio upload; a splice is written back
 // into the source where it was recorded.
 #include <algorithm>
 #include <cmath>
@@ -102,7 +102,7 @@ void LiveAudioPath::finishSplice() {
   clearCaptureBuffer();
 }
 
-void LiveAudioPath::finishPrint() {
+std::optional<NewSource> LiveAudioPath::finishPrint() {
   // Taken out of the live path before the first outlet call: a callback that
   // dispatches again (a new arm, a feed change) cannot touch this print.
   const PrintJob done = print;
@@ -133,7 +133,7 @@ void LiveAudioPath::finishPrint() {
   if (done.fixed && streaming && !fill && !sa3) {
     // A fixed print that does not tile the source replaces its own bars only.
     transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
-    return;
+    return std::nullopt;
   }
 
   // The print defines the session grid.
@@ -151,7 +151,7 @@ void LiveAudioPath::finishPrint() {
       loopLength = done.bars;
       applySection(0, false);
     }
-    return;
+    return std::nullopt;
   }
 
   std::int64_t repetitions;
@@ -173,8 +173,7 @@ void LiveAudioPath::finishPrint() {
   for (std::int64_t i = 0; i < repetitions; ++i) {
     std::copy(audio, audio + printSamples, source.begin() + static_cast<std::ptrdiff_t>(i * printSamples));
   }
-  std::vector<float>().swap(printed);
-  transport->startFromSamples(std::move(source), 2, done.tempo);
+  return NewSource{std::move(source), 2, done.tempo};
 }
 
 }  // namespace omber::live

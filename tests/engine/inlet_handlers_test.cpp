@@ -268,7 +268,7 @@ TEST_F(EngineTest, StartNeedsAPrintedSource) {
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:status"});
   EXPECT_EQ(recorder.messages[0].text(0), "no source: print the track first");
 
-  engine.transport().startFromPcm(nullptr, 10, 2, std::nullopt);
+  startSource(nullptr, 10, 2);
   readyAndPlaying();
   send("tick:param");  // starts the blend smoothing
   EXPECT_TRUE(engine.settings().blendSmoothingStarted);

@@ -111,7 +111,7 @@ TEST_F(CaptureLimitsTest, AReadinessDurationThatDisagreesWithTheBufferIsIgnored)
 TEST_F(CaptureLimitsTest, AChannelCountAboveTheFrameFieldIsRefused) {
   send("tempo", 120);
   const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
-  engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+  startSource(track, 2, 2);
   send("start");
   send("cloud:wsurl", "ws://pod.test/");
   send("ws:open");

@@ -114,7 +114,7 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   EXPECT_EQ(live.print.targetFrames, 384'000);
   capture(0, 383'999);
   EXPECT_TRUE(live.print.active);
-  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  EXPECT_TRUE(started.empty());
   // The frame that reaches the target finishes the print, however far it
   // passes it: the print is the first 384,000 frames.
   capture(383'999, 10'000, 10'000);
@@ -124,8 +124,7 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   const std::vector<float> source = newSource();
   EXPECT_EQ(source.size(), 2'688'000u * 2);
   EXPECT_TRUE(source == repeated(384'000, 7));
-  const std::vector<testing::Message> start = recorder.with("core:start_from_pcm");
-  EXPECT_EQ(start[0].number(1), 120);
+  EXPECT_EQ(started[0].tempo, 120);
   EXPECT_EQ(captureFlags().back(), true);  // "stream" keeps capturing
 
   // The print defines the session grid and the new source's tempo.
@@ -182,7 +181,7 @@ TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {
   EXPECT_EQ(ws[0].epoch, 3.0);
   EXPECT_EQ(ws[0].frames, 384'000u);
   EXPECT_TRUE(ws[0].samples == capturedAudio(0, 384'000));
-  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  EXPECT_TRUE(started.empty());
   // The print's bars become the loop at once.
   EXPECT_EQ(live.loopLength, 4);
   EXPECT_EQ(live.loopStartBar, 0);
@@ -221,7 +220,7 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   EXPECT_EQ(ws[0].repeat, "");
   EXPECT_EQ(ws[0].epoch, 3.0);
   EXPECT_TRUE(ws[0].samples == capturedAudio(0, 384'000));
-  EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
+  EXPECT_TRUE(started.empty());
   EXPECT_FALSE(live.printPeriodKnown);
   // The same at Live's 100 BPM (9.6 s, ratio 3.125): the grid keeps its 120.
   live.liveTempo = 100;
@@ -263,6 +262,7 @@ TEST_F(CaptureTest, TheNewSourceRepeatsThePrintWithinTheSourceCap) {
   for (const std::int64_t cap : {100'000, 0, -1}) {
     live.maxSourceFrames = cap;
     recorder.clear();
+    started.clear();
     live.armPrint(4, false, false);
     live.onBar();
     capture(0, 384'000);
@@ -283,6 +283,7 @@ TEST_F(CaptureTest, TheFixedRenderBackendRepeatsShortPrintsToFiveAndAHalfSeconds
   // 8 s is long enough by itself; even a fixed print while playing becomes a
   // new source (the backend renders only whole sources).
   recorder.clear();
+  started.clear();
   streaming(30);
   live.armPrint(4, true, false);
   live.onBar();

@@ -150,7 +150,7 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
   std::size_t largest = 0;
   for (std::size_t i = 0; fed < hour; ++i) {
     const std::uint64_t n = std::min(chunks[i % 5], hour - fed);
-    live.captureIntake(n, audio.data());
+    EXPECT_FALSE(live.captureIntake(n, audio.data()));
     fed += n;
     largest = std::max(largest, live.captureBuffer.capacity());
   }

@@ -160,7 +160,7 @@ TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) 
   engine.live().gridTempo = 480;  // 0.5 s bars
   engine.live().gridTempoKnown = true;
   const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
-  engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+  engine.takeNewSource(NewSource{std::vector<float>(track, track + 4), 2, 0.0});
   send("start", Atoms{});
   send("ws:open", Atoms{});
   send("ws:data", Atoms{bytes(R"({"type":"ready","duration":2,"channels":2})"), Atom(0.0)});
