@@ -27,7 +27,7 @@ Engine::Engine(OutletFn outlet)
   live_.transport = &transport_;
   transport_.setSendGate([this](std::int64_t bytes) { return mayWrite(bytes); });
   endpoints_.setCaptureIntake([this](std::int32_t feeder, std::uint64_t frames, const float* samples) {
-    if (std::optional<live::NewSource> source = live_.captureIntake(frames, samples, feeder)) {
+    if (std::optional<live::NewSource> source = live_.feed().intake(frames, samples, feeder)) {
       takeNewSource(std::move(*source));
     }
   });
@@ -75,7 +75,7 @@ SessionConfig Engine::buildSessionConfig() {
   config.steps = settings_.steps;
   config.sde = settings_.sde;
   config.lora = true;
-  if (live_.sourceTempo > 0) config.bpm = live_.sourceTempo;
+  if (live_.feed().sourceTempo() > 0) config.bpm = live_.feed().sourceTempo();
   config.fixedDurationBackend = settings_.backend == "sa3";
   if (config.fixedDurationBackend) {
     if (settings_.fixedRenderDuration > 0) {

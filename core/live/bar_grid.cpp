@@ -29,7 +29,7 @@ constexpr double kLoopBoundaryTolerance = 0.006;
 bool gridKnown(const LiveAudioPath& live) { return live.gridTempoKnown && live.gridTempo != 0; }
 
 // A print takes the players' position as its start: nobody moves them meanwhile.
-bool printInProgress(const LiveAudioPath& live) { return live.print.active; }
+bool printInProgress(const LiveAudioPath& live) { return live.feed().printing(); }
 
 void moveTo(LiveAudioPath& live, double seconds) {
   live.seek(seconds);
@@ -93,7 +93,7 @@ void correctPhase(LiveAudioPath& live) {
     const std::int64_t sinceResume = std::int64_t{live.barCounter} - live.resume.bar + loopBars;
     if (sinceResume % loopBars != 0 || !(std::fabs(err) > kLoopBoundaryTolerance)) return;
   }
-  if (live.feedMode == FeedMode::Fixed) return;
+  if (live.feed().mode() == FeedMode::Fixed) return;
   if (!(std::fabs(err) > kDriftTolerance)) return;
   moveTo(live, *expected);
 }
@@ -174,11 +174,11 @@ void LiveAudioPath::onBar() {
     sectionPending = false;
     applySection(pendingSection, false);
   }
-  barLinePrintStep();
+  feed_.barLinePrintStep();
   warnOfTempoMismatch(*this);
   resyncToGrid(*this);
   correctPhase(*this);
-  barLineAutoStep();
+  feed_.barLineAutoStep();
 }
 
 void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {
@@ -202,8 +202,7 @@ void LiveAudioPath::applySection(std::int32_t startBarIndex, bool resumeOn) {
   band(r.start, r.end);
   if (resumeOn) return;
   if (playing) {
-    clearAutoBookkeeping();
-    clearCaptureBuffer();
+    feed_.dropCollected();
     seek(r.start);
     reportedPlayHead = r.start;
     resume = ResumePoint{barCounter, r.start, true};

@@ -80,7 +80,7 @@ void EndpointTable::onClose(std::int32_t id) {
   if (it == endpoints_.end()) return;
   const bool feeder = it->second->role == link::kRoleFeeder;
   remove(id);
-  if (feeder) live_.feederClosed(id);
+  if (feeder) live_.feed().feederClosed(id);
 }
 
 void EndpointTable::handleFrame(Endpoint& endpoint, std::int32_t id, std::uint8_t type, const std::uint8_t* payload,

@@ -41,8 +41,8 @@ TEST_F(EngineTest, AFreshEngineHasItsDefaultsAndSaysNothing) {
   EXPECT_EQ(live.loopLength, 4);
   EXPECT_EQ(live.loopStartBar, -1);
   EXPECT_EQ(live.quantisation, 1.0);
-  EXPECT_EQ(live.feedMode, FeedMode::Off);
-  EXPECT_EQ(live.feedMixMode.text(), "replace");
+  EXPECT_EQ(live.feed().mode(), FeedMode::Off);
+  EXPECT_EQ(live.feed().mix().text(), "replace");
   EXPECT_EQ(live.backendName, "acestep");
   EXPECT_EQ(live.lastTempoWarningBar, -99);
   EXPECT_EQ(live.timbre.channels, 2);

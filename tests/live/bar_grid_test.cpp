@@ -304,7 +304,7 @@ TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
 
 TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   playing(16);
-  live.feedMode = FeedMode::Fixed;  // a fixed print's feed: never moved
+  live.feed().setMode(FeedMode::Fixed);  // a fixed print's feed: never moved
   live.reportedPlayHead = 2.5;
   live.onBar();
   EXPECT_EQ(phases().size(), 1u);
@@ -312,7 +312,7 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
 
   // The fixed render corrects at loop boundaries only (every 4 bars from the resume bar).
   recorder.clear();
-  live.feedMode = FeedMode::Off;
+  live.feed().setMode(FeedMode::Off);
   live.backendName = "sa3";
   live.reportedPlayHead = 4.5;  // bar 2
   live.onBar();
@@ -325,9 +325,9 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
   // While a print records, the players stay where they are and no phase is reported.
-  recorder.clear();
   live.backendName = "acestep";
-  live.print.active = true;
+  live.feed().armPrint(4, false, true);  // quiet: no status texts
+  recorder.clear();
   live.resyncPending = true;
   live.reportedPlayHead = 3.0;
   live.onBar();

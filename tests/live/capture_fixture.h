@@ -73,7 +73,7 @@ class CaptureTest : public ::testing::Test {
     for (std::uint64_t done = 0; done < frames;) {
       const std::uint64_t n = std::min(chunk, frames - done);
       const std::vector<float> audio = capturedAudio(firstFrame + done, n);
-      if (std::optional<NewSource> source = live.captureIntake(n, audio.data())) started.push_back(std::move(*source));
+      if (std::optional<NewSource> source = live.feed().intake(n, audio.data())) started.push_back(std::move(*source));
       done += n;
     }
   }

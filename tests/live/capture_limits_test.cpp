@@ -77,8 +77,7 @@ TEST_F(CaptureLimitsTest, NothingOfTheOldSessionFollowsTheUploadOfAPrint) {
 TEST_F(CaptureLimitsTest, AClaimedDurationBeyondTheBufferDoesNotMultiplyTheWrites) {
   startStream(2, 120);
   engine.live().sourceDuration = 4000.0;  // as a lying readiness leaves it
-  engine.live().printPeriod = 0.5;
-  engine.live().printPeriodKnown = true;
+  engine.live().feed().setPrintPeriod(0.5);
   send("tempo", 480);  // 0.5 s bars
   engine.live().gridTempo = 480;
   feeder(kFeeder);
