@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ratio.h"
@@ -43,10 +44,10 @@ void BM_PrintBecomesNewSource(benchmark::State& state) {
         benchmark::ClobberMemory();
       },
       [&] {
-        live.armPrint(kPrintBars, false, false);
+        live.feed().armPrint(kPrintBars, false, false);
         live.onBar();
         for (std::uint64_t done = 0; done < kPrintFrames; done += kBlockFrames) {
-          live.captureIntake(kBlockFrames, block.data());
+          if (auto source = live.feed().intake(kBlockFrames, block.data())) engine.takeNewSource(std::move(*source));
         }
       });
   if (engine.settings().startSamples.size() != kSourceSamples) state.SkipWithError("the print did not become a new source");

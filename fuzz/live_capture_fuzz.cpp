@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "core/engine/engine.h"
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // cap: 1 s instead of a minute, so that building it (23 MB of freshly
   // mapped memory under ASan) does not cost milliseconds per input. Every
   // path of the repetition is still taken, prints longer than the cap included.
-  live.maxSourceFrames = 48'000;
+  live.feed().setMaxSourceFrames(48'000);
   // The captured audio of one input: 4 s in all. Without a budget the fuzzer
   // grows inputs towards a minute of audio and a dozen finished prints each,
   // and the executions slow down with them; prints longer than this are
@@ -67,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto frames = std::min(in.ConsumeIntegralInRange<std::uint32_t>(0, 6000), framesLeft);
         framesLeft -= frames;
         audio.assign(static_cast<std::size_t>(frames) * 2, in.ConsumeFloatingPointInRange(-1.0f, 1.0f));
-        const bool printing = live.print.active;
+        const bool printing = live.feed().print().active;
         engine.inlet("ext:data", Atoms{Atom(1.0), Atom(omber::link::encodeCapturePcm(audio.data(), frames))});
-        if (printing && !live.print.active && --printsLeft == 0) return 0;
+        if (printing && !live.feed().print().active && --printsLeft == 0) return 0;
         break;
       }
       case 4:
@@ -83,9 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         live.ready = flags & 1;
         live.playing = flags & 2;
         live.hasBuffer = flags & 4;
-        live.printPeriodKnown = flags & 8;
         // A finished print's length: at least a bar at the fastest tempo.
-        live.printPeriod = in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(0.2, 64.0);
+        const double period =
+            in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(0.2, 64.0);
+        live.feed().setPrintPeriod(flags & 8 ? std::optional<double>(period) : std::nullopt);
         live.backendName = flags & 16 ? "sa3" : "acestep";
         live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
         live.reportedPlayHead = number(in);

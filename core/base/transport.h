@@ -125,10 +125,9 @@ class ITransport {
   virtual void sendTimbreFixture(const std::string& name) = 0;
   virtual void sendStructureFixture(const std::string& name) = 0;
 
-  // ---- engine-internal: a new source for the start-from-audio upload ----
-  // Takes the interleaved samples over; where the engine receives them
-  // directly, no copy is made (a source can be tens of megabytes). A channel
-  // count below 1 counts every sample as a frame.
+  // ---- a new source handed to the host ("core:start_from_pcm") ----
+  // Takes the interleaved samples over. A channel count below 1 counts every
+  // sample as a frame. (The engine takes its own finished prints directly.)
   virtual void startFromSamples(std::vector<float> samples, std::int32_t channels,
                                 std::optional<double> tempo) = 0;
   // As startFromSamples with a copy of frames x channels samples; null

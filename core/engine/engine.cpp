@@ -23,8 +23,11 @@ Engine::Engine(OutletFn outlet)
       settings_() {
   live_.transport = &transport_;
   transport_.setSendGate([this](std::int64_t bytes) { return mayWrite(bytes); });
-  transport_.setStartSink(
-      [this](std::vector<float>& samples, std::int32_t channels) { takeStartSamples(samples, channels); });
+  endpoints_.setCaptureIntake([this](std::int32_t feeder, std::uint64_t frames, const float* samples) {
+    if (std::optional<live::NewSource> source = live_.feed().intake(frames, samples, feeder)) {
+      takeNewSource(std::move(*source));
+    }
+  });
   session_.setConfigProvider([this] { return buildSessionConfig(); });
   session_.setSamplesProvider([this]() -> const std::vector<float>& { return settings_.startSamples; });
   session_.setChannelProvider([this] { return settings_.startChannels; });
@@ -72,10 +75,10 @@ bool Engine::mayWrite(std::int64_t bytes) const {
   return settings_.serverBuffered < kSendLimit - bytes;
 }
 
-void Engine::takeStartSamples(std::vector<float>& samples, std::int32_t channels) {
+void Engine::takeNewSource(live::NewSource source) {
   // Taken over, not copied; the previous source's memory is released.
-  settings_.startSamples = std::move(samples);
-  settings_.startChannels = channels;
+  settings_.startSamples = std::move(source.samples);
+  settings_.startChannels = std::max<std::int32_t>(source.channels, 1);
   if (!settings_.startSamples.empty()) startSourceUpload();
 }
 
@@ -91,7 +94,7 @@ SessionConfig Engine::buildSessionConfig() {
   config.steps = settings_.steps;
   config.sde = settings_.sde;
   config.lora = true;
-  if (live_.sourceTempo > 0) config.bpm = live_.sourceTempo;
+  if (live_.feed().sourceTempo() > 0) config.bpm = live_.feed().sourceTempo();
   config.fixedDurationBackend = settings_.backend == "sa3";
   if (config.fixedDurationBackend) {
     if (settings_.fixedRenderDuration > 0) {

@@ -123,6 +123,11 @@ class Engine {
   using Handler = void (Engine::*)(const Atoms&);
 
   // The subsystems and settings, for the engine's own parts and for tests.
+  // A new source for the start-from-audio upload (a finished print): its
+  // samples are taken over, not copied; a channel count below 1 counts every
+  // sample as a frame. Starts the upload unless it is empty.
+  void takeNewSource(live::NewSource source);
+
   LiveAudioPath& live() { return live_; }
   const SourceBuffer& source() const { return source_; }
   ITransport& transport() { return transport_; }
@@ -136,7 +141,6 @@ class Engine {
   void noteFailure(std::string_view selector, std::string_view reason) noexcept;
 
   // ---- engine.cpp ----
-  void takeStartSamples(std::vector<float>& samples, std::int32_t channels);
   void startSourceUpload();
   SessionConfig buildSessionConfig();
 

@@ -69,7 +69,7 @@ std::string Engine::composeTagTextA() const {
   const std::string_view base = settings_.promptA.empty() ? kDefaultTagText : std::string_view(settings_.promptA);
   PromptMetadata metadata;
   metadata.backend = settings_.backend;
-  metadata.sourceTempo = live_.sourceTempo;
+  metadata.sourceTempo = live_.feed().sourceTempo();
   metadata.liveTempo = live_.liveTempoKnown ? live_.liveTempo : 0.0;
   metadata.keyName = settings_.keyName;
   metadata.projectKey = settings_.projectKey;

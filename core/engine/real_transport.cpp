@@ -118,10 +118,6 @@ void RealTransport::sendStructureFixture(const std::string& name) {
 
 void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels,
                                      std::optional<double> tempo) {
-  if (startSink_) {
-    startSink_(samples, std::max<std::int32_t>(channels, 1));
-    return;
-  }
   Atoms atoms;
   atoms.emplace_back(commands::audioMessageOfSamples(samples.data(), samples.size(), channels));
   if (tempo) atoms.emplace_back(*tempo);

@@ -26,16 +26,12 @@ class RealTransport final : public ITransport {
   // Answers whether that many further bytes may be written to the server
   // connection now.
   using SendGate = std::function<bool(std::int64_t bytes)>;
-  // Receives a new source: interleaved samples (the receiver may take them
-  // over) and a channel count of at least 1.
-  using StartSink = std::function<void(std::vector<float>& samples, std::int32_t channels)>;
 
   explicit RealTransport(OutletFn outlet) : outlet_(std::move(outlet)) {}
   RealTransport(const RealTransport&) = delete;
   RealTransport& operator=(const RealTransport&) = delete;
 
   void setSendGate(SendGate gate) { sendGate_ = std::move(gate); }
-  void setStartSink(StartSink sink) { startSink_ = std::move(sink); }
 
   void initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels, double sampleRate) override;
   void patchPlayers(const float* stereo, std::uint32_t startFrame, std::uint64_t frames) override;
@@ -84,7 +80,6 @@ class RealTransport final : public ITransport {
 
   OutletFn outlet_;
   SendGate sendGate_;
-  StartSink startSink_;
 };
 
 }  // namespace omber::engine

@@ -139,20 +139,20 @@ void Engine::onLoop(const Atoms& atoms) {
 
 // ---- capture and print ----
 
-void Engine::onFeed(const Atoms& atoms) { live_.setFeedMode(stringAt(atoms, 0)); }
+void Engine::onFeed(const Atoms& atoms) { live_.feed().setMode(live::parseFeedMode(stringAt(atoms, 0))); }
 
-void Engine::onFeedMix(const Atoms& atoms) { live_.feedMixMode = stringAt(atoms, 0); }
+void Engine::onFeedMix(const Atoms& atoms) { live_.feed().setMix(live::FeedMix::parse(stringAt(atoms, 0))); }
 
 void Engine::onSpliceArm(const Atoms& atoms) {
-  live_.armSplice(atoms.empty() ? live_.loopLength : numberAt(atoms, 0));
+  live_.feed().armSplice(atoms.empty() ? live_.loopLength : numberAt(atoms, 0));
 }
 
 void Engine::onFixedArm(const Atoms& atoms) {
-  live_.armPrint(atoms.empty() ? 4.0 : numberAt(atoms, 0), true, false);
+  live_.feed().armPrint(atoms.empty() ? 4.0 : numberAt(atoms, 0), true, false);
 }
 
 void Engine::onCanvasArm(const Atoms& atoms) {
-  live_.armPrint(atoms.empty() ? 4.0 : numberAt(atoms, 0), false, false);
+  live_.feed().armPrint(atoms.empty() ? 4.0 : numberAt(atoms, 0), false, false);
 }
 
 // ---- blend, LoRAs and sources on the server ----

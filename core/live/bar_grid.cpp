@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 
 #include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
@@ -28,23 +29,28 @@ constexpr double kLoopBoundaryTolerance = 0.006;
 bool gridKnown(const LiveAudioPath& live) { return live.gridTempoKnown && live.gridTempo != 0; }
 
 // A print takes the players' position as its start: nobody moves them meanwhile.
-bool printInProgress(const LiveAudioPath& live) { return live.print.active; }
+bool printInProgress(const LiveAudioPath& live) { return live.feed().printing(); }
 
 void moveTo(LiveAudioPath& live, double seconds) {
   live.seek(seconds);
   live.reportedPlayHead = seconds;
 }
 
-// Work queued for the bar line (a preset recall, say) runs once. It is taken
-// out first, so it may queue the next one; if it fails, the bar's other steps
-// still run.
+// Work queued for the bar line (a preset or snapshot recall) runs once. It is
+// taken out first, so it may queue the next one. A recall fails by running
+// out of memory or a container limit while it copies the document (the
+// outlet itself clears what a callback throws): that abandons the recall
+// only, and the bar's own steps still run, since skipping them would leave
+// the players off the grid and armed prints unstarted. Anything that is not
+// a standard exception is no recall failure and goes on to the engine's inlet.
 void runDeferredAction(LiveAudioPath& live) {
   if (!live.deferredAction) return;
   std::function<void()> action = std::move(live.deferredAction);
   live.deferredAction = nullptr;
   try {
     action();
-  } catch (...) {
+  } catch (const std::exception&) {
+    // The recall is abandoned; see above.
   }
 }
 
@@ -87,7 +93,7 @@ void correctPhase(LiveAudioPath& live) {
     const std::int64_t sinceResume = std::int64_t{live.barCounter} - live.resume.bar + loopBars;
     if (sinceResume % loopBars != 0 || !(std::fabs(err) > kLoopBoundaryTolerance)) return;
   }
-  if (live.feedMode == "fixed") return;
+  if (live.feed().mode() == FeedMode::Fixed) return;
   if (!(std::fabs(err) > kDriftTolerance)) return;
   moveTo(live, *expected);
 }
@@ -168,11 +174,11 @@ void LiveAudioPath::onBar() {
     sectionPending = false;
     applySection(pendingSection, false);
   }
-  barLinePrintStep();
+  feed_.barLinePrintStep();
   warnOfTempoMismatch(*this);
   resyncToGrid(*this);
   correctPhase(*this);
-  barLineAutoStep();
+  feed_.barLineAutoStep();
 }
 
 void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {
@@ -196,8 +202,7 @@ void LiveAudioPath::applySection(std::int32_t startBarIndex, bool resumeOn) {
   band(r.start, r.end);
   if (resumeOn) return;
   if (playing) {
-    clearAutoBookkeeping();
-    clearCaptureBuffer();
+    feed_.dropCollected();
     seek(r.start);
     reportedPlayHead = r.start;
     resume = ResumePoint{barCounter, r.start, true};

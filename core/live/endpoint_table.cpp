@@ -21,10 +21,7 @@ struct ConnectionGone {};
 EndpointTable::EndpointTable(ITransport& transport, LiveAudioPath& live, const SourceBuffer& source)
     : live_(live),
       source_(source),
-      transport_(transport),
-      captureIntake_([&live](std::int32_t feeder, std::uint64_t frames, const float* samples) {
-        live.captureIntake(frames, samples, feeder);
-      }) {}
+      transport_(transport) {}
 
 std::shared_ptr<Endpoint> EndpointTable::connect(std::int32_t id) {
   auto endpoint = std::make_shared<Endpoint>();
@@ -83,7 +80,7 @@ void EndpointTable::onClose(std::int32_t id) {
   if (it == endpoints_.end()) return;
   const bool feeder = it->second->role == link::kRoleFeeder;
   remove(id);
-  if (feeder) live_.feederClosed(id);
+  if (feeder) live_.feed().feederClosed(id);
 }
 
 void EndpointTable::handleFrame(Endpoint& endpoint, std::int32_t id, std::uint8_t type, const std::uint8_t* payload,
@@ -166,7 +163,7 @@ void EndpointTable::onCapturePcm(std::int32_t id, const std::uint8_t* payload, s
   const bool outer = !capturing_;
   capturing_ = true;
   try {
-    captureIntake_(id, frames, samples.data());
+    if (captureIntake_) captureIntake_(id, frames, samples.data());
   } catch (...) {
     if (outer) capturing_ = false;
     throw;

@@ -65,8 +65,8 @@ class EndpointTable {
   // take another one); an unknown id changes nothing.
   void onClose(std::int32_t id);
 
-  // Replaces the capture intake (the live audio path's captureIntake by
-  // default), for tests and measurements.
+  // Sets the capture intake; until then captured audio is dropped. The engine
+  // routes it to the live audio path and takes the new sources it returns.
   void setCaptureIntake(CaptureIntake intake) { captureIntake_ = std::move(intake); }
 
   const std::map<std::int32_t, std::shared_ptr<Endpoint>>& endpoints() const { return endpoints_; }

@@ -1,17 +1,14 @@
 // The engine's record of the live audio path: the players' copy of the
 // source buffer, the reported play head, the bar grid kept in step with
-// Live, the loop region, the resume point, the feed mode and the print and
-// capture state.
+// Live, the loop region and the resume point. Where the feeders' audio goes
+// (capture, prints, splices, stream pieces) is its part feed(), a FeedCapture.
 //
 // Owned by the engine for its whole life; the endpoint table and the server
-// session hold references to it. Its operations are defined per concern:
+// session hold references to it. Its own operations are defined in
 //   playback.cpp  loading, swapping and patching the players, play-head
 //                 reports, Live's transport, the waveform peaks
 //   bar_grid.cpp  bar length, loop region, snapped and expected positions,
 //                 sections and the per-bar step
-//   capture.cpp   feed mode, capture intake and the capture buffer
-//   print.cpp     prints and splices: arming, the bar-line start, finishing
-//   stream.cpp    stream pieces and the automatic mode's bar writes
 // Everything runs on the host's JavaScript thread; nothing is realtime-safe.
 #pragma once
 
@@ -24,6 +21,8 @@
 
 #include "core/base/atom.h"
 #include "core/base/transport.h"
+#include "core/live/feed_capture.h"
+#include "core/live/modes.h"
 
 namespace omber::live {
 
@@ -49,32 +48,6 @@ struct ResumePoint {
   std::int32_t bar = 0;
   double position = 0.0;  // seconds
   bool valid = false;
-};
-
-// At most one print at a time: armed, then recording from the next bar line.
-struct PrintJob {
-  std::string state;  // "armed", "recording"
-  std::int32_t bars = 0;
-  double tempo = 0.0;  // beats per minute
-  bool fixed = false;
-  bool quiet = false;
-  std::int64_t targetFrames = 0;
-  std::int64_t capturedFrames = 0;
-  double startPosition = 0.0;  // seconds
-  std::int32_t startBar = 0;
-  bool active = false;
-  // The one feeder whose audio the print takes: the first that delivers
-  // after arming (several feeders would otherwise interleave).
-  std::optional<std::int32_t> feeder;
-};
-
-// A bar-aligned recording written back into the source.
-struct SpliceJob {
-  std::optional<std::string> state;  // "armed", "recording"; absent = none
-  std::int32_t bars = 0;
-  std::int64_t targetFrames = 0;
-  std::int64_t capturedFrames = 0;
-  double startPosition = 0.0;  // seconds
 };
 
 // One entry of the session LoRA list, rebuilt from the two LoRA slots.
@@ -137,30 +110,6 @@ struct LiveAudioPath {
   std::int32_t pendingSection = 0;
   std::function<void()> deferredAction;  // runs once at the next bar line
 
-  // ---- capture and print ----
-  std::string feedMode = "off";
-  std::string feedMixMode = "replace";
-  std::vector<float> captureBuffer;  // stereo interleaved
-  std::size_t captureReadIndex = 0;  // samples
-  double streamPosition = 0.0;       // seconds
-  bool streamPositionValid = false;
-  std::int64_t streamedFrames = 0;
-  PrintJob print;
-  std::vector<float> printBuffer;  // stereo interleaved
-  SpliceJob splice;
-  std::vector<double> barPositions;  // automatic mode: positions waiting for their bar
-  bool autoCollecting = false;
-  std::int64_t autoFrames = 0;
-  std::int32_t lastAutoPrintBar = 0;
-  // A print that does not fill the source becomes a new source of at most
-  // this many frames: the print repeated (a minute). Fuzzing lowers it, since
-  // each new source is otherwise built at 23 MB.
-  std::int64_t maxSourceFrames = 2'880'000;
-  double printPeriod = 0.0;  // seconds
-  bool printPeriodKnown = false;
-  std::optional<std::int32_t> pendingLoopBars;  // a print's bars waiting to become the loop length
-  double sourceTempo = 0.0;  // tempo recorded with the printed source, 0 when none
-
   // ---- sources and LoRAs restated when a stream starts ----
   std::array<SessionLora, 2> sessionLoras;
   SourceClip timbre;
@@ -217,45 +166,12 @@ struct LiveAudioPath {
   // Makes a loop start bar current and sends its region to the players.
   void applySection(std::int32_t startBar, bool resume);
 
-  // ==== capture.cpp ====
-  void setFeedMode(const std::string& mode);
-  // Frames x 2 samples from an accepted CapturePcm frame of a feeder
-  // (connection id): a recording print takes them all when they come from
-  // its feeder; otherwise, while ready and playing, the feed mode's stream,
-  // splice or automatic mode does.
-  void captureIntake(std::uint64_t frames, const float* samples, std::int32_t feeder = 0);
-  // A feeder's connection closed: a print that chose it takes the next one.
-  void feederClosed(std::int32_t feeder);
-  void clearAutoBookkeeping();
-  void clearCaptureBuffer();
-  // Appends to the capture buffer. Consumed samples (before the read index)
-  // are dropped first once they are at least half the buffer, so the buffer
-  // holds what waits plus at most as much again, however long capture runs.
-  void appendCapture(const float* samples, std::uint64_t frames);
-  // Stereo frames waiting in the capture buffer after the read index.
-  std::uint64_t captureFramesWaiting() const;
-  // Moves the read index on by up to `samples`, never past the buffer's end
-  // (an outlet callback may have emptied the buffer meanwhile).
-  void consumeCapture(std::size_t samples);
+  // Capture, prints and splices, stream pieces and the automatic mode.
+  FeedCapture& feed() { return feed_; }
+  const FeedCapture& feed() const { return feed_; }
 
-  // ==== print.cpp ====
-  // "fixed_arm", "canvas_arm" (quiet off) and the automatic mode (quiet on).
-  void armPrint(double bars, bool fixed, bool quiet);
-  // "splice_arm": at least 1 bar.
-  void armSplice(double bars);
-  // Bar-line step called by onBar after the pending section: an armed splice
-  // or print starts recording.
-  void barLinePrintStep();
-  // Captured frames reached the target.
-  void finishPrint();
-  void finishSplice();
-
-  // ==== stream.cpp ====
-  // Automatic-mode step called by onBar last, after the phase and drift step.
-  void barLineAutoStep();
-  // The "stream" and "auto" feed modes' share of captureIntake.
-  void streamIntake(std::uint64_t frames, const float* samples);
-  void autoIntake(std::uint64_t frames, const float* samples);
+ private:
+  FeedCapture feed_{*this};
 };
 
 }  // namespace omber::live

@@ -57,18 +57,15 @@ void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCoun
   sectionPending = false;
   resyncPending = true;
   startBar = barCounter;
-  streamedFrames = 0;
-  streamPositionValid = false;
-  clearAutoBookkeeping();
-  clearCaptureBuffer();
+  feed_.streamStarted();
 
   // A finished print's bars become the loop of this stream: its first
   // section of that length, unless the performer chose a loop start.
-  if (pendingLoopBars && loopStartBar < 0) {
-    loopLength = std::max(*pendingLoopBars, 1);
+  const std::optional<std::int32_t> printBars = feed_.takePendingLoopBars();
+  if (printBars && loopStartBar < 0) {
+    loopLength = std::max(*printBars, 1);
     loopStartBar = 0;
   }
-  pendingLoopBars.reset();
 
   // Band, seek, play head and resume point for the region; the first bar
   // line that can places the players on the grid.
@@ -107,7 +104,7 @@ void LiveAudioPath::swapGeneration(std::int32_t channelCount, std::uint64_t fram
   swap(channelCount, frames);
   // Position reports of the old generation are ignored from now on.
   swapCount += 1;
-  streamPositionValid = false;
+  feed_.sourceSwapped();
   if (playing) applySection(loopStartBar, true);
   transport->emitSwap();
 }

@@ -1,6 +1,6 @@
 // Prints and splices: bar-exact recordings of the feeders' audio. A print
 // replaces part of the current source, fills the whole source, or becomes a
-// new source handed to the start-from-audio upload; a splice is written back
+// new source returned to the engine for its start-from-audio upload; a splice is written back
 // into the source where it was recorded.
 #include <algorithm>
 #include <cmath>
@@ -38,89 +38,100 @@ std::int32_t requestedBars(double bars) { return std::isfinite(bars) ? truncateT
 
 }  // namespace
 
-void LiveAudioPath::armPrint(double bars, bool fixed, bool quiet) {
-  if (playing && print.active) return;
-  const double tempo = liveTempoKnown && liveTempo > 0 ? liveTempo : gridTempoInUse();
-  transport->emitGridBpm(tempo);
+void FeedCapture::armPrint(double bars, bool fixed, bool quiet) {
+  if (live_.playing && print_.active) return;
+  const double tempo = live_.liveTempoKnown && live_.liveTempo > 0 ? live_.liveTempo : live_.gridTempoInUse();
+  live_.transport->emitGridBpm(tempo);
   // Bars are counted at the print's own tempo, which is what its length is
   // measured in: the cap holds even when Live and the session grid disagree.
-  const double printBar = beatsPerBar() * 60.0 / tempo;
+  const double printBar = live_.beatsPerBar() * 60.0 / tempo;
   const std::int32_t fit = std::max(truncateToInt32(std::floor(kMaxPrintSeconds / printBar + 0.000000001)), 1);
 
-  print = PrintJob{};
-  print.state = "armed";
-  print.bars = std::min(std::max(requestedBars(bars), 1), fit);
-  print.tempo = tempo;
-  print.fixed = fixed;
-  print.quiet = quiet;
-  print.active = true;
+  print_ = PrintJob{};
+  print_.state = RecordState::Armed;
+  print_.bars = std::min(std::max(requestedBars(bars), 1), fit);
+  print_.tempo = tempo;
+  print_.fixed = fixed;
+  print_.quiet = quiet;
+  print_.active = true;
   // A print that was re-armed while recording must not keep its audio.
-  printBuffer.clear();
+  printBuffer_.clear();
 
   // Audio is already flowing when the next bar line starts the recording.
-  capture(true);
-  if (!quiet) transport->emitStatus("print armed \u2014 " + barsText(print.bars) + " from next barline");
+  live_.capture(true);
+  if (!quiet) live_.transport->emitStatus("print armed \u2014 " + barsText(print_.bars) + " from next barline");
 }
 
-void LiveAudioPath::armSplice(double bars) {
-  splice.state = "armed";
-  splice.bars = std::max(requestedBars(bars), 1);
+void FeedCapture::armSplice(double bars) {
+  splice_.state = RecordState::Armed;
+  splice_.bars = std::max(requestedBars(bars), 1);
 }
 
-void LiveAudioPath::barLinePrintStep() {
-  if (splice.state == "armed") {
-    splice.state = "recording";
-    splice.targetFrames = framesIn(splice.bars * barLength());
-    splice.capturedFrames = 0;
-    splice.startPosition = snappedPosition(reportedPlayHead);
+void FeedCapture::barLinePrintStep() {
+  if (splice_.state == RecordState::Armed) {
+    splice_.state = RecordState::Recording;
+    splice_.targetFrames = framesIn(splice_.bars * live_.barLength());
+    splice_.capturedFrames = 0;
+    splice_.startPosition = live_.snappedPosition(live_.reportedPlayHead);
     clearCaptureBuffer();
   }
-  if (print.active && print.state == "armed") {
-    print.state = "recording";
-    if (!print.quiet) transport->emitStatus("printing " + barsText(print.bars));
-    print.targetFrames = framesIn(print.bars * (60.0 / print.tempo * beatsPerBar()));
-    print.capturedFrames = 0;
-    print.startPosition = playing ? snappedPosition(reportedPlayHead) : 0.0;
-    print.startBar = barCounter;
+  if (print_.active && print_.state == RecordState::Armed) {
+    print_.state = RecordState::Recording;
+    if (!print_.quiet) live_.transport->emitStatus("printing " + barsText(print_.bars));
+    print_.targetFrames = framesIn(print_.bars * (60.0 / print_.tempo * live_.beatsPerBar()));
+    print_.capturedFrames = 0;
+    print_.startPosition = live_.playing ? live_.snappedPosition(live_.reportedPlayHead) : 0.0;
+    print_.startBar = live_.barCounter;
     clearAutoBookkeeping();
     clearCaptureBuffer();
-    printBuffer.clear();
-    printBuffer.reserve(static_cast<std::size_t>(std::min(print.targetFrames, std::max<std::int64_t>(maxSourceFrames, 1))) * 2);
+    printBuffer_.clear();
+    printBuffer_.reserve(
+        static_cast<std::size_t>(std::min(print_.targetFrames, std::max<std::int64_t>(maxSourceFrames_, 1))) * 2);
   }
 }
 
-void LiveAudioPath::finishSplice() {
-  splice.state.reset();
-  const std::int64_t frames = splice.targetFrames;
+void FeedCapture::setPrintPeriod(std::optional<double> seconds) {
+  printPeriod_ = seconds.value_or(0.0);
+  printPeriodKnown_ = seconds.has_value();
+}
+
+std::optional<std::int32_t> FeedCapture::takePendingLoopBars() {
+  std::optional<std::int32_t> bars = pendingLoopBars_;
+  pendingLoopBars_.reset();
+  return bars;
+}
+
+void FeedCapture::finishSplice() {
+  splice_.state.reset();
+  const std::int64_t frames = splice_.targetFrames;
   WriteAudioRequest request;
-  request.at = splice.startPosition;
-  request.mix = feedMixMode;
-  request.sourceEpoch = generation;
-  const bool whole = captureFramesWaiting() >= static_cast<std::uint64_t>(frames);
-  transport->sendWriteAudio(whole ? captureBuffer.data() + captureReadIndex : nullptr,
-                            static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
+  request.at = splice_.startPosition;
+  request.mix = mix_.text();
+  request.sourceEpoch = live_.generation;
+  live_.transport->sendWriteAudio(waitingSamples(static_cast<std::size_t>(frames) * 2),
+                                  static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
   clearCaptureBuffer();
 }
 
-void LiveAudioPath::finishPrint() {
+std::optional<NewSource> FeedCapture::finishPrint() {
   // Taken out of the live path before the first outlet call: a callback that
   // dispatches again (a new arm, a feed change) cannot touch this print.
-  const PrintJob done = print;
+  const PrintJob done = print_;
   std::vector<float> printed;
-  printed.swap(printBuffer);
-  print.active = false;
-  print.feeder.reset();
-  capture(feedMode != "off");
-  if (!done.quiet) transport->emitStatus("printed " + barsText(done.bars));
+  printed.swap(printBuffer_);
+  print_.active = false;
+  print_.feeder.reset();
+  live_.capture(mode_ != FeedMode::Off);
+  if (!done.quiet) live_.transport->emitStatus("printed " + barsText(done.bars));
 
   // The print is its first target frames; the frame that reached the target
   // may have carried more.
   const std::int64_t frames = done.targetFrames;
   const float* audio = printed.data();
   const double seconds = static_cast<double>(frames) / kCaptureRate;
-  const bool streaming = playing && ready;
-  const double ratio = streaming ? sourceDuration / seconds : 0.0;
-  const bool sa3 = backendName == "sa3";
+  const bool streaming = live_.playing && live_.ready;
+  const double ratio = streaming ? live_.sourceDuration / seconds : 0.0;
+  const bool sa3 = live_.backendName == "sa3";
   // The print tiles the source exactly.
   const bool fill = streaming && !sa3 && ratio >= 1.0 - kRatioTolerance &&
                     (!done.fixed || std::fabs(ratio - std::round(ratio)) < kRatioTolerance);
@@ -128,30 +139,29 @@ void LiveAudioPath::finishPrint() {
   WriteAudioRequest request;
   request.at = done.startPosition;
   request.mix = "replace";
-  request.sourceEpoch = generation;
+  request.sourceEpoch = live_.generation;
 
   if (done.fixed && streaming && !fill && !sa3) {
     // A fixed print that does not tile the source replaces its own bars only.
-    transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
-    return;
+    live_.transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
+    return std::nullopt;
   }
 
   // The print defines the session grid.
-  gridTempo = done.tempo;
-  gridTempoKnown = true;
-  sourceTempo = done.tempo;
-  resume = ResumePoint{done.startBar, fill ? done.startPosition : 0.0, true};
-  printPeriod = seconds;
-  printPeriodKnown = true;
+  live_.gridTempo = done.tempo;
+  live_.gridTempoKnown = true;
+  sourceTempo_ = done.tempo;
+  live_.resume = ResumePoint{done.startBar, fill ? done.startPosition : 0.0, true};
+  setPrintPeriod(seconds);
 
   if (fill) {
     request.repeat = "fill";
-    transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
-    if (!done.fixed && loopStartBar < 0) {
-      loopLength = done.bars;
-      applySection(0, false);
+    live_.transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
+    if (!done.fixed && live_.loopStartBar < 0) {
+      live_.loopLength = done.bars;
+      live_.applySection(0, false);
     }
-    return;
+    return std::nullopt;
   }
 
   std::int64_t repetitions;
@@ -159,12 +169,12 @@ void LiveAudioPath::finishPrint() {
     repetitions = seconds < kMinFixedRenderSeconds
                       ? truncateToInt64(std::ceil(kMinFixedRenderSeconds / seconds))
                       : 1;
-    loopStartBar = 0;
-    loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * done.bars), 1);
+    live_.loopStartBar = 0;
+    live_.loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * done.bars), 1);
   } else {
-    repetitions = std::max<std::int64_t>(maxSourceFrames / frames, 1);
+    repetitions = std::max<std::int64_t>(maxSourceFrames_ / frames, 1);
     // The next stream loops the print's bars.
-    if (!done.fixed) pendingLoopBars = done.bars;
+    if (!done.fixed) loopNextStreamOver(done.bars);
   }
 
   // The new source: the print repeated cyclically.
@@ -173,8 +183,7 @@ void LiveAudioPath::finishPrint() {
   for (std::int64_t i = 0; i < repetitions; ++i) {
     std::copy(audio, audio + printSamples, source.begin() + static_cast<std::ptrdiff_t>(i * printSamples));
   }
-  std::vector<float>().swap(printed);
-  transport->startFromSamples(std::move(source), 2, done.tempo);
+  return NewSource{std::move(source), 2, done.tempo};
 }
 
 }  // namespace omber::live

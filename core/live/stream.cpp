@@ -26,28 +26,28 @@ constexpr std::int64_t kMaxBarWrites = 256;
 // this close to the region's end has reached it.
 constexpr double kPositionTolerance = 0.000001;
 
+}  // namespace
+
 // One piece at the stream position, then the position moves on 0.2 s (back
 // to the region's start at its end) and the read index past the piece. The
 // piece may be dropped under back-pressure; the position advances anyway,
 // so the pieces after it still land where their audio belongs.
-void sendStreamPiece(LiveAudioPath& live) {
-  const LoopRegion region = live.loopRegion();
-  if (!live.streamPositionValid || live.streamPosition < region.start ||
-      live.streamPosition >= region.end - kPositionTolerance) {
-    live.streamPosition = region.start;
-    live.streamPositionValid = true;
+void FeedCapture::sendStreamPiece() {
+  const LoopRegion region = live_.loopRegion();
+  if (!streamPositionValid_ || streamPosition_ < region.start || streamPosition_ >= region.end - kPositionTolerance) {
+    streamPosition_ = region.start;
+    streamPositionValid_ = true;
   }
   constexpr std::size_t kPieceSamples = kPieceFrames * 2;
-  const std::size_t waiting = static_cast<std::size_t>(live.captureFramesWaiting()) * 2;
+  const std::size_t waiting = static_cast<std::size_t>(framesWaiting()) * 2;
   WriteAudioRequest request;
-  request.at = live.streamPosition;
+  request.at = streamPosition_;
   request.mix = "replace";
-  request.sourceEpoch = live.generation;
-  live.transport->sendWriteAudio(waiting >= kPieceSamples ? live.captureBuffer.data() + live.captureReadIndex : nullptr,
-                                 kPieceFrames, 2, request, true);
-  live.consumeCapture(std::min(kPieceSamples, waiting));
-  live.streamPosition += kPieceSeconds;
-  if (live.streamPosition >= region.end - kPositionTolerance) live.streamPosition = region.start;
+  request.sourceEpoch = live_.generation;
+  live_.transport->sendWriteAudio(waitingSamples(kPieceSamples), kPieceFrames, 2, request, true);
+  consumeCapture(std::min(kPieceSamples, waiting));
+  streamPosition_ += kPieceSeconds;
+  if (streamPosition_ >= region.end - kPositionTolerance) streamPosition_ = region.start;
 }
 
 // One bar of captured audio recorded at position x. With a known print
@@ -57,91 +57,83 @@ void sendStreamPiece(LiveAudioPath& live) {
 // server's claimed duration alone could ask for thousands of writes) and by
 // kMaxBarWrites. The samples are the caller's copy: the outlet calls in
 // between may change the capture buffer.
-void writeAutoBar(LiveAudioPath& live, double x, const float* samples, std::uint64_t frames) {
+void FeedCapture::writeAutoBar(double x, const float* samples, std::uint64_t frames) {
   WriteAudioRequest request;
-  request.mix = live.feedMixMode;
-  request.sourceEpoch = live.generation;
-  const double held = live.hasBuffer ? static_cast<double>(live.bufferFrames) / kCaptureRate : 0.0;
-  const double duration = live.ready ? std::min(live.sourceDuration, held) : 0.0;
-  const bool repeats = live.printPeriodKnown && live.printPeriod > 0 && duration > 0;
-  const double first = repeats ? std::fmod(x, live.printPeriod) : x;
+  request.mix = mix_.text();
+  request.sourceEpoch = live_.generation;
+  const double held = live_.hasBuffer ? static_cast<double>(live_.bufferFrames) / kCaptureRate : 0.0;
+  const double duration = live_.ready ? std::min(live_.sourceDuration, held) : 0.0;
+  const bool repeats = printPeriodKnown_ && printPeriod_ > 0 && duration > 0;
+  const double first = repeats ? std::fmod(x, printPeriod_) : x;
   // Only the first write may be dropped: the repeats keep the copies equal.
   request.at = first;
-  live.transport->sendWriteAudio(samples, frames, 2, request, true);
+  live_.transport->sendWriteAudio(samples, frames, 2, request, true);
   if (!repeats) return;
-  const double bar = live.barLength();
+  const double bar = live_.barLength();
   for (std::int64_t k = 1; k < kMaxBarWrites; ++k) {
-    const double at = first + static_cast<double>(k) * live.printPeriod;
+    const double at = first + static_cast<double>(k) * printPeriod_;
     if (!(at + bar <= duration + kEndTolerance)) break;
     request.at = at;
-    live.transport->sendWriteAudio(samples, frames, 2, request, std::nullopt);
+    live_.transport->sendWriteAudio(samples, frames, 2, request, std::nullopt);
   }
 }
 
-}  // namespace
-
-void LiveAudioPath::streamIntake(std::uint64_t frames, const float* samples) {
+void FeedCapture::streamIntake(std::uint64_t frames, const float* samples) {
   appendCapture(samples, frames);
-  streamedFrames += static_cast<std::int64_t>(frames);
-  while (streamedFrames >= kPieceFrames) {
-    streamedFrames -= kPieceFrames;
-    sendStreamPiece(*this);
+  streamedFrames_ += static_cast<std::int64_t>(frames);
+  while (streamedFrames_ >= kPieceFrames) {
+    streamedFrames_ -= kPieceFrames;
+    sendStreamPiece();
   }
 }
 
-void LiveAudioPath::autoIntake(std::uint64_t frames, const float* samples) {
-  if (!autoCollecting) return;
+void FeedCapture::autoIntake(std::uint64_t frames, const float* samples) {
+  if (!autoCollecting_) return;
   appendCapture(samples, frames);
-  autoFrames += static_cast<std::int64_t>(frames);
-  const std::int64_t barFrames = std::max<std::int64_t>(truncateToInt64(std::floor(barLength() * kCaptureRate + 0.5)), 1);
-  while (autoFrames >= barFrames) {
-    if (barPositions.empty()) {
+  autoFrames_ += static_cast<std::int64_t>(frames);
+  const std::int64_t barFrames =
+      std::max<std::int64_t>(truncateToInt64(std::floor(live_.barLength() * kCaptureRate + 0.5)), 1);
+  while (autoFrames_ >= barFrames) {
+    if (barPositions_.empty()) {
       // Audio ran ahead of the bar lines: start again at the next bar.
-      clearAutoBookkeeping();
-      clearCaptureBuffer();
+      dropCollected();
       return;
     }
-    const double x = barPositions.front();
-    barPositions.erase(barPositions.begin());
+    const double x = barPositions_.front();
+    barPositions_.erase(barPositions_.begin());
     const std::size_t barSamples = static_cast<std::size_t>(barFrames) * 2;
-    const std::size_t waiting = static_cast<std::size_t>(captureFramesWaiting()) * 2;
+    const std::size_t waiting = static_cast<std::size_t>(framesWaiting()) * 2;
     std::vector<float> bar;
-    if (waiting >= barSamples) {
-      const float* first = captureBuffer.data() + captureReadIndex;
-      bar.assign(first, first + barSamples);
-    }
+    if (const float* first = waitingSamples(barSamples)) bar.assign(first, first + barSamples);
     consumeCapture(std::min(barSamples, waiting));
-    autoFrames -= barFrames;
-    writeAutoBar(*this, x, bar.empty() ? nullptr : bar.data(), static_cast<std::uint64_t>(barFrames));
+    autoFrames_ -= barFrames;
+    writeAutoBar(x, bar.empty() ? nullptr : bar.data(), static_cast<std::uint64_t>(barFrames));
   }
 }
 
-void LiveAudioPath::barLineAutoStep() {
-  if (feedMode != "auto" || !playing || print.active) return;
-  if (backendName == "sa3") {
+void FeedCapture::barLineAutoStep() {
+  if (mode_ != FeedMode::Auto || !live_.playing || print_.active) return;
+  if (live_.backendName == "sa3") {
     // The fixed-render backend re-renders from a quiet print of the loop
     // every loop length.
-    const std::int32_t bars = loopLength == 0 ? 4 : std::max(loopLength, 1);
-    const std::int64_t since = std::int64_t{barCounter} - std::max(startBar, lastAutoPrintBar);
+    const std::int32_t bars = live_.loopLength == 0 ? 4 : std::max(live_.loopLength, 1);
+    const std::int64_t since = std::int64_t{live_.barCounter} - std::max(live_.startBar, lastAutoPrintBar_);
     if (since < bars) return;
-    lastAutoPrintBar = barCounter;
+    lastAutoPrintBar_ = live_.barCounter;
     armPrint(bars, false, true);
     return;
   }
-  const double x = snappedPosition(reportedPlayHead);
-  if (!autoCollecting) {
+  const double x = live_.snappedPosition(live_.reportedPlayHead);
+  if (!autoCollecting_) {
     // This bar's audio starts now: nothing older may lead it.
     clearCaptureBuffer();
-    autoFrames = 0;
-    barPositions.assign(1, x);
-    autoCollecting = true;
+    autoFrames_ = 0;
+    barPositions_.assign(1, x);
+    autoCollecting_ = true;
     return;
   }
-  barPositions.push_back(x);
-  if (barPositions.size() > kMaxWaitingBars) {
-    clearAutoBookkeeping();
-    clearCaptureBuffer();
-  }
+  barPositions_.push_back(x);
+  if (barPositions_.size() > kMaxWaitingBars) dropCollected();
 }
 
 }  // namespace omber::live

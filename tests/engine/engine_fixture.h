@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 #include "core/engine/engine.h"
 #include "support/recording_outlet.h"
@@ -27,6 +29,17 @@ class EngineTest : public ::testing::Test {
   void readyAndPlaying() {
     engine.live().ready = true;
     engine.live().playing = true;
+  }
+
+  // Hands the engine a start source as a finished print does: frames x
+  // channels samples copied (zeros for null), every sample a frame below 1 channel.
+  void startSource(const float* samples, std::uint64_t frames, std::int32_t channels) {
+    const std::uint64_t perFrame = channels < 1 ? 1 : static_cast<std::uint64_t>(channels);
+    NewSource source;
+    source.samples.assign(frames * perFrame, 0.0f);
+    if (samples) std::copy(samples, samples + source.samples.size(), source.samples.begin());
+    source.channels = channels;
+    engine.takeNewSource(std::move(source));
   }
 
   Recorder recorder;

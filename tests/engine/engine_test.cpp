@@ -41,8 +41,8 @@ TEST_F(EngineTest, AFreshEngineHasItsDefaultsAndSaysNothing) {
   EXPECT_EQ(live.loopLength, 4);
   EXPECT_EQ(live.loopStartBar, -1);
   EXPECT_EQ(live.quantisation, 1.0);
-  EXPECT_EQ(live.feedMode, "off");
-  EXPECT_EQ(live.feedMixMode, "replace");
+  EXPECT_EQ(live.feed().mode(), FeedMode::Off);
+  EXPECT_EQ(live.feed().mix().text(), "replace");
   EXPECT_EQ(live.backendName, "acestep");
   EXPECT_EQ(live.lastTempoWarningBar, -99);
   EXPECT_EQ(live.timbre.channels, 2);
@@ -104,8 +104,8 @@ TEST_F(EngineTest, TheSendGateDoesNotOverflowOnExtremeAmounts) {
   EXPECT_TRUE(engine.mayWrite(std::numeric_limits<std::int64_t>::min()));
 }
 
-TEST_F(EngineTest, StartFromPcmIsKeptByTheEngineAndStartsTheUpload) {
-  engine.transport().startFromPcm(nullptr, 100, 2, 120.0);
+TEST_F(EngineTest, ANewSourceIsKeptByTheEngineAndStartsTheUpload) {
+  startSource(nullptr, 100, 2);
   EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
   EXPECT_EQ(engine.settings().startSamples, std::vector<float>(200, 0.0f));
   EXPECT_EQ(engine.settings().startChannels, 2);
@@ -114,13 +114,13 @@ TEST_F(EngineTest, StartFromPcmIsKeptByTheEngineAndStartsTheUpload) {
   EXPECT_TRUE(engine.session().stopped);
 
   const float mono[3] = {0.25f, -1, 2};
-  engine.transport().startFromPcm(mono, 3, 1, std::nullopt);
+  startSource(mono, 3, 1);
   EXPECT_EQ(engine.settings().startSamples, std::vector<float>(mono, mono + 3));
   EXPECT_EQ(engine.settings().startChannels, 1);
 
   // No samples: the buffer empties and no upload starts.
   recorder.clear();
-  engine.transport().startFromPcm(nullptr, 0, 2, std::nullopt);
+  startSource(nullptr, 0, 2);
   EXPECT_TRUE(engine.settings().startSamples.empty());
   EXPECT_TRUE(recorder.messages.empty());
 }
@@ -128,14 +128,14 @@ TEST_F(EngineTest, StartFromPcmIsKeptByTheEngineAndStartsTheUpload) {
 TEST_F(EngineTest, AHandedOverSourceIsTakenWithoutACopy) {
   std::vector<float> samples(4800 * 2, 0.5f);
   const float* const data = samples.data();
-  engine.transport().startFromSamples(std::move(samples), 2, 120.0);
+  engine.takeNewSource(NewSource{std::move(samples), 2, 120.0});
   EXPECT_EQ(engine.settings().startSamples.data(), data);
   EXPECT_EQ(engine.settings().startSamples.size(), 9600u);
   EXPECT_TRUE(recorder.with("core:start_from_pcm").empty());
   EXPECT_EQ(recorder.messages[1].text(0), "uploading captured track to pod");
 
   // The next source replaces it; a channel count below 1 counts every sample as a frame.
-  engine.transport().startFromSamples(std::vector<float>{1, 2, 3}, 0, std::nullopt);
+  engine.takeNewSource(NewSource{std::vector<float>{1, 2, 3}, 0, 0.0});
   EXPECT_EQ(engine.settings().startSamples, (std::vector<float>{1, 2, 3}));
   EXPECT_EQ(engine.settings().startChannels, 1);
 }
@@ -147,7 +147,7 @@ TEST_F(EngineTest, TheFixedDurationBackendAsksForTheSourceLength) {
   EXPECT_TRUE(config.fixedDurationBackend);
   EXPECT_FALSE(config.duration);
 
-  engine.transport().startFromPcm(nullptr, 96000, 2, std::nullopt);
+  startSource(nullptr, 96000, 2);
   config = engine.sessionConfig();
   ASSERT_TRUE(config.duration);
   EXPECT_EQ(*config.duration, 2.0);

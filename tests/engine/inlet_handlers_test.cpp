@@ -86,7 +86,7 @@ TEST_F(EngineTest, GenerationSettings) {
   send("tempo", 1e9);  // microsecond bars would flood the server with writes
   EXPECT_EQ(engine.live().liveTempo, 999);
   send("feed_mix", "add");
-  EXPECT_EQ(engine.live().feedMixMode, "add");
+  EXPECT_EQ(engine.live().feed().mix().text(), "add");
 }
 
 // Stored numbers end up in JSON documents, files and link frames, where
@@ -268,7 +268,7 @@ TEST_F(EngineTest, StartNeedsAPrintedSource) {
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:status"});
   EXPECT_EQ(recorder.messages[0].text(0), "no source: print the track first");
 
-  engine.transport().startFromPcm(nullptr, 10, 2, std::nullopt);
+  startSource(nullptr, 10, 2);
   readyAndPlaying();
   send("tick:param");  // starts the blend smoothing
   EXPECT_TRUE(engine.settings().blendSmoothingStarted);
@@ -395,7 +395,7 @@ TEST_F(EngineTest, FeedModeSwitchesTheFeedersCapture) {
   EXPECT_EQ(framePayload(writes[0]), std::vector<std::uint8_t>{1});
   EXPECT_EQ(framePayload(writes[1]), std::vector<std::uint8_t>{0});
   EXPECT_EQ(framePayload(writes[2]), std::vector<std::uint8_t>{1});
-  EXPECT_EQ(engine.live().feedMode, "anything");
+  EXPECT_EQ(engine.live().feed().mode(), FeedMode::Other);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 #include "core/engine/real_transport.h"
@@ -231,6 +232,19 @@ TEST_F(BarGridTest, AQueuedSectionChangeAppliesInTheSameBar) {
   EXPECT_EQ(recorder.with("ui:section").size(), 1u);
 }
 
+TEST_F(BarGridTest, OnlyAFailedRecallIsAbsorbedByTheBarLine) {
+  playing(16);
+  live.deferredAction = [] { throw std::bad_alloc(); };
+  live.onBar();
+  EXPECT_EQ(live.barCounter, 1);
+  EXPECT_EQ(phases().size(), 1u);  // the bar's own steps ran
+
+  // Anything else is no recall failure: it reaches the caller (the engine's inlet).
+  live.deferredAction = [] { throw 7; };
+  EXPECT_THROW(live.onBar(), int);
+  EXPECT_FALSE(live.deferredAction);
+}
+
 TEST_F(BarGridTest, TempoMismatchIsReportedEveryEightBars) {
   playing(16);
   live.liveTempo = 121;
@@ -290,7 +304,7 @@ TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
 
 TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   playing(16);
-  live.feedMode = "fixed";  // a fixed print's feed: never moved
+  live.feed().setMode(FeedMode::Fixed);  // a fixed print's feed: never moved
   live.reportedPlayHead = 2.5;
   live.onBar();
   EXPECT_EQ(phases().size(), 1u);
@@ -298,7 +312,7 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
 
   // The fixed render corrects at loop boundaries only (every 4 bars from the resume bar).
   recorder.clear();
-  live.feedMode = "off";
+  live.feed().setMode(FeedMode::Off);
   live.backendName = "sa3";
   live.reportedPlayHead = 4.5;  // bar 2
   live.onBar();
@@ -311,9 +325,9 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
   // While a print records, the players stay where they are and no phase is reported.
-  recorder.clear();
   live.backendName = "acestep";
-  live.print.active = true;
+  live.feed().armPrint(4, false, true);  // quiet: no status texts
+  recorder.clear();
   live.resyncPending = true;
   live.reportedPlayHead = 3.0;
   live.onBar();

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/engine/real_transport.h"
@@ -72,7 +73,7 @@ class CaptureTest : public ::testing::Test {
     for (std::uint64_t done = 0; done < frames;) {
       const std::uint64_t n = std::min(chunk, frames - done);
       const std::vector<float> audio = capturedAudio(firstFrame + done, n);
-      live.captureIntake(n, audio.data());
+      if (std::optional<NewSource> source = live.feed().intake(n, audio.data())) started.push_back(std::move(*source));
       done += n;
     }
   }
@@ -119,23 +120,19 @@ class CaptureTest : public ::testing::Test {
     return out;
   }
 
-  // The samples of the one "core:start_from_pcm" message (the new source).
+  // The samples of the one new source a finished print returned (stereo).
   std::vector<float> newSource() const {
-    const std::vector<Message> m = recorder.with("core:start_from_pcm");
-    EXPECT_EQ(m.size(), 1u);
-    if (m.empty()) return {};
-    const std::vector<std::uint8_t>& payload = m[0].bytes(0);
-    EXPECT_EQ(link::getU32(payload.data()), 2u);
-    std::vector<float> out((payload.size() - 8) / 4);
-    std::memcpy(out.data(), payload.data() + 8, out.size() * 4);
-    EXPECT_EQ(link::getU32(payload.data() + 4), out.size() / 2);
-    return out;
+    EXPECT_EQ(started.size(), 1u);
+    if (started.empty()) return {};
+    EXPECT_EQ(started[0].channels, 2);
+    return started[0].samples;
   }
 
   Recorder recorder;
   std::int64_t buffered = 0;  // bytes the host reports waiting on the WebSocket
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
+  std::vector<NewSource> started;  // new sources returned by captureIntake, in order
 };
 
 }  // namespace omber::testing

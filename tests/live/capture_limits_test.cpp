@@ -77,8 +77,7 @@ TEST_F(CaptureLimitsTest, NothingOfTheOldSessionFollowsTheUploadOfAPrint) {
 TEST_F(CaptureLimitsTest, AClaimedDurationBeyondTheBufferDoesNotMultiplyTheWrites) {
   startStream(2, 120);
   engine.live().sourceDuration = 4000.0;  // as a lying readiness leaves it
-  engine.live().printPeriod = 0.5;
-  engine.live().printPeriodKnown = true;
+  engine.live().feed().setPrintPeriod(0.5);
   send("tempo", 480);  // 0.5 s bars
   engine.live().gridTempo = 480;
   feeder(kFeeder);
@@ -111,7 +110,7 @@ TEST_F(CaptureLimitsTest, AReadinessDurationThatDisagreesWithTheBufferIsIgnored)
 TEST_F(CaptureLimitsTest, AChannelCountAboveTheFrameFieldIsRefused) {
   send("tempo", 120);
   const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
-  engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+  startSource(track, 2, 2);
   send("start");
   send("cloud:wsurl", "ws://pod.test/");
   send("ws:open");

@@ -17,34 +17,41 @@ using testing::CaptureTest;
 using testing::capturedAudio;
 
 TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
-  for (const char* mode : {"stream", "splice", "auto", "fixed", "anything", ""}) live.setFeedMode(mode);
-  live.setFeedMode("off");
+  for (const char* mode : {"stream", "splice", "auto", "fixed", "anything", ""}) live.feed().setMode(parseFeedMode(mode));
+  live.feed().setMode(FeedMode::Off);
   EXPECT_EQ(captureFlags(), (std::vector<bool>{true, true, true, true, true, true, false}));
 
   // Nothing is collected unless the session is ready and a stream plays.
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   live.ready = true;
   capture(0, 20'000);
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
   EXPECT_TRUE(writes().empty());
 
   // A mode change clears the collected audio and the automatic bookkeeping.
   streaming(16);
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   capture(0, 12000);
-  live.autoCollecting = true;
-  live.barPositions = {2.0};
-  live.setFeedMode("auto");
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
-  EXPECT_FALSE(live.autoCollecting);
-  EXPECT_TRUE(live.barPositions.empty());
-  EXPECT_EQ(live.streamedFrames, 0);
-  EXPECT_FALSE(live.streamPositionValid);
+  ASSERT_EQ(live.feed().streamedFrames(), 2400);
+  ASSERT_TRUE(live.feed().streamPositionValid());
+  live.feed().setMode(FeedMode::Auto);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
+  EXPECT_EQ(live.feed().streamedFrames(), 0);
+  EXPECT_FALSE(live.feed().streamPositionValid());
+  live.onBar();  // the automatic mode collects from this bar on
+  capture(12000, 1000);
+  ASSERT_TRUE(live.feed().autoCollecting());
+  ASSERT_EQ(live.feed().barPositions().size(), 1u);
+  ASSERT_EQ(live.feed().framesWaiting(), 1000u);
+  live.feed().setMode(FeedMode::Stream);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
+  EXPECT_FALSE(live.feed().autoCollecting());
+  EXPECT_TRUE(live.feed().barPositions().empty());
 }
 
 TEST_F(CaptureTest, StreamModeSendsAPieceForEvery9600Frames) {
   streaming(16);
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   capture(0, 25'000, 25'000);
 
   const std::vector<AudioWrite> ws = writes();
@@ -58,22 +65,22 @@ TEST_F(CaptureTest, StreamModeSendsAPieceForEvery9600Frames) {
     EXPECT_EQ(ws[i].epoch, 3.0);
     EXPECT_TRUE(ws[i].samples == capturedAudio(i * 9600, 9600)) << i;
   }
-  EXPECT_EQ(live.streamedFrames, 5800);
-  EXPECT_EQ(live.captureFramesWaiting(), 5800u);
+  EXPECT_EQ(live.feed().streamedFrames(), 5800);
+  EXPECT_EQ(live.feed().framesWaiting(), 5800u);
 
   // The waiting frames lead the next piece.
   recorder.clear();
   capture(25'000, 3'800, 3'800);
   ASSERT_EQ(writes().size(), 1u);
   EXPECT_TRUE(writes()[0].samples == capturedAudio(19'200, 9600));
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
 }
 
 TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   streaming(16);
   live.loopStartBar = 1;
   live.loopLength = 1;  // 2 s to 4 s
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   capture(0, 9600 * 11, 9600);
   const std::vector<double> at = positionsOf(writes());
   ASSERT_EQ(at.size(), 11u);
@@ -84,7 +91,7 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   // eleventh still starts the cycle again instead of spilling past the end.
   recorder.clear();
   live.loopStartBar = 0;
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   capture(0, 9600 * 11, 9600);
   EXPECT_EQ(positionsOf(writes()).back(), 0.0);
 
@@ -98,11 +105,11 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
 
 TEST_F(CaptureTest, StreamPiecesGiveWayToBackPressureButKeepTheirPlace) {
   streaming(16);
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   buffered = 1'000'000;  // a piece is about 77 kB: the gate refuses
   capture(0, 9600 * 3, 9600);
   EXPECT_TRUE(writes().empty());
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
 
   buffered = 0;
   capture(9600 * 3, 9600);
@@ -114,16 +121,16 @@ TEST_F(CaptureTest, StreamPiecesGiveWayToBackPressureButKeepTheirPlace) {
 
 TEST_F(CaptureTest, APieceWhoseAudioWasClearedIsSentSilent) {
   streaming(16);
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
   capture(0, 5000);
-  live.clearCaptureBuffer();  // a section change empties the buffer
+  live.feed().dropCollected();  // a section change empties the buffer
   capture(5000, 4600);
   const std::vector<AudioWrite> ws = writes();
   ASSERT_EQ(ws.size(), 1u);
   EXPECT_EQ(ws[0].frames, 9600u);
   EXPECT_TRUE(std::all_of(ws[0].samples.begin(), ws[0].samples.end(), [](float s) { return s == 0.0f; }));
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
-  EXPECT_NEAR(live.streamPosition, 0.2, 1e-9);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
+  EXPECT_NEAR(live.feed().streamPosition(), 0.2, 1e-9);
 }
 
 // An hour of streaming, fed as fast as the test can in the chunk sizes a
@@ -141,7 +148,7 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
   live.ready = true;
   live.playing = true;
   live.sourceDuration = 30;
-  live.setFeedMode("stream");
+  live.feed().setMode(FeedMode::Stream);
 
   const std::uint64_t chunks[] = {480, 1000, 48'000, 4096, 127};
   const std::vector<float> audio = capturedAudio(0, 48'000);
@@ -150,12 +157,12 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
   std::size_t largest = 0;
   for (std::size_t i = 0; fed < hour; ++i) {
     const std::uint64_t n = std::min(chunks[i % 5], hour - fed);
-    live.captureIntake(n, audio.data());
+    EXPECT_FALSE(live.feed().intake(n, audio.data()));
     fed += n;
-    largest = std::max(largest, live.captureBuffer.capacity());
+    largest = std::max(largest, live.feed().memory().captureCapacity);
   }
   EXPECT_EQ(pieces, hour / 9600);
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
   EXPECT_LE(largest, 268'800u);
 }
 
@@ -165,7 +172,7 @@ class AutoModeTest : public CaptureTest {
     streaming(32);
     // No drift correction: the play heads set here are the ones recorded.
     live.resume.valid = false;
-    live.setFeedMode("auto");
+    live.feed().setMode(FeedMode::Auto);
   }
   static constexpr std::uint64_t kBar = 96'000;  // frames at 120 BPM
 };
@@ -174,9 +181,9 @@ TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
   live.reportedPlayHead = 10.3;
   capture(0, 5000);  // before the first bar line: not collecting
   live.onBar();
-  EXPECT_TRUE(live.autoCollecting);
-  EXPECT_EQ(live.barPositions, std::vector<double>{10.0});
-  live.feedMixMode = "add";
+  EXPECT_TRUE(live.feed().autoCollecting());
+  EXPECT_EQ(live.feed().barPositions(), std::vector<double>{10.0});
+  live.feed().setMix(FeedMix::parse("add"));
   capture(0, kBar - 1, 20'000);
   EXPECT_TRUE(writes().empty());
   capture(kBar - 1, 1);
@@ -191,12 +198,11 @@ TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
   recorder.clear();
   capture(kBar, kBar);
   EXPECT_TRUE(writes().empty());
-  EXPECT_FALSE(live.autoCollecting);
+  EXPECT_FALSE(live.feed().autoCollecting());
 }
 
 TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
-  live.printPeriod = 8;
-  live.printPeriodKnown = true;
+  live.feed().setPrintPeriod(8);
   live.reportedPlayHead = 10;
   live.onBar();
   live.reportedPlayHead = 12;
@@ -226,11 +232,11 @@ TEST_F(AutoModeTest, AudioThatFallsMoreThanFourBarsBehindIsDropped) {
     live.onBar();
   }
   // The fifth waiting bar dropped them all.
-  EXPECT_TRUE(live.barPositions.empty());
-  EXPECT_FALSE(live.autoCollecting);
+  EXPECT_TRUE(live.feed().barPositions().empty());
+  EXPECT_FALSE(live.feed().autoCollecting());
   capture(0, kBar);
   EXPECT_TRUE(writes().empty());
-  EXPECT_EQ(live.captureFramesWaiting(), 0u);
+  EXPECT_EQ(live.feed().framesWaiting(), 0u);
 
   // The next bar starts a fresh collection.
   live.reportedPlayHead = 20;
@@ -246,17 +252,17 @@ TEST_F(AutoModeTest, TheFixedRenderBackendPrintsTheLoopQuietly) {
   live.startBar = 10;
   recorder.clear();
   live.onBar();
-  EXPECT_FALSE(live.print.active);
+  EXPECT_FALSE(live.feed().print().active);
   live.onBar();  // two bars since the stream started
-  EXPECT_TRUE(live.print.active);
-  EXPECT_TRUE(live.print.quiet);
-  EXPECT_FALSE(live.print.fixed);
-  EXPECT_EQ(live.print.bars, 2);
+  EXPECT_TRUE(live.feed().print().active);
+  EXPECT_TRUE(live.feed().print().quiet);
+  EXPECT_FALSE(live.feed().print().fixed);
+  EXPECT_EQ(live.feed().print().bars, 2);
   EXPECT_EQ(captureFlags().back(), true);
   live.onBar();
-  EXPECT_EQ(live.print.state, "recording");
+  EXPECT_EQ(live.feed().print().state, RecordState::Recording);
   capture(0, 2 * kBar);
-  EXPECT_FALSE(live.print.active);
+  EXPECT_FALSE(live.feed().print().active);
   EXPECT_TRUE(statuses().empty());
   // 4 s repeated to at least 5.5 s; the loop covers both repetitions.
   std::vector<float> twice = capturedAudio(0, 2 * kBar);
@@ -270,9 +276,9 @@ TEST_F(AutoModeTest, TheFixedRenderBackendPrintsTheLoopQuietly) {
   live.startBar = 13;
   live.loopLength = 2;
   live.onBar();
-  EXPECT_FALSE(live.print.active);
+  EXPECT_FALSE(live.feed().print().active);
   live.onBar();
-  EXPECT_TRUE(live.print.active);
+  EXPECT_TRUE(live.feed().print().active);
 }
 
 }  // namespace

@@ -31,6 +31,19 @@ class PlaybackTest : public ::testing::Test {
     live.sourceDuration = seconds;
   }
 
+  // Stream-mode audio collected while playing: 9600 frames make one piece
+  // (the stream position becomes valid) and one more frame waits.
+  void streamedAudio() {
+    const bool wasPlaying = live.playing;
+    live.playing = true;
+    live.feed().setMode(FeedMode::Stream);
+    const std::vector<float> audio(9601 * 2, 0.5f);
+    EXPECT_FALSE(live.feed().intake(9601, audio.data()));
+    ASSERT_TRUE(live.feed().streamPositionValid());
+    ASSERT_EQ(live.feed().framesWaiting(), 1u);
+    live.playing = wasPlaying;
+  }
+
   std::vector<link::FrameType> frameTypes() const {
     std::vector<link::FrameType> out;
     for (const auto& m : recorder.with("ext:write")) out.push_back(frameType(m));
@@ -110,25 +123,25 @@ TEST_F(PlaybackTest, TheSectionCountIsWholeSectionsOfTheSource) {
 
 TEST_F(PlaybackTest, APrintsPendingBarsBecomeTheLoopUnlessALoopStartIsSet) {
   source(48, 30);
-  live.pendingLoopBars = 2;
+  live.feed().loopNextStreamOver(2);
   live.sectionPending = true;
-  live.captureBuffer = {1, 2};
-  live.streamPositionValid = true;
+  streamedAudio();
+  recorder.clear();
   live.startPlayback(48, 2, 0);
   EXPECT_EQ(live.loopLength, 2);
   EXPECT_EQ(live.loopStartBar, 0);
-  EXPECT_FALSE(live.pendingLoopBars);
+  EXPECT_FALSE(live.feed().pendingLoopBars());
   EXPECT_FALSE(live.sectionPending);
-  EXPECT_TRUE(live.captureBuffer.empty());
-  EXPECT_FALSE(live.streamPositionValid);
+  EXPECT_TRUE((live.feed().memory().captureSize == 0));
+  EXPECT_FALSE(live.feed().streamPositionValid());
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 7);  // 30 s / 4 s
 
   live.loopStartBar = 4;
-  live.pendingLoopBars = 8;
+  live.feed().loopNextStreamOver(8);
   live.startPlayback(48, 2, 0);
   EXPECT_EQ(live.loopLength, 2);
   EXPECT_EQ(live.loopStartBar, 4);
-  EXPECT_FALSE(live.pendingLoopBars);
+  EXPECT_FALSE(live.feed().pendingLoopBars());
 }
 
 TEST_F(PlaybackTest, AfterASwapOnlyReportsOfTheNewGenerationMoveThePlayHead) {
@@ -136,12 +149,12 @@ TEST_F(PlaybackTest, AfterASwapOnlyReportsOfTheNewGenerationMoveThePlayHead) {
   live.startPlayback(48, 2, 0);
   live.reportPlayHead(1.5, 0);
   EXPECT_EQ(live.reportedPlayHead, 1.5);
-  live.streamPositionValid = true;
+  streamedAudio();
 
   recorder.clear();
   live.swapGeneration(2, 48);
   EXPECT_EQ(live.swapCount, 1);
-  EXPECT_FALSE(live.streamPositionValid);
+  EXPECT_FALSE(live.feed().streamPositionValid());
   // The band is restated without moving the play head: no Seek.
   EXPECT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:write", "ws:send", "ext:write", "ui:swap"}));
   EXPECT_EQ(frameTypes(), (std::vector<link::FrameType>{link::FrameType::Swap, link::FrameType::Band}));

@@ -160,14 +160,13 @@ TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) 
   engine.live().gridTempo = 480;  // 0.5 s bars
   engine.live().gridTempoKnown = true;
   const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
-  engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+  engine.takeNewSource(NewSource{std::vector<float>(track, track + 4), 2, 0.0});
   send("start", Atoms{});
   send("ws:open", Atoms{});
   send("ws:data", Atoms{bytes(R"({"type":"ready","duration":2,"channels":2})"), Atom(0.0)});
   send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(96000 * 2 * 2, 0)), Atom(1.0)});
   ASSERT_TRUE(engine.live().playing);
-  engine.live().printPeriod = 0.5;
-  engine.live().printPeriodKnown = true;
+  engine.live().feed().setPrintPeriod(0.5);
   for (int feeder : {3, 4}) {
     send("ext:conn", Atoms{Atom(static_cast<double>(feeder))});
     data(feeder, link::encodeHello(link::kRoleFeeder, 48000, 2));

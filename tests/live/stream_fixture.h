@@ -40,7 +40,7 @@ class StreamTest : public EngineTest {
     live.gridTempo = bpm;
     live.gridTempoKnown = true;
     const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
-    engine.transport().startFromPcm(track, 2, 2, std::nullopt);
+    startSource(track, 2, 2);
     send("start");
     send("cloud:wsurl", "ws://pod.test/");
     send("ws:open");

@@ -36,7 +36,7 @@ class SessionWalk : public testing::EngineTest {
   // The printed track the engine uploads on every open: 4 stereo frames.
   void printTrack() {
     const float track[8] = {0.5f, -0.5f, 0.25f, -0.25f, 1, -1, 0, 0};
-    engine.transport().startFromPcm(track, 4, 2, std::nullopt);
+    startSource(track, 4, 2);
     recorder.clear();
   }
 

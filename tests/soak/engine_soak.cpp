@@ -463,12 +463,12 @@ void Soak::check(const char* when) {
 void Soak::sample() {
   samples_.push_back({static_cast<double>(nowMs_) / 60000.0, rssKib(), heapKib()});
   if (options_.trace) {
-    omber::live::LiveAudioPath& live = engine_->live();
+    const omber::live::CaptureMemory held = engine_->live().feed().memory();
     std::fprintf(stderr,
                  "minute %7.2f  rss %9.0f KiB  heap %9.0f KiB  (floats: source %zu, start %zu, capture %zu/%zu, print %zu/%zu)\n",
                  samples_.back().minute, samples_.back().rssKib, samples_.back().heapKib, engine_->source().samples.size(),
-                 engine_->settings().startSamples.capacity(), live.captureBuffer.size(), live.captureBuffer.capacity(),
-                 live.printBuffer.size(), live.printBuffer.capacity());
+                 engine_->settings().startSamples.capacity(), held.captureSize, held.captureCapacity,
+                 held.printSize, held.printCapacity);
   }
 }
 
