@@ -129,6 +129,17 @@ __attribute__((target("avx,f16c"))) void widenAddF16c(const std::uint8_t* bytes,
                                                       float* inOut) {
   std::size_t i = valuesBeforeBoundary(inOut, count);
   widenAddPortable(bytes, i, inOut);
+  // Four vectors per step: with one, the loop's speed swung by a third
+  // with where the linker happened to place it.
+  for (; i + 32 <= count; i += 32) {
+    const auto* in = reinterpret_cast<const __m128i*>(bytes + 2 * i);
+    const __m256 w0 = _mm256_cvtph_ps(_mm_loadu_si128(in)), w1 = _mm256_cvtph_ps(_mm_loadu_si128(in + 1));
+    const __m256 w2 = _mm256_cvtph_ps(_mm_loadu_si128(in + 2)), w3 = _mm256_cvtph_ps(_mm_loadu_si128(in + 3));
+    _mm256_storeu_ps(inOut + i, _mm256_add_ps(_mm256_loadu_ps(inOut + i), w0));
+    _mm256_storeu_ps(inOut + i + 8, _mm256_add_ps(_mm256_loadu_ps(inOut + i + 8), w1));
+    _mm256_storeu_ps(inOut + i + 16, _mm256_add_ps(_mm256_loadu_ps(inOut + i + 16), w2));
+    _mm256_storeu_ps(inOut + i + 24, _mm256_add_ps(_mm256_loadu_ps(inOut + i + 24), w3));
+  }
   for (; i + 8 <= count; i += 8) {
     const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
     _mm256_storeu_ps(inOut + i, _mm256_add_ps(_mm256_loadu_ps(inOut + i), _mm256_cvtph_ps(h)));
