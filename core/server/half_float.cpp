@@ -26,8 +26,8 @@ std::uint32_t bitsOfFloat(float f) {
 
 inline std::uint32_t loadHalf(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | (p[1] << 8)); }
 
-// halfToFloat without branches, so that a loop of it vectorises on any
-// target (SSE2, NEON). The exponent is rebiased by adding; an all-ones
+// halfToFloat without branches, so that a loop of it vectorises (GCC at -O2
+// and Clang do so for SSE2; the scalar loop ran about four times slower). The exponent is rebiased by adding; an all-ones
 // exponent (infinity, NaN) gets the rest of the way to all ones, keeping
 // the payload bit for bit; a zero exponent (zero, subnormal) is taken as
 // the mantissa over 2^-14 with exponent 113, minus 2^-14, which is exact
@@ -86,8 +86,8 @@ __attribute__((target("avx,f16c"))) inline __m128i notQuietAllOnes(__m128i h) {
 // Values to widen one by one before `out` reaches a 32-byte boundary. The
 // vector steps then store whole halves of cache lines: a store straddling
 // two lines costs two line writes, and with a destination 16 bytes off the
-// boundary (as malloc gives) every other store straddled, which made the
-// slice intake about a tenth slower.
+// boundary (as malloc gives) every other store straddled: widening alone
+// measured about a fifth slower that way, the slice intake up to 7 %.
 std::size_t valuesBeforeBoundary(const float* out, std::size_t count) {
   const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(out) & 31u;
   const std::size_t lead = misalignment == 0 ? 0 : (32u - misalignment) / sizeof(float);
