@@ -6,7 +6,8 @@
 // them).
 //
 // All functions are thread-safe, allocation-free and realtime-safe. The bulk
-// kernel is chosen once, at first use, from the CPU's features.
+// kernel is chosen once, at first use, from the CPU's features. The bulk
+// functions' input bytes and float destination must not overlap.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,8 @@ void widenHalves(const std::uint8_t* bytes, std::size_t sampleCount, float* out)
 void widenHalvesAdd(const std::uint8_t* bytes, std::size_t sampleCount, float* inOut);
 
 // The kernels, selectable for tests and benchmarks. F16c needs the F16C and
-// AVX instructions; asking for it on a CPU without them uses Portable.
+// AVX instructions; asking for it on a CPU without them uses Portable, which
+// is branch-free C++ that compilers vectorise for any target.
 enum class HalfKernel { Portable, F16c };
 HalfKernel bestHalfKernel();
 void widenHalvesWith(HalfKernel kernel, const std::uint8_t* bytes, std::size_t sampleCount, float* out);

@@ -29,7 +29,8 @@ constexpr std::uint8_t kKindDifference = 1;
 constexpr double kDurationTolerance = 0.01;
 
 // Samples merged per step: a step's results (8 KiB) are still in the core's
-// first-level cache when they are appended to the frame.
+// first-level cache when they are appended to the frame (steps of 1,024 and
+// 4,096 samples measured slower).
 constexpr std::size_t kMergeBlock = 2048;
 
 enum class Merge { Replace, Add };
