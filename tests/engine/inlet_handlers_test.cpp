@@ -87,6 +87,13 @@ TEST_F(EngineTest, GenerationSettings) {
   EXPECT_EQ(engine.live().liveTempo, 999);
   send("feed_mix", "add");
   EXPECT_EQ(engine.live().feed().mix().text(), "add");
+  // A word the device does not know goes to the server as it came; none at
+  // all sends no "mix".
+  send("feed_mix", "crossfade");
+  EXPECT_EQ(engine.live().feed().mix().kind(), FeedMix::Kind::Other);
+  EXPECT_EQ(engine.live().feed().mix().text(), "crossfade");
+  send("feed_mix");
+  EXPECT_EQ(engine.live().feed().mix().text(), "");
 }
 
 // Stored numbers end up in JSON documents, files and link frames, where

@@ -338,6 +338,15 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   EXPECT_FALSE(live.feed().splice().state.has_value());
   EXPECT_EQ(live.feed().framesWaiting(), 0u);
 
+  // A mix word the device does not know reaches the server unchanged.
+  recorder.clear();
+  live.feed().setMix(FeedMix::parse("crossfade"));
+  live.feed().armSplice(1);
+  live.onBar();
+  capture(0, 96'000);
+  ASSERT_EQ(writes().size(), 1u);
+  EXPECT_EQ(writes()[0].mix, "crossfade");
+
   // At least one bar; leaving the mode cancels an armed splice.
   live.feed().armSplice(0);
   EXPECT_EQ(live.feed().splice().bars, 1);
