@@ -7,6 +7,7 @@
 // plays, a decoded document waits for the next bar line, so a recall lands
 // on the beat.
 #include <cmath>
+#include <exception>
 
 #include "core/base/base64.h"
 #include "core/audiofile/wav.h"
@@ -170,7 +171,15 @@ void Engine::onPresetData(const Atoms& atoms) {
 void Engine::applyOrDefer(JsonValue document, void (Engine::*apply)(const JsonValue&)) {
   if (live_.playing) {
     // Replaces a recall already waiting: the last one asked for wins.
-    live_.deferredAction = [this, apply, document = std::move(document)] { (this->*apply)(document); };
+    // A recall that fails at the bar line is noted like a failed message;
+    // the bar's own steps still run.
+    live_.deferredAction = [this, apply, document = std::move(document)] {
+      try {
+        (this->*apply)(document);
+      } catch (const std::exception& error) {
+        noteFailure("bar", error.what());
+      }
+    };
     return;
   }
   (this->*apply)(document);

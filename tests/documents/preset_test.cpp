@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <algorithm>
 
 #include "core/base/base64.h"
@@ -505,6 +507,22 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   engine.live().playing = false;
   send("recall", encodeSnapshotText(R"({"prompt":"now"})").c_str());
   EXPECT_EQ(engine.settings().promptA, "now");
+}
+
+TEST_F(PresetTest, ARecallThatFailsAtTheBarLineIsNotedAndTheBarStillRuns) {
+  Engine fragile([this](const std::string& selector, const Atoms& atoms) {
+    if (selector == "echo") throw std::runtime_error("interface gone");
+    recorder.messages.push_back({selector, atoms});
+  });
+  fragile.live().playing = true;
+  fragile.inlet("recall", Atoms{Atom(encodeSnapshotText(R"({"prompt":"second"})"))});
+  EXPECT_EQ(fragile.failures().count, 0u);
+  const std::int32_t barBefore = fragile.live().barCounter;
+  fragile.inlet("bar", {});
+  EXPECT_EQ(fragile.failures().count, 1u);
+  EXPECT_STREQ(fragile.failures().selector.data(), "bar");
+  EXPECT_STREQ(fragile.failures().reason.data(), "interface gone");
+  EXPECT_EQ(fragile.live().barCounter, barBefore + 1);  // the bar's own steps ran
 }
 
 }  // namespace
