@@ -68,8 +68,7 @@ std::size_t elementSize(napi_env env, napi_typedarray_type type) {
   switch (type) {
     case napi_int8_array:
     case napi_uint8_array:
-    case napi_uint8_clamped_array:
-      return 1;
+    case napi_uint8_clamped_array: return 1;
     case napi_int16_array:
     case napi_uint16_array:
 #ifdef NODE_API_HAS_FLOAT16_ARRAY
@@ -78,12 +77,10 @@ std::size_t elementSize(napi_env env, napi_typedarray_type type) {
       return 2;
     case napi_int32_array:
     case napi_uint32_array:
-    case napi_float32_array:
-      return 4;
+    case napi_float32_array: return 4;
     case napi_float64_array:
     case napi_bigint64_array:
-    case napi_biguint64_array:
-      return 8;
+    case napi_biguint64_array: return 8;
   }
   throw Napi::Error::New(env, "dispatch: unsupported typed array element type");
 }
@@ -153,14 +150,11 @@ void releaseLargeStorage(omber::base::Atoms& atoms) {
 napi_value jsValueOf(napi_env env, const omber::base::Atom& atom) {
   napi_value value = nullptr;
   switch (atom.kind) {
-    case omber::base::Atom::Number:
-      napi_create_double(env, atom.number, &value);
-      break;
+    case omber::base::Atom::Number: napi_create_double(env, atom.number, &value); break;
     case omber::base::Atom::Bytes:
       napi_create_buffer_copy(env, atom.bytes.size(), atom.bytes.data(), nullptr, &value);
       break;
-    default:
-      napi_create_string_utf8(env, atom.text.data(), atom.text.size(), &value);
+    default: napi_create_string_utf8(env, atom.text.data(), atom.text.size(), &value);
   }
   return value;
 }

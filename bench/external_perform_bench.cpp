@@ -26,7 +26,7 @@ using omber::external::PlayerCommand;
 
 constexpr long kVector = 64;
 constexpr double kRate = 48000.0;
-constexpr std::uint32_t kFrames = 480000;  // a 10 s buffer
+constexpr std::uint32_t kFrames = 480000;           // a 10 s buffer
 constexpr double kBandStart = 2.0, kBandEnd = 8.0;  // loop 96000..384000, blend 2400 frames
 constexpr double kBlendSeek = (kBandEnd * kRate - 2300.0) / kRate;
 constexpr int kVectorsPerCycle = 16;  // 1024 frames: inside both the 1200-frame fade and the blend
@@ -52,7 +52,8 @@ PlayerCommand command(CommandKind kind, float* block = nullptr, double value1 = 
 
 void setCounters(benchmark::State& state) {
   const double frames = static_cast<double>(state.iterations()) * kVector;
-  state.counters["ns_per_frame"] = benchmark::Counter(frames / 1e9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_frame"] =
+      benchmark::Counter(frames / 1e9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   // elapsed / (audio seconds / 100): percent of one core at 48 kHz.
   state.counters["core_pct_48k"] =
       benchmark::Counter(frames / kRate / 100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

@@ -56,5 +56,10 @@ void BM_FrameReader(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FrameReader)->Apply(omber::bench::ratioBenchmark)->Arg(64)->Arg(4096)->Arg(768 * 1024)->Arg(23 * 1000 * 1000);
+BENCHMARK(BM_FrameReader)
+    ->Apply(omber::bench::ratioBenchmark)
+    ->Arg(64)
+    ->Arg(4096)
+    ->Arg(768 * 1024)
+    ->Arg(23 * 1000 * 1000);
 BENCHMARK_MAIN();

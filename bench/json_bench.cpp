@@ -19,10 +19,12 @@ const char kReadiness[] =
 
 std::string presetDocument() {
   std::string controls;
+  // clang-format off
   const char* names[] = {"denoise", "hint_strength", "feedback", "feedback_depth", "shift", "ch_g0", "ch_g1",
                          "ch_g2", "ch_g3", "ch_g4", "ch_g5", "ch_g6", "ch_g7", "ch13", "ch14", "ch19", "ch23",
                          "ch29", "ch56", "dcw_scaler", "dcw_high_scaler", "lora_default_strength",
                          "guidance_scale", "cfg_rescale"};
+  // clang-format on
   int i = 0;
   for (const char* n : names) {
     controls += std::string(i ? "," : "") + "\"" + n + "\":" + std::to_string(0.125 * i);

@@ -16,8 +16,8 @@ std::vector<double> sampleValues() {
   std::mt19937_64 rng(3);
   std::vector<double> v;
   while (v.size() < 4096) {
-    v.push_back(static_cast<double>(rng() % 1000) / 1000.0);       // 0.442
-    v.push_back(static_cast<double>(rng() % 200000));              // 120, 100000
+    v.push_back(static_cast<double>(rng() % 1000) / 1000.0);          // 0.442
+    v.push_back(static_cast<double>(rng() % 200000));                 // 120, 100000
     v.push_back(std::uniform_real_distribution<double>(-1, 1)(rng));  // 17 digits
     const std::uint64_t bits = rng();
     double d;

@@ -50,7 +50,8 @@ void BM_PrintBecomesNewSource(benchmark::State& state) {
           if (auto source = live.feed().intake(kBlockFrames, block.data())) engine.takeNewSource(std::move(*source));
         }
       });
-  if (engine.settings().startSamples.size() != kSourceSamples) state.SkipWithError("the print did not become a new source");
+  if (engine.settings().startSamples.size() != kSourceSamples)
+    state.SkipWithError("the print did not become a new source");
   benchmark::DoNotOptimize(messages);
 }
 BENCHMARK(BM_PrintBecomesNewSource)->Apply(omber::bench::ratioBenchmark);

@@ -150,8 +150,10 @@ struct StreamingEngine {
   StreamingEngine() {
     engine.inlet("ws:open", {});
     const std::string ready = R"({"type":"ready","duration":64,"bpm":120,"channels":2,"source_epoch":1})";
-    engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(Bytes(ready.begin(), ready.end())), omber::base::Atom(0.0)});
-    engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(halves(music(kSourceSeconds, 1))), omber::base::Atom(1.0)});
+    engine.inlet("ws:data",
+                 omber::base::Atoms{omber::base::Atom(Bytes(ready.begin(), ready.end())), omber::base::Atom(0.0)});
+    engine.inlet("ws:data",
+                 omber::base::Atoms{omber::base::Atom(halves(music(kSourceSeconds, 1))), omber::base::Atom(1.0)});
     patchBytes = 0;  // the Init, Band and Seek of the stream start
   }
 };

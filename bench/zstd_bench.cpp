@@ -76,7 +76,8 @@ void BM_ZstdDecoderStepwise(benchmark::State& state) {
 }
 
 void BM_ZstdDecompressFunction(benchmark::State& state) {
-  againstOneShot(state, [](const auto& f) { benchmark::DoNotOptimize(omber::base::zstdDecompress(f.data(), f.size())); });
+  againstOneShot(state,
+                 [](const auto& f) { benchmark::DoNotOptimize(omber::base::zstdDecompress(f.data(), f.size())); });
 }
 
 }  // namespace

@@ -51,20 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   switch (mode & 3) {
-    case 0:
-      engine.inlet("recall", omber::base::Atoms{omber::base::Atom(text)});
-      break;
+    case 0: engine.inlet("recall", omber::base::Atoms{omber::base::Atom(text)}); break;
     case 1:
-      engine.inlet("recall", omber::base::Atoms{omber::base::Atom("v1." + omber::base::base64EncodeSnapshot(bytes, text.size()))});
+      engine.inlet("recall", omber::base::Atoms{
+                                 omber::base::Atom("v1." + omber::base::base64EncodeSnapshot(bytes, text.size()))});
       break;
     case 2: {
       const std::vector<std::uint8_t> packed = omber::base::deflateRaw(bytes, text.size());
-      engine.inlet("recall",
-                   omber::base::Atoms{omber::base::Atom("v2." + omber::base::base64EncodeSnapshot(packed.data(), packed.size()))});
+      engine.inlet("recall", omber::base::Atoms{omber::base::Atom(
+                                 "v2." + omber::base::base64EncodeSnapshot(packed.data(), packed.size()))});
       break;
     }
-    default:
-      engine.inlet("preset:data", omber::base::Atoms{omber::base::Atom(text)});
+    default: engine.inlet("preset:data", omber::base::Atoms{omber::base::Atom(text)});
   }
   engine.inlet("bar", {});  // runs a recall deferred while playing
 

@@ -46,20 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.live().ready = head & 0x40;
     engine.live().playing = head & 0x80;
     const std::size_t pick = head & 0x3f;
-    const std::string selector =
-        pick < omber::engine::Engine::selectorCount() ? std::string(omber::engine::Engine::selectorAt(pick)) : in.text(in.byte() % 16);
+    const std::string selector = pick < omber::engine::Engine::selectorCount()
+                                     ? std::string(omber::engine::Engine::selectorAt(pick))
+                                     : in.text(in.byte() % 16);
     omber::base::Atoms atoms(in.byte() % 5);
     for (omber::base::Atom& atom : atoms) {
       switch (in.byte() % 4) {
-        case 0:
-          atom = omber::base::Atom(in.text(in.byte()));
-          break;
-        case 1:
-          atom = omber::base::Atom(in.number());
-          break;
-        case 2:
-          atom = omber::base::Atom(static_cast<double>(static_cast<std::int8_t>(in.byte())));
-          break;
+        case 0: atom = omber::base::Atom(in.text(in.byte())); break;
+        case 1: atom = omber::base::Atom(in.number()); break;
+        case 2: atom = omber::base::Atom(static_cast<double>(static_cast<std::int8_t>(in.byte()))); break;
         default: {
           const std::string b = in.text(in.byte() * 4u);
           atom = omber::base::Atom(std::vector<std::uint8_t>(b.begin(), b.end()));

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Instance instance([](const std::string&) {}, {}, 65536);
   InstanceState& state = instance.state();
   // A full queue drops the command at once instead of waiting.
-  FrameTranslator translator(state, FrameTranslator::Timing{std::chrono::milliseconds(0), std::chrono::milliseconds(0)});
+  FrameTranslator translator(state,
+                             FrameTranslator::Timing{std::chrono::milliseconds(0), std::chrono::milliseconds(0)});
   omber::link::FrameReader reader([&translator](std::uint8_t type, const std::uint8_t* payload, std::uint64_t length) {
     translator.handle(type, payload, length);
   });

@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const omber::base::CompressionError&) {
   }
   const auto packed = omber::base::deflateRaw(data, size);
-  if (omber::base::inflateRaw(packed.data(), packed.size()) != std::vector<std::uint8_t>(data, data + size)) std::abort();
+  if (omber::base::inflateRaw(packed.data(), packed.size()) != std::vector<std::uint8_t>(data, data + size))
+    std::abort();
   return 0;
 }

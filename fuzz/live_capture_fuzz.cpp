@@ -19,8 +19,12 @@ namespace {
 
 const char* const kModes[] = {"off", "stream", "splice", "auto", "fixed", "other"};
 const char* const kArms[] = {"fixed_arm", "canvas_arm", "splice_arm"};
-const double kOddNumbers[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                              -std::numeric_limits<double>::infinity(), 1e300, -1e300, 0.0};
+const double kOddNumbers[] = {std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(),
+                              1e300,
+                              -1e300,
+                              0.0};
 
 double number(FuzzedDataProvider& in) {
   return in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(-8.0, 64.0);
@@ -53,15 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<float> audio;
   while (in.remaining_bytes() > 0) {
     switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-      case 0:
-        engine.inlet("feed", Atoms{Atom(in.PickValueInArray(kModes))});
-        break;
-      case 1:
-        engine.inlet(in.PickValueInArray(kArms), Atoms{Atom(number(in))});
-        break;
-      case 2:
-        engine.inlet("bar", {});
-        break;
+      case 0: engine.inlet("feed", Atoms{Atom(in.PickValueInArray(kModes))}); break;
+      case 1: engine.inlet(in.PickValueInArray(kArms), Atoms{Atom(number(in))}); break;
+      case 2: engine.inlet("bar", {}); break;
       case 3: {  // captured audio: up to half a bar at the fastest tempo per frame
         // (longer frames made each input copy megabytes; a finished splice
         // or a print written while playing now takes more frames to reach)
@@ -73,9 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (printing && !live.feed().print().active && --printsLeft == 0) return 0;
         break;
       }
-      case 4:
-        engine.inlet("tempo", Atoms{Atom(in.ConsumeFloatingPointInRange(20.0, 1000.0))});
-        break;
+      case 4: engine.inlet("tempo", Atoms{Atom(in.ConsumeFloatingPointInRange(20.0, 1000.0))}); break;
       case 5:
         engine.inlet("ws:buffered", Atoms{Atom(static_cast<double>(in.ConsumeIntegralInRange<int>(0, 2'000'000)))});
         break;
@@ -94,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         live.loopStartBar = in.ConsumeIntegralInRange<std::int32_t>(-1, 8);
         break;
       }
-      default:
-        engine.inlet("audio_export_req", {});
+      default: engine.inlet("audio_export_req", {});
     }
   }
   return 0;

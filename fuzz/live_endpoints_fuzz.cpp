@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t type = in.PickValueInArray(kTypes);
         const std::vector<std::uint8_t> payload = chunk();
         engine.inlet("ext:data", omber::base::Atoms{omber::base::Atom(id), omber::base::Atom(omber::link::encodeFrame(
-                                                                   type, payload.data(), payload.size()))});
+                                                                               type, payload.data(), payload.size()))});
         break;
       }
       case 1:  // a raw chunk, cutting frames anywhere
@@ -40,9 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 2:
         engine.inlet(in.ConsumeBool() ? "ext:conn" : "ext:close", omber::base::Atoms{omber::base::Atom(id)});
         break;
-      case 3:
-        engine.inlet("bar", {});
-        break;
+      case 3: engine.inlet("bar", {}); break;
       case 4: {  // the stream's state, as the server link and a print would leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
         live.ready = flags & 1;

@@ -38,7 +38,8 @@ class Input {
 };
 
 void text(omber::engine::Engine& engine, const std::string& json) {
-  engine.inlet("ws:data", omber::base::Atoms{omber::base::Atom(Bytes(json.begin(), json.end())), omber::base::Atom(0.0)});
+  engine.inlet("ws:data",
+               omber::base::Atoms{omber::base::Atom(Bytes(json.begin(), json.end())), omber::base::Atom(0.0)});
 }
 
 void binary(omber::engine::Engine& engine, Bytes bytes) {

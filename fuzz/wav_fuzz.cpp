@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (audio.channels <= 8) {
       const auto file = omber::audiofile::encodeWavPcm16(audio.samples.data(), audio.frames,
-                                              static_cast<int>(audio.channels), audio.sampleRate);
+                                                         static_cast<int>(audio.channels), audio.sampleRate);
       const omber::audiofile::DecodedAudio again = omber::audiofile::decodeWav(file.data(), file.size());
       if (again.samples != audio.samples) std::abort();
     }

@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Result a = attempt([&] { return fast.decompress(data, size); });
   const Result b = attempt([&] { return stepwise.decompressStepwise(data, size); });
   if (a.ok != b.ok || a.error != b.error) std::abort();
-  if (a.ok && (a.bytes.size != b.bytes.size ||
-               (a.bytes.size && std::memcmp(a.bytes.data, b.bytes.data, a.bytes.size) != 0))) {
+  if (a.ok &&
+      (a.bytes.size != b.bytes.size || (a.bytes.size && std::memcmp(a.bytes.data, b.bytes.data, a.bytes.size) != 0))) {
     std::abort();
   }
   if (a.ok && a.bytes.size > omber::base::kZstdOutputCap) std::abort();

@@ -21,18 +21,18 @@
 namespace omber::link {
 
 enum class FrameType : std::uint8_t {
-  Init = 1,        // engine -> player: u32 rate, u16 channels, u32 frames, f32 samples
-  Patch = 2,       // engine -> players: u32 start frame, f32 stereo samples
-  Swap = 3,        // engine -> players: as Init, rate always 48000
-  Band = 4,        // engine -> players: f64 start s, f64 end s
-  Seek = 5,        // engine -> players: f64 seconds
-  Loop = 6,        // engine -> players: u8 flag (empty = off)
-  Capture = 7,     // engine -> feeders: u8 flag (empty = off)
-  Run = 8,         // engine -> players: u8 flag (empty = hold)
-  Hello = 0x80,    // omber~ -> engine: u8 role, i32 rate, u16 channels
-  Position = 0x81, // omber~ -> engine: f64 play head s, i32 swap count
-  CapturePcm = 0x82, // omber~ -> engine: u32 frames, f32 stereo samples at 48 kHz
-  Token = 0x83       // omber~ -> bridge, first frame of a connection: the token's bytes
+  Init = 1,           // engine -> player: u32 rate, u16 channels, u32 frames, f32 samples
+  Patch = 2,          // engine -> players: u32 start frame, f32 stereo samples
+  Swap = 3,           // engine -> players: as Init, rate always 48000
+  Band = 4,           // engine -> players: f64 start s, f64 end s
+  Seek = 5,           // engine -> players: f64 seconds
+  Loop = 6,           // engine -> players: u8 flag (empty = off)
+  Capture = 7,        // engine -> feeders: u8 flag (empty = off)
+  Run = 8,            // engine -> players: u8 flag (empty = hold)
+  Hello = 0x80,       // omber~ -> engine: u8 role, i32 rate, u16 channels
+  Position = 0x81,    // omber~ -> engine: f64 play head s, i32 swap count
+  CapturePcm = 0x82,  // omber~ -> engine: u32 frames, f32 stereo samples at 48 kHz
+  Token = 0x83        // omber~ -> bridge, first frame of a connection: the token's bytes
 };
 
 constexpr std::uint32_t kMaxFrameLength = 268435456;  // 0x10000000
@@ -58,9 +58,7 @@ void putF64(std::vector<std::uint8_t>& out, double v);
 void putF32s(std::vector<std::uint8_t>& out, const float* samples, std::size_t count);
 
 // ---- little-endian field readers (caller checks the size first) ----
-inline std::uint16_t getU16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t getU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t getU32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);

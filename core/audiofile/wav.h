@@ -21,7 +21,7 @@ class WavError : public std::runtime_error {
 };
 
 struct DecodedAudio {
-  std::vector<float> samples;   // interleaved, channels x frames values
+  std::vector<float> samples;  // interleaved, channels x frames values
   std::uint32_t channels = 0;
   std::uint32_t sampleRate = 0;
   std::size_t frames = 0;

@@ -136,8 +136,7 @@ ByteView ZstdDecoder::State::stepwise(const std::uint8_t* data, std::size_t size
   // A frame of at most one step that is wholly present is decoded by the
   // library's one-pass shortcut, which leaves the buffers as they are.
   const std::size_t step = ZSTD_DStreamOutSize();
-  const bool shortcut = known && header.frameContentSize <= step &&
-                        ZSTD_findFrameCompressedSize(data, size) <= size;
+  const bool shortcut = known && header.frameContentSize <= step && ZSTD_findFrameCompressedSize(data, size) <= size;
 
   const std::size_t init = ZSTD_initDStream(stream);
   if (ZSTD_isError(init)) failZstd(init);

@@ -27,13 +27,11 @@ std::uint32_t bitsOfFloat(float f) {
 inline std::uint32_t loadHalf(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | (p[1] << 8)); }
 
 // halfToFloat without branches, so that a loop of it vectorises (GCC at -O2
-// and Clang do so for SSE2; the scalar loop ran about four times slower). The exponent is rebiased by adding; an all-ones
-// exponent (infinity, NaN) gets the rest of the way to all ones, keeping
-// the payload bit for bit; a zero exponent (zero, subnormal) is taken as
-// the mantissa over 2^-14 with exponent 113, minus 2^-14, which is exact
-// and a normal binary32, so flush-to-zero modes do not change it. Both
-// candidates are computed and one is chosen by masks: a conditional
-// expression would stop GCC from vectorising.
+// and Clang do so for SSE2; the scalar loop ran about four times slower). The exponent is rebiased by adding; an
+// all-ones exponent (infinity, NaN) gets the rest of the way to all ones, keeping the payload bit for bit; a zero
+// exponent (zero, subnormal) is taken as the mantissa over 2^-14 with exponent 113, minus 2^-14, which is exact and a
+// normal binary32, so flush-to-zero modes do not change it. Both candidates are computed and one is chosen by masks: a
+// conditional expression would stop GCC from vectorising.
 inline float widenOne(std::uint32_t half) {
   const std::uint32_t magnitude = (half & 0x7FFFu) << 13;
   const std::uint32_t exponent = magnitude & 0x0F800000u;
@@ -43,8 +41,7 @@ inline float widenOne(std::uint32_t half) {
   const std::uint32_t zero = 0u - static_cast<std::uint32_t>(exponent == 0);
   // The difference is never negative, but rounding downwards gives -0 for
   // a zero mantissa: the sign bit is cleared.
-  const std::uint32_t small =
-      bitsOfFloat(floatFromBits(bits + (1u << 23)) - floatFromBits(113u << 23)) & 0x7FFFFFFFu;
+  const std::uint32_t small = bitsOfFloat(floatFromBits(bits + (1u << 23)) - floatFromBits(113u << 23)) & 0x7FFFFFFFu;
   bits = (small & zero) | (bits & ~zero);
   return floatFromBits(bits | ((half & 0x8000u) << 16));
 }
@@ -125,8 +122,7 @@ __attribute__((target("avx,f16c"))) void widenF16c(const std::uint8_t* bytes, st
 
 // Adding quiets a NaN whether or not it was signalling, so the sum needs no
 // fix-up: buffer + quieted NaN and buffer + signalling NaN give the same bits.
-__attribute__((target("avx,f16c"))) void widenAddF16c(const std::uint8_t* bytes, std::size_t count,
-                                                      float* inOut) {
+__attribute__((target("avx,f16c"))) void widenAddF16c(const std::uint8_t* bytes, std::size_t count, float* inOut) {
   std::size_t i = valuesBeforeBoundary(inOut, count);
   widenAddPortable(bytes, i, inOut);
   // Four vectors per step: with one, the loop's speed swung by a third

@@ -96,20 +96,12 @@ class Parser {
   bool value(JsonValue& out, int depth) {
     if (depth > kJsonMaxDepth || p_ == end_) return false;
     switch (*p_) {
-      case '"':
-        return string(out);
-      case '[':
-        return array(out, depth);
-      case '{':
-        return object(out, depth);
-      case 't':
-        out = JsonValue::ofBool(true);
-        return literal("true", 4);
-      case 'f':
-        out = JsonValue::ofBool(false);
-        return literal("false", 5);
-      case 'n':
-        return literal("null", 4);
+      case '"': return string(out);
+      case '[': return array(out, depth);
+      case '{': return object(out, depth);
+      case 't': out = JsonValue::ofBool(true); return literal("true", 4);
+      case 'f': out = JsonValue::ofBool(false); return literal("false", 5);
+      case 'n': return literal("null", 4);
       default: {
         double number = 0.0;
         if (!this->number(number)) return false;
@@ -353,8 +345,7 @@ void JsonValue::release() noexcept {
       releaseStorage(members);
       break;
     }
-    default:
-      break;
+    default: break;
   }
   clearRaw();
 }
@@ -362,9 +353,7 @@ void JsonValue::release() noexcept {
 JsonValue::JsonValue(const JsonValue& other) {
   clearRaw();
   switch (other.kind()) {
-    case Kind::String:
-      *this = ofString(other.text());
-      break;
+    case Kind::String: *this = ofString(other.text()); break;
     case Kind::Array: {
       const JsonSpan<JsonValue> from = other.items();
       auto* items = allocateStorage<JsonValue>(from.size());
@@ -393,8 +382,7 @@ JsonValue::JsonValue(const JsonValue& other) {
       setCountAndAddress(Kind::Object, other.count(), members);
       break;
     }
-    default:
-      std::memcpy(raw_, other.raw_, sizeof raw_);
+    default: std::memcpy(raw_, other.raw_, sizeof raw_);
   }
 }
 
@@ -630,15 +618,9 @@ std::string jsonObjectFromRaw(const std::vector<std::pair<std::string, std::stri
 
 void appendScalarJson(std::string& out, const JsonScalar& value) {
   switch (value.kind) {
-    case JsonScalar::Bool:
-      out += value.flag ? "true" : "false";
-      break;
-    case JsonScalar::String:
-      appendQuotedJson(out, value.text);
-      break;
-    default:
-      appendNumber(out, value.number);
-      break;
+    case JsonScalar::Bool: out += value.flag ? "true" : "false"; break;
+    case JsonScalar::String: appendQuotedJson(out, value.text); break;
+    default: appendNumber(out, value.number); break;
   }
 }
 

@@ -148,7 +148,7 @@ class JsonObjectWriter {
   JsonObjectWriter();
 
   JsonObjectWriter& string(std::string_view key, std::string_view value);
-  JsonObjectWriter& number(std::string_view key, double value);   // formatNumber text
+  JsonObjectWriter& number(std::string_view key, double value);  // formatNumber text
   JsonObjectWriter& integer(std::string_view key, std::int64_t value);
   JsonObjectWriter& boolean(std::string_view key, bool value);
   JsonObjectWriter& raw(std::string_view key, std::string_view json);  // text unchanged

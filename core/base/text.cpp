@@ -33,9 +33,7 @@ std::string joinedText(const Atoms& atoms, std::size_t k) {
   return out;
 }
 
-std::string argumentText(const Atoms& atoms, std::size_t k) {
-  return std::string(trimmed(joinedText(atoms, k)));
-}
+std::string argumentText(const Atoms& atoms, std::size_t k) { return std::string(trimmed(joinedText(atoms, k))); }
 
 std::string shownText(std::string_view text, std::size_t maxCharacters) {
   std::size_t characters = 0;

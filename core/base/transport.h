@@ -25,10 +25,10 @@ namespace omber::base {
 // frame count and channel count travel as separate arguments of
 // sendWriteAudio.
 struct WriteAudioRequest {
-  std::optional<double> at;                  // seconds, sent as "at_s"
-  std::string mix;                           // sent as "mix" when not empty
-  std::string repeat;                        // sent as "repeat" when not empty
-  std::optional<std::int64_t> sourceEpoch;   // sent as "source_epoch"
+  std::optional<double> at;                 // seconds, sent as "at_s"
+  std::string mix;                          // sent as "mix" when not empty
+  std::string repeat;                       // sent as "repeat" when not empty
+  std::optional<std::int64_t> sourceEpoch;  // sent as "source_epoch"
 };
 
 class ITransport;
@@ -100,8 +100,7 @@ class ITransport {
   // ---- link frames to the players and feeders ("ext:write") ----
   // Copies channels x frames samples; null samples or a product below 1
   // send an empty sample block. The rate is written truncated to an integer.
-  virtual void initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels,
-                           double sampleRate) = 0;
+  virtual void initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels, double sampleRate) = 0;
   // Copies frames x 2 stereo samples starting at startFrame.
   virtual void patchPlayers(const float* stereo, std::uint32_t startFrame, std::uint64_t frames) = 0;
   // As initPlayers with the fixed rate 48000.
@@ -128,12 +127,10 @@ class ITransport {
   // ---- a new source handed to the host ("core:start_from_pcm") ----
   // Takes the interleaved samples over. A channel count below 1 counts every
   // sample as a frame. (The engine takes its own finished prints directly.)
-  virtual void startFromSamples(std::vector<float> samples, std::int32_t channels,
-                                std::optional<double> tempo) = 0;
+  virtual void startFromSamples(std::vector<float> samples, std::int32_t channels, std::optional<double> tempo) = 0;
   // As startFromSamples with a copy of frames x channels samples; null
   // samples give zero samples.
-  void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels,
-                    std::optional<double> tempo) {
+  void startFromPcm(const float* samples, std::uint64_t frames, std::int32_t channels, std::optional<double> tempo) {
     const std::uint64_t perFrame = channels < 1 ? 1 : static_cast<std::uint64_t>(channels);
     std::vector<float> owned(frames * perFrame, 0.0f);
     if (samples) std::copy(samples, samples + owned.size(), owned.begin());

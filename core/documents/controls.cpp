@@ -31,15 +31,12 @@ const JsonValue* manifestDefault(const JsonValue& entry) { return find(entry, "d
 
 std::optional<KnobValue> knobValueFromJson(const JsonValue& value) {
   switch (value.kind()) {
-    case JsonValue::Kind::String:
-      return KnobValue::ofString(std::string(value.text()));
-    case JsonValue::Kind::Bool:
-      return KnobValue::ofBool(value.boolean());
+    case JsonValue::Kind::String: return KnobValue::ofString(std::string(value.text()));
+    case JsonValue::Kind::Bool: return KnobValue::ofBool(value.boolean());
     case JsonValue::Kind::Number:
       if (!std::isfinite(value.number())) return std::nullopt;
       return KnobValue::ofNumber(value.number());
-    default:
-      return KnobValue::ofNumber(0.0);
+    default: return KnobValue::ofNumber(0.0);
   }
 }
 
@@ -94,7 +91,9 @@ const KnobTable& knobDefaults() {
   return table;
 }
 
-bool isLoraStrengthKnob(std::string_view name) { return name.substr(0, kLoraStrengthPrefix.size()) == kLoraStrengthPrefix; }
+bool isLoraStrengthKnob(std::string_view name) {
+  return name.substr(0, kLoraStrengthPrefix.size()) == kLoraStrengthPrefix;
+}
 
 std::string loraStrengthKnob(std::string_view id) {
   std::string name(kLoraStrengthPrefix);
@@ -163,14 +162,9 @@ void echoWords(ITransport& transport, std::string_view name, std::string_view te
 
 void echoKnob(ITransport& transport, std::string_view name, const KnobValue& value) {
   switch (value.kind) {
-    case KnobValue::Bool:
-      echoNumber(transport, name, value.flag ? 1.0 : 0.0);
-      break;
-    case KnobValue::String:
-      echoWords(transport, name, value.text);
-      break;
-    default:
-      echoNumber(transport, name, value.number);
+    case KnobValue::Bool: echoNumber(transport, name, value.flag ? 1.0 : 0.0); break;
+    case KnobValue::String: echoWords(transport, name, value.text); break;
+    default: echoNumber(transport, name, value.number);
   }
 }
 

@@ -115,12 +115,10 @@ void echoKnob(ITransport& transport, std::string_view name, const KnobValue& val
 // the controls, then the manifest's knobs first, each from the controls or
 // its manifest default, then the rest in order. "lora_str_" names are never
 // applied.
-void applyControls(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* controls,
-                   ITransport& transport);
+void applyControls(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* controls, ITransport& transport);
 // A snapshot's "knobs" (an object, or nullptr): the manifest's knobs first,
 // each from the snapshot or its manifest default, then the snapshot's other
 // members in order.
-void applyKnobSnapshot(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* knobs,
-                       ITransport& transport);
+void applyKnobSnapshot(KnobTable& table, const JsonValue* manifestKnobs, const JsonValue* knobs, ITransport& transport);
 
 }  // namespace omber::documents

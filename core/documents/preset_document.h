@@ -28,7 +28,7 @@ struct StoredState {
   std::int32_t loopStartBar = -1;
   std::int32_t loopLength = 4;
   double quantBars = 1.0;
-  std::string_view timbre;     // the input's descriptor text; empty when no input is set
+  std::string_view timbre;  // the input's descriptor text; empty when no input is set
   std::string_view structure;
 };
 

@@ -33,8 +33,8 @@ std::string withLoraTriggers(std::string_view text, const LoraCatalog& catalog, 
 // What the "sa3" backend is told about tempo and key.
 struct PromptMetadata {
   std::string_view backend;
-  double sourceTempo = 0.0;  // the printed source's tempo, 0 when none
-  double liveTempo = 0.0;    // Live's tempo, 0 when unknown
+  double sourceTempo = 0.0;     // the printed source's tempo, 0 when none
+  double liveTempo = 0.0;       // Live's tempo, 0 when unknown
   std::string_view keyName;     // the selected key, empty for none
   std::string_view projectKey;  // Live's project key, used without a selected key
 };

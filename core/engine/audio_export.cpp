@@ -18,7 +18,6 @@ std::uint64_t frameWithin(double seconds, std::uint64_t low, std::uint64_t high)
   return static_cast<std::uint64_t>(frame);
 }
 
-
 }  // namespace
 
 FrameSpan exportSpan(const LoopRegion& region, std::uint64_t frames) {
@@ -52,7 +51,8 @@ void exportAudio(const SourceBuffer& source, const LoopRegion& region, const std
   Atoms atoms;
   try {
     const float* first = source.samples.data() + span.start * static_cast<std::uint64_t>(channels);
-    std::vector<std::uint8_t> wav = encode(first, static_cast<std::size_t>(span.end - span.start), channels, kExportRate);
+    std::vector<std::uint8_t> wav =
+        encode(first, static_cast<std::size_t>(span.end - span.start), channels, kExportRate);
     atoms.emplace_back(audioFilePath(liveSetFolder, newConfigName()));
     atoms.emplace_back(std::move(wav));
   } catch (const std::exception&) {

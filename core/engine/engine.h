@@ -63,7 +63,7 @@ struct EngineSettings {
   double fixedRenderDuration = 0.0;  // seconds
   bool blendSmoothingStarted = false;
   bool sde = false;
-  std::vector<float> startSamples;   // start-from-audio samples, interleaved
+  std::vector<float> startSamples;  // start-from-audio samples, interleaved
   std::int32_t startChannels = 2;
   KnobTable knobs;
   MacroBindings macros;
@@ -72,7 +72,7 @@ struct EngineSettings {
   std::optional<std::string> promptB;
   std::optional<std::string> timbreFixture;
   std::optional<std::string> structureFixture;
-  std::optional<std::string> timbreDescription;    // source description of a timbre clip
+  std::optional<std::string> timbreDescription;     // source description of a timbre clip
   std::optional<std::string> structureDescription;  // source description of a structure clip
   std::int32_t keyIndex = 0;
   std::string keyName;

@@ -51,8 +51,8 @@ std::string slotEchoName(std::int32_t slot, const char* suffix) { return "lora" 
 
 // One of the two reference inputs, with the names its echoes carry.
 struct Engine::DocumentInput {
-  const char* label;      // "timbre", "structure": the status text's word
-  const char* echoStem;   // "timbre", "struct": "<stem>RefFix" and so on
+  const char* label;                     // "timbre", "structure": the status text's word
+  const char* echoStem;                  // "timbre", "struct": "<stem>RefFix" and so on
   void (Engine::*select)(const Atoms&);  // the fixture inlet: an empty name clears without a command
   void (Engine::*clear)(const Atoms&);   // the clear inlet: clears and tells a ready server
   std::optional<std::string>& fixture;
@@ -63,11 +63,23 @@ struct Engine::DocumentInput {
 
 Engine::DocumentInput Engine::documentInput(bool timbre) {
   if (timbre) {
-    return {"timbre", "timbre", &Engine::onTimbre, &Engine::onTimbreClear, settings_.timbreFixture,
-            settings_.timbreDescription, live_.timbre, &ITransport::sendTimbreSource};
+    return {"timbre",
+            "timbre",
+            &Engine::onTimbre,
+            &Engine::onTimbreClear,
+            settings_.timbreFixture,
+            settings_.timbreDescription,
+            live_.timbre,
+            &ITransport::sendTimbreSource};
   }
-  return {"structure", "struct", &Engine::onStructure, &Engine::onStructureClear, settings_.structureFixture,
-          settings_.structureDescription, live_.structure, &ITransport::sendStructureSource};
+  return {"structure",
+          "struct",
+          &Engine::onStructure,
+          &Engine::onStructureClear,
+          settings_.structureFixture,
+          settings_.structureDescription,
+          live_.structure,
+          &ITransport::sendStructureSource};
 }
 
 // ---- saving ----

@@ -31,11 +31,10 @@ void RealTransport::writeTo(const char* group, std::vector<std::uint8_t> frame) 
 
 void RealTransport::emitNumber(const char* selector, double value) { outlet_(selector, Atoms{Atom(value)}); }
 
-void RealTransport::initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels,
-                                double sampleRate) {
+void RealTransport::initPlayers(const float* samples, std::uint64_t frames, std::int32_t channels, double sampleRate) {
   const auto rate = static_cast<std::uint32_t>(truncateToInt64(sampleRate));
-  writeTo("players", link::encodeBuffer(link::FrameType::Init, samples, sampleCount(samples, frames, channels),
-                                        channels, rate));
+  writeTo("players",
+          link::encodeBuffer(link::FrameType::Init, samples, sampleCount(samples, frames, channels), channels, rate));
 }
 
 void RealTransport::patchPlayers(const float* stereo, std::uint32_t startFrame, std::uint64_t frames) {
@@ -68,9 +67,7 @@ void RealTransport::seekPlayers(double seconds) { writeTo("players", link::encod
 
 void RealTransport::runPlayers(bool run) { writeTo("players", link::encodeFlag(link::FrameType::Run, run)); }
 
-void RealTransport::captureFeeders(bool on) {
-  writeTo("feeders", link::encodeFlag(link::FrameType::Capture, on));
-}
+void RealTransport::captureFeeders(bool on) { writeTo("feeders", link::encodeFlag(link::FrameType::Capture, on)); }
 
 void RealTransport::sendLoopBand(double startSeconds, double endSeconds) {
   sendServerText(commands::loopBand(startSeconds, endSeconds));
@@ -108,16 +105,13 @@ void RealTransport::sendEnableLora(const std::string& id, double strength) {
   sendServerText(commands::enableLora(id, strength));
 }
 
-void RealTransport::sendTimbreFixture(const std::string& name) {
-  sendServerText(commands::setTimbreFixture(name));
-}
+void RealTransport::sendTimbreFixture(const std::string& name) { sendServerText(commands::setTimbreFixture(name)); }
 
 void RealTransport::sendStructureFixture(const std::string& name) {
   sendServerText(commands::setStructureFixture(name));
 }
 
-void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels,
-                                     std::optional<double> tempo) {
+void RealTransport::startFromSamples(std::vector<float> samples, std::int32_t channels, std::optional<double> tempo) {
   Atoms atoms;
   atoms.emplace_back(commands::audioMessageOfSamples(samples.data(), samples.size(), channels));
   if (tempo) atoms.emplace_back(*tempo);

@@ -232,8 +232,6 @@ void Engine::onStructureClear(const Atoms&) {
 
 // ---- project ----
 
-void Engine::onLivePath(const Atoms& atoms) {
-  settings_.liveSetFolder = liveSetFolderOf(joinedText(atoms, 0));
-}
+void Engine::onLivePath(const Atoms& atoms) { settings_.liveSetFolder = liveSetFolderOf(joinedText(atoms, 0)); }
 
 }  // namespace omber::engine

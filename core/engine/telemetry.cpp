@@ -27,15 +27,15 @@ std::string paramsMessage(const KnobTable& knobs, double playbackSeconds, double
 }
 
 double steadyClockSeconds() {
-  const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());
+  const auto ticks =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
   return static_cast<double>(ticks.count()) / 1e9;
 }
 
 // Called by "tick:param" only while ready and playing.
 void Engine::sendTelemetry() {
-  transport_.sendServerText(paramsMessage(settings_.knobs, live_.reportedPlayHead, steadyClockSeconds(),
-                                        session_.bytesReceived));
+  transport_.sendServerText(
+      paramsMessage(settings_.knobs, live_.reportedPlayHead, steadyClockSeconds(), session_.bytesReceived));
 }
 
 }  // namespace omber::engine

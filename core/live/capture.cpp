@@ -99,8 +99,7 @@ void FeedCapture::consumeCapture(std::size_t samples) {
 }
 
 const float* FeedCapture::waitingSamples(std::size_t samples) const {
-  return static_cast<std::size_t>(framesWaiting()) * 2 >= samples ? captureBuffer_.data() + captureReadIndex_
-                                                                   : nullptr;
+  return static_cast<std::size_t>(framesWaiting()) * 2 >= samples ? captureBuffer_.data() + captureReadIndex_ : nullptr;
 }
 
 CaptureMemory FeedCapture::memory() const {

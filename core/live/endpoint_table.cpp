@@ -19,9 +19,7 @@ struct ConnectionGone {};
 }  // namespace
 
 EndpointTable::EndpointTable(ITransport& transport, LiveAudioPath& live, const SourceBuffer& source)
-    : live_(live),
-      source_(source),
-      transport_(transport) {}
+    : live_(live), source_(source), transport_(transport) {}
 
 std::shared_ptr<Endpoint> EndpointTable::connect(std::int32_t id) {
   auto endpoint = std::make_shared<Endpoint>();
@@ -86,17 +84,12 @@ void EndpointTable::onClose(std::int32_t id) {
 void EndpointTable::handleFrame(Endpoint& endpoint, std::int32_t id, std::uint8_t type, const std::uint8_t* payload,
                                 std::uint64_t size) {
   switch (static_cast<link::FrameType>(type)) {
-    case link::FrameType::Hello:
-      onHello(endpoint, id, payload, size);
-      break;
-    case link::FrameType::Position:
-      onPosition(endpoint, payload, size);
-      break;
+    case link::FrameType::Hello: onHello(endpoint, id, payload, size); break;
+    case link::FrameType::Position: onPosition(endpoint, payload, size); break;
     case link::FrameType::CapturePcm:
       if (endpoint.role == link::kRoleFeeder) onCapturePcm(id, payload, size);
       break;
-    default:
-      break;  // the engine acts only on what omber~ sends
+    default: break;  // the engine acts only on what omber~ sends
   }
 }
 
@@ -124,8 +117,8 @@ void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint
     endpoint.swapBase = live_.swapCount;
     endpoint.initStamp = live_.initCount;
     transport_.writeLinkFrame(std::to_string(id),
-                              link::encodeBuffer(link::FrameType::Init, source_.samples.data(),
-                                                 source_.samples.size(), source_.channels, link::kStreamRate));
+                              link::encodeBuffer(link::FrameType::Init, source_.samples.data(), source_.samples.size(),
+                                                 source_.channels, link::kStreamRate));
   }
   // Restating the band moves nobody's play head.
   if (live_.playing && endpoint.open) live_.applySection(live_.loopStartBar, true);

@@ -176,7 +176,7 @@ class FeedCapture {
   double printPeriod_ = 0.0;  // seconds
   bool printPeriodKnown_ = false;
   std::optional<std::int32_t> pendingLoopBars_;  // a print's bars waiting to become the loop length
-  double sourceTempo_ = 0.0;  // tempo recorded with the printed source, 0 when none
+  double sourceTempo_ = 0.0;                     // tempo recorded with the printed source, 0 when none
 };
 
 }  // namespace omber::live

@@ -70,8 +70,8 @@ struct LiveAudioPath {
 
   // ---- readiness of the server session ----
   bool ready = false;
-  double sourceDuration = 0.0;             // seconds; counts only when ready
-  double serverTempo = 0.0;                // "bpm" of the readiness information, 0 when absent
+  double sourceDuration = 0.0;  // seconds; counts only when ready
+  double serverTempo = 0.0;     // "bpm" of the readiness information, 0 when absent
   std::string timeSignature = "4/4";
   std::optional<bool> loopBandCapability;  // absent counts as supported
 
@@ -83,13 +83,13 @@ struct LiveAudioPath {
   std::int32_t generation = 0;    // source epoch of the buffer the players hold
   bool hasBuffer = false;
   bool playing = false;
-  std::int32_t swapCount = 0;  // Swap frames sent since the last Init
-  std::uint32_t initCount = 0;  // Init frames sent to all players; tells a late joiner's swaps apart
-  double reportedPlayHead = 0.0;  // seconds
+  std::int32_t swapCount = 0;           // Swap frames sent since the last Init
+  std::uint32_t initCount = 0;          // Init frames sent to all players; tells a late joiner's swaps apart
+  double reportedPlayHead = 0.0;        // seconds
   const float* patchSamples = nullptr;  // set only while a patch is being sent
   std::uint64_t patchFrames = 0;
   bool transportRunning = true;  // Live's transport
-  bool capturing = false;  // the feeders were last told to capture
+  bool capturing = false;        // the feeders were last told to capture
 
   // ---- bar grid ----
   double liveTempo = 0.0;
@@ -97,7 +97,7 @@ struct LiveAudioPath {
   double gridTempo = 0.0;
   bool gridTempoKnown = false;
   std::string backendName = "acestep";
-  double renderLength = 0.0;  // seconds; the "sa3" backend's fixed render, 0 when none
+  double renderLength = 0.0;       // seconds; the "sa3" backend's fixed render, 0 when none
   std::int32_t loopStartBar = -1;  // -1 = no loop region
   std::int32_t loopLength = 4;     // bars
   double quantisation = 1.0;       // bars
@@ -137,8 +137,7 @@ struct LiveAudioPath {
   // sampleCount samples from startFrame, read in place (the region of the
   // source buffer, or any memory valid during the call). Sends the players
   // what fits their buffer as a Patch, only for their generation.
-  void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples,
-                  std::uint64_t sampleCount);
+  void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples, std::uint64_t sampleCount);
   // As patchSlice, for a slice about to be merged: the Patch those
   // sampleCount samples would make, opened for the caller to fill and send
   // (closed when the players get none).

@@ -76,17 +76,18 @@ void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCoun
   for (const SessionLora& lora : sessionLoras) {
     if (lora.id) transport->sendEnableLora(*lora.id, lora.strength);
   }
-  const auto restate = [this](const SourceClip& clip, void (ITransport::*sendSource)(const float*, std::uint64_t,
-                                                                                     std::int32_t, const std::string&),
-                              void (ITransport::*sendFixture)(const std::string&)) {
-    if (clip.held) {
-      const std::int32_t clipChannels = std::max(clip.channels, 1);
-      const std::uint64_t clipFrames = clip.samples.size() / static_cast<std::size_t>(clipChannels);
-      (transport->*sendSource)(clip.samples.data(), clipFrames, clip.channels, clip.name);
-    } else if (!clip.name.empty()) {
-      (transport->*sendFixture)(clip.name);
-    }
-  };
+  const auto restate =
+      [this](const SourceClip& clip,
+             void (ITransport::*sendSource)(const float*, std::uint64_t, std::int32_t, const std::string&),
+             void (ITransport::*sendFixture)(const std::string&)) {
+        if (clip.held) {
+          const std::int32_t clipChannels = std::max(clip.channels, 1);
+          const std::uint64_t clipFrames = clip.samples.size() / static_cast<std::size_t>(clipChannels);
+          (transport->*sendSource)(clip.samples.data(), clipFrames, clip.channels, clip.name);
+        } else if (!clip.name.empty()) {
+          (transport->*sendFixture)(clip.name);
+        }
+      };
   restate(timbre, &ITransport::sendTimbreSource, &ITransport::sendTimbreFixture);
   restate(structure, &ITransport::sendStructureSource, &ITransport::sendStructureFixture);
 
@@ -130,8 +131,7 @@ void LiveAudioPath::patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame
   patchFrames = 0;
 }
 
-PatchFrame LiveAudioPath::openSlicePatch(std::int32_t sliceEpoch, std::uint32_t startFrame,
-                                         std::uint64_t sampleCount) {
+PatchFrame LiveAudioPath::openSlicePatch(std::int32_t sliceEpoch, std::uint32_t startFrame, std::uint64_t sampleCount) {
   const std::optional<std::uint64_t> frames = slicePatchFrames(sliceEpoch, startFrame, sampleCount);
   if (!frames) return PatchFrame();
   return transport->openPatch(startFrame, *frames);

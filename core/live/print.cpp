@@ -166,9 +166,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
 
   std::int64_t repetitions;
   if (sa3) {
-    repetitions = seconds < kMinFixedRenderSeconds
-                      ? truncateToInt64(std::ceil(kMinFixedRenderSeconds / seconds))
-                      : 1;
+    repetitions = seconds < kMinFixedRenderSeconds ? truncateToInt64(std::ceil(kMinFixedRenderSeconds / seconds)) : 1;
     live_.loopStartBar = 0;
     live_.loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * done.bars), 1);
   } else {

@@ -11,8 +11,8 @@ namespace omber::live {
 struct SourceBuffer {
   std::vector<float> samples;  // interleaved
   std::int32_t channels = 2;
-  std::int32_t frames = 0;     // samples / channels
-  std::int32_t epoch = 0;      // source epoch this audio belongs to
+  std::int32_t frames = 0;  // samples / channels
+  std::int32_t epoch = 0;   // source epoch this audio belongs to
 };
 
 }  // namespace omber::live

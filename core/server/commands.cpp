@@ -60,13 +60,9 @@ std::string swapSource(const std::string& fixtureName) {
 }
 
 std::string setTimbreFixture(const std::string& name) { return withString("set_timbre_fixture", "name", name); }
-std::string setStructureFixture(const std::string& name) {
-  return withString("set_structure_fixture", "name", name);
-}
+std::string setStructureFixture(const std::string& name) { return withString("set_structure_fixture", "name", name); }
 std::string setTimbreSource(const std::string& name) { return withString("set_timbre_source", "name", name); }
-std::string setStructureSource(const std::string& name) {
-  return withString("set_structure_source", "name", name);
-}
+std::string setStructureSource(const std::string& name) { return withString("set_structure_source", "name", name); }
 
 std::string loopBand(double startSeconds, double endSeconds) {
   return command("loop_band").number("start_sec", startSeconds).number("end_sec", endSeconds).close();
@@ -101,6 +97,5 @@ std::vector<std::uint8_t> audioMessage(const float* samples, std::uint64_t frame
   const std::uint64_t ch = static_cast<std::uint64_t>(std::max<std::int32_t>(channels, 1));
   return audioMessageOfSamples(samples, frames * ch, channels);
 }
-
 
 }  // namespace omber::server::commands

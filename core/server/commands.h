@@ -50,7 +50,6 @@ std::vector<std::uint8_t> audioMessage(const float* samples, std::uint64_t frame
 // The same header with every one of sampleCount samples after it, also a
 // trailing partial frame (the frame count is sampleCount / channels): the
 // handshake's source audio sends the printed track whole.
-std::vector<std::uint8_t> audioMessageOfSamples(const float* samples, std::uint64_t sampleCount,
-                                                std::int32_t channels);
+std::vector<std::uint8_t> audioMessageOfSamples(const float* samples, std::uint64_t sampleCount, std::int32_t channels);
 
 }  // namespace omber::server::commands

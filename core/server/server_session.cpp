@@ -30,8 +30,7 @@ std::optional<double> finiteNumber(const JsonValue& object, std::string_view key
 
 }  // namespace
 
-ServerSession::ServerSession(ITransport& transport, LiveAudioPath& live, SourceBuffer& source,
-                             ChannelProvider channels)
+ServerSession::ServerSession(ITransport& transport, LiveAudioPath& live, SourceBuffer& source, ChannelProvider channels)
     : channelProvider_(std::move(channels)), transport_(transport), live_(live), source_(source) {}
 
 ServerSession::SliceDecompressor zstdSliceDecompressor() {
@@ -80,11 +79,8 @@ void ServerSession::onOpen() {
 
 void ServerSession::onData(const std::uint8_t* data, std::size_t size, bool binary) {
   switch (state) {
-    case State::Idle:
-      return;
-    case State::Handshaking:
-      onHandshakeReply(data, size, binary);
-      return;
+    case State::Idle: return;
+    case State::Handshaking: onHandshakeReply(data, size, binary); return;
     case State::AwaitingSource:
       if (!binary) return;
       // Streaming from here on, also for a message dispatched from inside
@@ -94,15 +90,11 @@ void ServerSession::onData(const std::uint8_t* data, std::size_t size, bool bina
       emit("param:start");
       emit("core:connected");
       return;
-    case State::Streaming:
-      onStreamingMessage(data, size, binary);
-      return;
+    case State::Streaming: onStreamingMessage(data, size, binary); return;
   }
 }
 
-void ServerSession::failConnection(const std::string& reason) {
-  emit("core:connect_failed", Atoms{Atom(reason)});
-}
+void ServerSession::failConnection(const std::string& reason) { emit("core:connect_failed", Atoms{Atom(reason)}); }
 
 void ServerSession::onHandshakeReply(const std::uint8_t* data, std::size_t size, bool binary) {
   if (binary) {

@@ -40,9 +40,9 @@ class ServerSession {
   // Set by "swap_ready"; the next binary message is the new source.
   struct PendingSwap {
     bool pending = false;
-    std::optional<double> duration;      // seconds
-    std::optional<double> channels;      // as received
-    std::optional<std::int64_t> epoch;   // truncated toward zero
+    std::optional<double> duration;     // seconds
+    std::optional<double> channels;     // as received
+    std::optional<std::int64_t> epoch;  // truncated toward zero
   };
 
   using ConfigProvider = std::function<SessionConfig()>;
@@ -90,10 +90,10 @@ class ServerSession {
   // ---- data model ----
   State state = State::Idle;
   std::int32_t sourceEpoch = 0;
-  std::uint64_t bytesReceived = 0;   // slice message bytes since "start" or "tick:reconnect"
-  std::int32_t channels = 2;         // announced by the server
+  std::uint64_t bytesReceived = 0;     // slice message bytes since "start" or "tick:reconnect"
+  std::int32_t channels = 2;           // announced by the server
   std::int32_t reconnectAttempts = 0;  // closes since the last successful open
-  bool stopped = false;              // suppresses reconnecting
+  bool stopped = false;                // suppresses reconnecting
   bool streamingAnnounced = false;
   // A slice failed to decode and the performer was told; cleared by the next
   // slice that decodes and by a new connection, so one fault episode is

@@ -14,9 +14,9 @@ struct SessionConfig {
   double steps = 8.0;
   bool sde = false;
   bool lora = true;
-  std::optional<double> bpm;        // tempo of the printed source, when known
+  std::optional<double> bpm;          // tempo of the printed source, when known
   bool fixedDurationBackend = false;  // the "sa3" backend
-  std::optional<double> duration;   // seconds; only with the fixed-duration backend
+  std::optional<double> duration;     // seconds; only with the fixed-duration backend
 };
 
 }  // namespace omber::server

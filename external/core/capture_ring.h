@@ -24,7 +24,7 @@ namespace omber::external {
 class CaptureRing {
  public:
   static constexpr std::size_t kDefaultBytes = 2097152;  // about 5.4 s at 48 kHz
-  static constexpr std::size_t kFrameBytes = 8;           // one L, R pair of f32
+  static constexpr std::size_t kFrameBytes = 8;          // one L, R pair of f32
 
   // Allocates the zero-filled ring; main thread.
   explicit CaptureRing(std::size_t bytes = kDefaultBytes);

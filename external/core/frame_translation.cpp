@@ -11,15 +11,9 @@ using link::FrameType;
 
 void FrameTranslator::handle(std::uint8_t type, const std::uint8_t* payload, std::uint64_t size) {
   switch (static_cast<FrameType>(type)) {
-    case FrameType::Init:
-      pushBuffer(CommandKind::Replace, payload, size);
-      break;
-    case FrameType::Swap:
-      pushBuffer(CommandKind::Swap, payload, size);
-      break;
-    case FrameType::Patch:
-      pushPatch(payload, size);
-      break;
+    case FrameType::Init: pushBuffer(CommandKind::Replace, payload, size); break;
+    case FrameType::Swap: pushBuffer(CommandKind::Swap, payload, size); break;
+    case FrameType::Patch: pushPatch(payload, size); break;
     case FrameType::Band:
       if (size >= 16) {
         PlayerCommand command;
@@ -44,14 +38,9 @@ void FrameTranslator::handle(std::uint8_t type, const std::uint8_t* payload, std
       push(command);
       break;
     }
-    case FrameType::Capture:
-      state_.capturing.store(flagValue(payload, size), std::memory_order_relaxed);
-      break;
-    case FrameType::Run:
-      state_.voice.setAdvancing(flagValue(payload, size));
-      break;
-    default:
-      break;  // frames for the engine, or unknown
+    case FrameType::Capture: state_.capturing.store(flagValue(payload, size), std::memory_order_relaxed); break;
+    case FrameType::Run: state_.voice.setAdvancing(flagValue(payload, size)); break;
+    default: break;  // frames for the engine, or unknown
   }
 }
 

@@ -61,8 +61,7 @@ void Instance::applyCommands() noexcept {
     for (int b = 0; b < released.count; ++b) state_.releaseBlock(released.blocks[b]);
     if (logging && kind == CommandKind::Patch) {
       if (now < 0) {
-        now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                  std::chrono::steady_clock::now().time_since_epoch())
+        now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
                   .count();
       }
       state_.appliedPatches.push(AppliedPatch{now, startFrame, frames});

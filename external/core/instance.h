@@ -70,10 +70,10 @@ class Instance {
 
  private:
   void applyCommands() noexcept OMBER_NONBLOCKING;
-  void renderPlayer(double* const* outs, long outCount, std::size_t frames, double sampleRate) noexcept
-      OMBER_NONBLOCKING;
-  void capture(const double* const* ins, long inCount, std::size_t frames, double sampleRate) noexcept
-      OMBER_NONBLOCKING;
+  void renderPlayer(double* const* outs, long outCount, std::size_t frames,
+                    double sampleRate) noexcept OMBER_NONBLOCKING;
+  void capture(const double* const* ins, long inCount, std::size_t frames,
+               double sampleRate) noexcept OMBER_NONBLOCKING;
 
   InstanceState state_;
   LinkThread link_;

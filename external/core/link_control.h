@@ -29,9 +29,7 @@ class LinkControl {
   void disconnect() { post(LinkTarget{}); }
 
   // Any thread: a request is waiting for the link thread.
-  bool pending() const {
-    return posted_.load(std::memory_order_acquire) != taken_.load(std::memory_order_acquire);
-  }
+  bool pending() const { return posted_.load(std::memory_order_acquire) != taken_.load(std::memory_order_acquire); }
 
   // Link thread: the latest request, when one arrived since the last take.
   std::optional<LinkTarget> take() {

@@ -21,8 +21,7 @@ using Clock = std::chrono::steady_clock;
 class Connection {
  public:
   Connection(net::Socket socket, FrameTranslator& translator)
-      : socket_(socket),
-        reader_([&translator](std::uint8_t type, const std::uint8_t* payload, std::uint64_t size) {
+      : socket_(socket), reader_([&translator](std::uint8_t type, const std::uint8_t* payload, std::uint64_t size) {
           translator.handle(type, payload, size);
         }) {}
   ~Connection() { net::closeSocket(socket_); }
@@ -182,7 +181,9 @@ class LinkLoop {
 
 }  // namespace
 
-void LinkThread::start() { thread_ = std::thread([this] { run(); }); }
+void LinkThread::start() {
+  thread_ = std::thread([this] { run(); });
+}
 
 void LinkThread::join() {
   if (thread_.joinable()) thread_.join();

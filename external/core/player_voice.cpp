@@ -138,9 +138,7 @@ PlayerVoice::Released PlayerVoice::apply(const PlayerCommand& command) noexcept 
       break;
     }
 
-    case CommandKind::Band:
-      applyBand(command.value1, command.value2);
-      break;
+    case CommandKind::Band: applyBand(command.value1, command.value2); break;
 
     case CommandKind::Seek:
       if (current_.frames > 0) {
@@ -153,9 +151,7 @@ PlayerVoice::Released PlayerVoice::apply(const PlayerCommand& command) noexcept 
       }
       break;
 
-    case CommandKind::Loop:
-      loopWhole_ = command.value1 != 0.0;
-      break;
+    case CommandKind::Loop: loopWhole_ = command.value1 != 0.0; break;
   }
   return released;
 }

@@ -21,9 +21,9 @@ namespace omber::external {
 class PlayerVoice {
  public:
   static constexpr double kBufferRate = 48000.0;
-  static constexpr double kSwapFadeFrames = 1200.0;  // 25 ms, linear
-  static constexpr double kLoopBlendFrames = 2400.0; // 50 ms at most, equal power
-  static constexpr double kDeclickFrames = 96.0;     // 2 ms at most, raised cosine
+  static constexpr double kSwapFadeFrames = 1200.0;   // 25 ms, linear
+  static constexpr double kLoopBlendFrames = 2400.0;  // 50 ms at most, equal power
+  static constexpr double kDeclickFrames = 96.0;      // 2 ms at most, raised cosine
 
   // Blocks a command gives back; the caller sends them to the ReleaseQueue.
   struct Released {
@@ -97,7 +97,6 @@ class PlayerVoice {
   double bandStart_ = -1.0;
   double bandEnd_ = -1.0;
   std::int32_t swapCount_ = 0;
-
 };
 
 }  // namespace omber::external

@@ -17,7 +17,8 @@ class ReconnectBackoff {
  public:
   using Duration = std::chrono::milliseconds;
 
-  ReconnectBackoff(Duration first, Duration longest) : first_(first), longest_(std::max(first, longest)), next_(first) {}
+  ReconnectBackoff(Duration first, Duration longest)
+      : first_(first), longest_(std::max(first, longest)), next_(first) {}
 
   // The wait before the next attempt; each call doubles the following one.
   Duration next() {

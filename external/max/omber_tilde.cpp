@@ -42,9 +42,8 @@ void* omberNew(t_symbol*, long argc, t_atom* argv) {
   x->ob.z_misc |= Z_NO_INPLACE;
 
   try {
-    x->instance = new Instance([x](const std::string& text) {
-      object_post(reinterpret_cast<t_object*>(x), "%s", text.c_str());
-    });
+    x->instance =
+        new Instance([x](const std::string& text) { object_post(reinterpret_cast<t_object*>(x), "%s", text.c_str()); });
     attr_args_process(x, static_cast<short>(argc), argv);
     x->instance->start(x->capture != 0);
   } catch (...) {  // out of memory or no thread: no object, and nothing thrown into Max
@@ -105,9 +104,7 @@ void* omberTapPatches(OmberObject* x, omber::external::AppliedPatch* out, long m
   return reinterpret_cast<void*>(static_cast<std::uintptr_t>(count));
 }
 
-void* omberTapBuffer(OmberObject* x, const char* path) {
-  return path && x->instance->writeBuffer(path) ? x : nullptr;
-}
+void* omberTapBuffer(OmberObject* x, const char* path) { return path && x->instance->writeBuffer(path) ? x : nullptr; }
 
 // The role attribute is also read by the audio and link threads, so it is
 // mirrored into the instance's atomic.
@@ -142,8 +139,8 @@ extern "C" C74_EXPORT void ext_main(void*) {
   // Sockets (WSAStartup on Windows) stay started until the module unloads.
   static omber::external::net::SocketRuntime sockets;
 
-  s_class = class_new("omber~", asMethod(omberNew), asMethod(omberFree),
-                      static_cast<long>(sizeof(OmberObject)), nullptr, A_GIMME, 0);
+  s_class = class_new("omber~", asMethod(omberNew), asMethod(omberFree), static_cast<long>(sizeof(OmberObject)),
+                      nullptr, A_GIMME, 0);
   class_addmethod(s_class, asMethod(omberDsp64), "dsp64", A_CANT, 0);
   class_addmethod(s_class, asMethod(omberConnect), "connect", A_GIMME, 0);
   class_addmethod(s_class, asMethod(omberDisconnect), "disconnect", 0);

@@ -154,14 +154,14 @@ bool sendMessage(t_object* object, const std::string& selector, std::vector<t_at
     routineAs<void (*)(t_object*)>(found->routine)(object);
   } else if (types[0] == A_GIMME) {
     using Gimme = void (*)(t_object*, t_symbol*, long, t_atom*);
-    routineAs<Gimme>(found->routine)(object, gensym(selector.c_str()), static_cast<long>(args.size()),
-                                            args.data());
+    routineAs<Gimme>(found->routine)(object, gensym(selector.c_str()), static_cast<long>(args.size()), args.data());
   } else if (types[0] == A_LONG) {
     const t_atom_long value = args.empty() ? 0 : atom_getlong(&args[0]);
     routineAs<void (*)(t_object*, t_atom_long)>(found->routine)(object, value);
   } else if (types[0] == A_FLOAT) {
     const double value =
-        args.empty() ? 0.0 : (args[0].a_type == A_FLOAT ? args[0].a_w.w_float : static_cast<double>(atom_getlong(&args[0])));
+        args.empty() ? 0.0
+                     : (args[0].a_type == A_FLOAT ? args[0].a_w.w_float : static_cast<double>(atom_getlong(&args[0])));
     routineAs<void (*)(t_object*, double)>(found->routine)(object, value);
   } else {
     return false;  // private (A_CANT) methods are not messages

@@ -42,8 +42,8 @@ extern "C" {
 // Only the first creation type is kept: the host creates A_GIMME classes
 // (every argument as atoms) and classes without arguments. The type is a
 // `short`, so the rest of the list cannot portably be read with va_start.
-t_class* class_new(C74_CONST char* name, C74_CONST method mnew, C74_CONST method mfree, long size,
-                   C74_CONST method, short type, ...) {
+t_class* class_new(C74_CONST char* name, C74_CONST method mnew, C74_CONST method mfree, long size, C74_CONST method,
+                   short type, ...) {
   if (!name) return nullptr;
   auto* record = new maxhost_class;
   record->name = name;
@@ -196,8 +196,7 @@ void object_post(t_object* x, C74_CONST char* s, ...) {
 t_atom_long atom_getlong(const t_atom* a) {
   if (!a) return 0;
   switch (a->a_type) {
-    case A_LONG:
-      return a->a_w.w_long;
+    case A_LONG: return a->a_w.w_long;
     case A_FLOAT: {
       // Truncates toward zero; out-of-range values saturate, NaN reads as 0.
       const double value = a->a_w.w_float;
@@ -206,8 +205,7 @@ t_atom_long atom_getlong(const t_atom* a) {
       if (value <= -9.2e18) return INTPTR_MIN;
       return static_cast<t_atom_long>(value);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

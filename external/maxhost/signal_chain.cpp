@@ -77,8 +77,7 @@ bool SignalChain::compile(const std::vector<t_object*>& objects, double sampleRa
     }
     std::vector<short> connected(static_cast<std::size_t>(inlets + outlets), 1);
     using Dsp64 = void (*)(t_object*, t_object*, short*, double, long, long);
-    routineAs<Dsp64>(found->second.routine)(object, chainObject_, connected.data(), sampleRate_, vectorSize_,
-                                                   0);
+    routineAs<Dsp64>(found->second.routine)(object, chainObject_, connected.data(), sampleRate_, vectorSize_, 0);
     complete = complete && node.perform != nullptr;
   }
   return complete;
@@ -99,8 +98,7 @@ double* SignalChain::input(std::size_t objectIndex, long inlet) {
 }
 
 const double* SignalChain::output(std::size_t objectIndex, long outlet) const {
-  if (objectIndex >= nodes_.size() || outlet < 0 ||
-      static_cast<std::size_t>(outlet) >= nodes_[objectIndex].outs.size())
+  if (objectIndex >= nodes_.size() || outlet < 0 || static_cast<std::size_t>(outlet) >= nodes_[objectIndex].outs.size())
     return nullptr;
   return nodes_[objectIndex].outs[static_cast<std::size_t>(outlet)];
 }

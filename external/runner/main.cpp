@@ -177,9 +177,9 @@ class PlayerTap {
     if (!log_) return;
     std::size_t total = 0;
     for (;;) {
-      const auto count = reinterpret_cast<std::uintptr_t>(object_method(
-          object_, gensym("tap_patches"), records_, reinterpret_cast<void*>(static_cast<long>(kRecords)), nullptr,
-          nullptr));
+      const auto count = reinterpret_cast<std::uintptr_t>(
+          object_method(object_, gensym("tap_patches"), records_, reinterpret_cast<void*>(static_cast<long>(kRecords)),
+                        nullptr, nullptr));
       for (std::uintptr_t i = 0; i < count; ++i) {
         std::fprintf(log_, "%lld %u %u\n", static_cast<long long>(records_[i].atNanoseconds), records_[i].startFrame,
                      records_[i].frames);
@@ -264,7 +264,8 @@ int describe(const RunnerOptions& options) {
         if (std::find(attributes.begin(), attributes.end(), name) == attributes.end()) unknown.push_back(name);
       } else if (!inAttributes) {
         char number[64];
-        if (atom.a_type == A_LONG) std::snprintf(number, sizeof number, "%lld", static_cast<long long>(atom.a_w.w_long));
+        if (atom.a_type == A_LONG)
+          std::snprintf(number, sizeof number, "%lld", static_cast<long long>(atom.a_w.w_long));
         if (atom.a_type == A_FLOAT) std::snprintf(number, sizeof number, "%g", atom.a_w.w_float);
         arguments.push_back(isSymbol ? std::string(atom.a_w.w_sym->s_name) : std::string(number));
       }
@@ -386,8 +387,8 @@ int run(const RunnerOptions& options) {
   while (!g_stop.load() && (totalFrames < 0 || done < totalFrames)) {
     if (options.stallAt && !stalled && static_cast<double>(done) >= *options.stallAt * options.sampleRate) {
       stalled = true;
-      const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::duration<double>(options.stallFor));
+      const auto until =
+          Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.stallFor));
       while (!g_stop.load() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       paused = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.stallFor));
     }
@@ -403,8 +404,9 @@ int run(const RunnerOptions& options) {
     for (auto& tap : taps) tap->drain();
     if (g_dump.exchange(false)) writeBuffers();
     if (!options.fast) {
-      const auto due = started + paused + std::chrono::duration_cast<Clock::duration>(
-                                     std::chrono::duration<double>(static_cast<double>(done) / options.sampleRate));
+      const auto due = started + paused +
+                       std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(static_cast<double>(done) / options.sampleRate));
       std::this_thread::sleep_until(due);
     }
   }

@@ -97,9 +97,8 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       options.instances.push_back(request);
     } else if (arg == "--buffer-out" || arg == "--patch-log") {
       if (!value(text)) return std::nullopt;
-      auto player = std::find_if(options.instances.rbegin(), options.instances.rend(), [](const InstanceRequest& r) {
-        return r.role == InstanceRequest::Role::Player;
-      });
+      auto player = std::find_if(options.instances.rbegin(), options.instances.rend(),
+                                 [](const InstanceRequest& r) { return r.role == InstanceRequest::Role::Player; });
       if (player == options.instances.rend()) {
         error = arg + " follows no --player";
         return std::nullopt;
@@ -133,8 +132,8 @@ std::optional<RunnerOptions> parseOptions(const std::vector<std::string>& args, 
       if (!value(text)) return std::nullopt;
       const std::size_t colon = text.find(':');
       double at = 0.0, seconds = 0.0;
-      if (colon == std::string::npos || !number(text.substr(0, colon), at) || !number(text.substr(colon + 1), seconds) ||
-          at < 0 || seconds < 0 || seconds > 3600) {
+      if (colon == std::string::npos || !number(text.substr(0, colon), at) ||
+          !number(text.substr(colon + 1), seconds) || at < 0 || seconds < 0 || seconds > 3600) {
         error = arg + " needs AT:SECONDS (seconds of audio, then up to 3600 seconds of stall)";
         return std::nullopt;
       }

@@ -19,7 +19,7 @@ struct InstanceRequest {
 struct RunnerOptions {
   std::string modulePath;  // empty: omber~.so next to the executable
   std::vector<InstanceRequest> instances;
-  int port = 0;  // 0: send no "connect"
+  int port = 0;       // 0: send no "connect"
   std::string token;  // empty: "connect PORT" without a bridge token
   bool capture = false;
   double sampleRate = 48000.0;

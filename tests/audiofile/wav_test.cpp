@@ -47,7 +47,7 @@ TEST(WavConformance, EveryFileGivesItsPinnedOutcome) {
 TEST(WavDecode, SampleScalingReachesBothExtremes) {
   const Bytes file = testing::readBytes(testing::conformancePath("wav-generated/extreme-sample-values.wav"));
   const DecodedAudio a = decodeWav(file.data(), file.size());
-  const std::vector<float> want = {-1.0f, 1.0f, 0.0f, -1.0f / 32768, 1.0f / 32767, -0.5f, 16384.0f / 32767,
+  const std::vector<float> want = {-1.0f,           1.0f, 0.0f, -1.0f / 32768, 1.0f / 32767, -0.5f, 16384.0f / 32767,
                                    32766.0f / 32767};
   EXPECT_EQ(a.samples, want);
 }

@@ -75,7 +75,7 @@ TEST(Base64, DecodeTableAndForgivingInput) {
   // The clip decoder goes on after '=': the bit stream simply continues, so
   // the 4 bits left over from "Zg" lead the next byte.
   EXPECT_EQ(base64DecodeClip("Zg==Zm8="), std::vector<std::uint8_t>({'f', 0x06, 'f'}));
-  EXPECT_EQ(base64DecodeSnapshot("Zg==Zm8="), std::vector<std::uint8_t>({'f'}));        // stops at '='
+  EXPECT_EQ(base64DecodeSnapshot("Zg==Zm8="), std::vector<std::uint8_t>({'f'}));  // stops at '='
   EXPECT_EQ(base64DecodeSnapshot("-_-_"), std::vector<std::uint8_t>({0xFB, 0xFF, 0xBF}));
   EXPECT_EQ(base64DecodeSnapshot("+/+/"), base64DecodeSnapshot("-_-_"));
   EXPECT_TRUE(base64DecodeClip("-_-_").empty());

@@ -364,7 +364,8 @@ TEST(Deflate, InteroperatesWithNode) {
   }
   const std::string inflatedByNode = runCommand(
       "node -e \"const z=require('zlib'),fs=require('fs');"
-      "process.stdout.write(z.inflateRawSync(fs.readFileSync(process.argv[1])))\" '" + path + "'");
+      "process.stdout.write(z.inflateRawSync(fs.readFileSync(process.argv[1])))\" '" +
+      path + "'");
   std::filesystem::remove(path);
   EXPECT_EQ(inflatedByNode, std::string(seq.begin(), seq.end()));
 }

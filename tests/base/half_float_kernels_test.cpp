@@ -81,8 +81,8 @@ TEST(HalfFloatKernels, AddingIsExactAtEveryDestinationOffsetAndCount) {
           if (std::isnan(want)) {
             ASSERT_TRUE(std::isnan(got)) << "shift " << shift << " count " << count << " at " << i;
           } else {
-            ASSERT_EQ(bitsOf(got), bitsOf(want)) << "kernel " << static_cast<int>(kernel) << " shift " << shift
-                                                 << " count " << count << " at " << i;
+            ASSERT_EQ(bitsOf(got), bitsOf(want))
+                << "kernel " << static_cast<int>(kernel) << " shift " << shift << " count " << count << " at " << i;
           }
         }
         for (std::size_t i = 0; i < kGuard + shift; ++i) ASSERT_EQ(buffer[i], kGuardValue) << "wrote before";

@@ -22,7 +22,8 @@ std::uint32_t bitsOf(float f) {
 // and NaNs by rule (exponent all ones, payload shifted left by 13).
 std::vector<std::uint32_t> expectedWidening() {
   std::vector<std::uint32_t> expected(65536);
-  std::istringstream lines(testing::readText(testing::conformancePath("float-parse-number-fxx/exhaustive-float16.txt")));
+  std::istringstream lines(
+      testing::readText(testing::conformancePath("float-parse-number-fxx/exhaustive-float16.txt")));
   int finite = 0;
   for (std::string line; std::getline(lines, line) && finite < 0x7C00; ++finite) {
     const auto half = std::stoul(line.substr(0, 4), nullptr, 16);

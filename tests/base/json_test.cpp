@@ -155,13 +155,14 @@ TEST(JsonConformance, CorpusNumbersAreCorrectlyRounded) {
 }
 
 TEST(JsonParse, StructureAndWhitespaceRules) {
-  for (const char* good : {"  {\"a\":1}  ", "-0", "0.5e-3", "1E+2", "[]", "{}", " \t\r\n[ 1 , {} ]",
-                           "\"\\u0000\"", "[true,false,null]"}) {
+  for (const char* good :
+       {"  {\"a\":1}  ", "-0", "0.5e-3", "1E+2", "[]", "{}", " \t\r\n[ 1 , {} ]", "\"\\u0000\"", "[true,false,null]"}) {
     EXPECT_TRUE(accepts(good)) << good;
   }
-  for (const char* bad : {"", "{\"a\":1} x", "[1,2,]", "{\"a\":1,}", "{'a':1}", "[01]", "-", "1.", ".5",
-                          "1e", "+1", "truex", "\v1", "1\f", "[1 2]", "{\"a\" 1}", "{1:2}", "\"a",
-                          "\"\t\"", "\"\\x\"", "[", "nul", "NaN", "Infinity", "0x10", "-01"}) {
+  for (const char* bad :
+       {"",       "{\"a\":1} x", "[1,2,]", "{\"a\":1,}", "{'a':1}", "[01]",     "-",         "1.",    ".5",
+        "1e",     "+1",          "truex",  "\v1",        "1\f",     "[1 2]",    "{\"a\" 1}", "{1:2}", "\"a",
+        "\"\t\"", "\"\\x\"",     "[",      "nul",        "NaN",     "Infinity", "0x10",      "-01"}) {
     EXPECT_FALSE(accepts(bad)) << bad;
   }
 }
@@ -183,8 +184,8 @@ TEST(JsonParse, StringsDecodeEscapesAndSurrogatePairs) {
   EXPECT_EQ(v.text(), std::string("\"\\/\b\f\n\r\t\xC3\xA9\xE2\x82\xAC\0x", 15));
   ASSERT_TRUE(parseJson("\"\xFF\x80 raw\"", v));  // bytes from 128 copied unchecked
   EXPECT_EQ(v.text(), "\xFF\x80 raw");
-  for (const char* bad : {"\"\\ude00\"", "\"\\ud83d\"", "\"\\ud83dx\"", "\"\\ud83d\\u0041\"",
-                          "\"\\ud83d\\ud83d\"", "\"\\u12\"", "\"\\u12G4\""}) {
+  for (const char* bad : {"\"\\ude00\"", "\"\\ud83d\"", "\"\\ud83dx\"", "\"\\ud83d\\u0041\"", "\"\\ud83d\\ud83d\"",
+                          "\"\\u12\"", "\"\\u12G4\""}) {
     EXPECT_FALSE(accepts(bad)) << bad;
   }
 }
@@ -222,7 +223,7 @@ TEST(JsonLookup, FirstMemberWinsAndGettersCheckTheKind) {
   ASSERT_NE(find(doc, "n"), nullptr);
   EXPECT_TRUE(find(doc, "n")->isNull());
   EXPECT_EQ(find(doc.members()[5].value, "k"), nullptr);  // not an object
-  JsonValue copy = doc;  // deep copy: equal, in storage of its own
+  JsonValue copy = doc;                                   // deep copy: equal, in storage of its own
   ASSERT_EQ(copy.members().size(), 6u);
   EXPECT_NE(copy.members().begin(), doc.members().begin());
   EXPECT_EQ(copy.members()[3].value.text(), "x");
@@ -261,10 +262,10 @@ TEST(JsonWrite, ObjectWriterAndPairObjects) {
   EXPECT_EQ(jsonObjectFromRaw({}), "{}");
   EXPECT_EQ(jsonObjectFromRaw({{"a", "1"}, {"q\"", "{\"x\":null}"}}), R"({"a":1,"q\"":{"x":null}})");
   EXPECT_EQ(jsonObjectFromScalars({}), "{}");
-  EXPECT_EQ(jsonObjectFromScalars({{"n", JsonScalar::ofNumber(0.1)},
-                                   {"b", JsonScalar::ofBool(false)},
-                                   {"w\n", JsonScalar::ofString("hi\"")}}),
-            "{\"n\":0.1,\"b\":false,\"w\\n\":\"hi\\\"\"}");
+  EXPECT_EQ(
+      jsonObjectFromScalars(
+          {{"n", JsonScalar::ofNumber(0.1)}, {"b", JsonScalar::ofBool(false)}, {"w\n", JsonScalar::ofString("hi\"")}}),
+      "{\"n\":0.1,\"b\":false,\"w\\n\":\"hi\\\"\"}");
   EXPECT_EQ(scalarToJson(JsonScalar::ofNumber(-0.0)), "-0");
 }
 

@@ -16,7 +16,7 @@ TEST(Text, JoinedTextSpacesOnceTheTextIsNotEmpty) {
   std::vector<std::uint8_t> blob{1, 2};
   const Atoms atoms{Atom("a"), Atom(blob), Atom("b"), Atom(1.5)};
   EXPECT_EQ(joinedText(atoms, 0), "a  b 1.5");  // the empty blob piece still adds its space
-  EXPECT_EQ(joinedText(atoms, 1), "b 1.5");      // an empty first piece adds nothing
+  EXPECT_EQ(joinedText(atoms, 1), "b 1.5");     // an empty first piece adds nothing
   EXPECT_EQ(joinedText(atoms, 4), "");
   EXPECT_EQ(joinedText(atoms, 9), "");
   EXPECT_EQ(joinedText(Atoms{Atom(" x "), Atom("y")}, 0), " x  y");

@@ -30,24 +30,24 @@ TEST(ConfigFiles, EveryInvalidReferenceIsRejected) {
   const char* rejected[] = {
       "",
       "file:",
-      "file:Omber/configs/.json",          // empty name
-      "file:Omber/configs/a..b.json",      // ".." anywhere
-      "file:Omber/configs/...json",        // dots only, more than one
+      "file:Omber/configs/.json",      // empty name
+      "file:Omber/configs/a..b.json",  // ".." anywhere
+      "file:Omber/configs/...json",    // dots only, more than one
       "file:Omber/configs/...json.json",
-      "file:Omber/configs/my preset.json", // a space
-      "file:Omber/configs/sub/x.json",     // a "/"
+      "file:Omber/configs/my preset.json",  // a space
+      "file:Omber/configs/sub/x.json",      // a "/"
       "file:Omber/configs/..\\x.json",
       "file:Omber/configs/x\\y.json",
       "file:Omber/configs/caf\xc3\xa9.json",  // not ASCII
-      "file:Omber/audio/x.json",           // another folder
+      "file:Omber/audio/x.json",              // another folder
       "file:Omber/configsx/y.json",
       "file:omber/configs/x.json",
       "file:Omber/configs",
       "file:Omber/configs/",
-      "file:Omber/configs/x",              // no ".json" ending
+      "file:Omber/configs/x",  // no ".json" ending
       "file:Omber/configs/x.JSON",
       "file:Omber/configs/x.json ",
-      "Omber/configs/x.json",              // no "file:"
+      "Omber/configs/x.json",  // no "file:"
       "FILE:Omber/configs/x.json",
       "v2.abc",
   };
@@ -58,8 +58,8 @@ TEST(ConfigFiles, EveryInvalidReferenceIsRejected) {
 // Names Windows keeps for devices cannot be files there: refused everywhere,
 // in any letter case and with any extension.
 TEST(ConfigFiles, WindowsDeviceNamesAreRefused) {
-  for (const char* name : {"CON", "con", "Prn", "aux", "NUL", "nul.txt", "COM1", "com9", "LPT1", "lpt9.backup",
-                           "Con.Json.x"}) {
+  for (const char* name :
+       {"CON", "con", "Prn", "aux", "NUL", "nul.txt", "COM1", "com9", "LPT1", "lpt9.backup", "Con.Json.x"}) {
     EXPECT_TRUE(isReservedDeviceName(name)) << name;
     EXPECT_FALSE(parseConfigReference(makeFileReference(name))) << name;
     EXPECT_EQ(reservedConfigName(makeFileReference(name)), std::optional<std::string>(name)) << name;

@@ -192,8 +192,8 @@ TEST(ApplyControls, WithoutAManifestEveryDefaultIsSetAndEchoedAsOverridden) {
   Recorder r;
   KnobTable table;
   setKnob(table, "lora_str_x", KnobValue::ofNumber(0.9));
-  const JsonValue controls = parsed(
-      R"({"shift":2,"dcw_enabled":false,"steps":12,"lora_str_x":5,"dcw_mode":"single band","ch_g0":1e999})");
+  const JsonValue controls =
+      parsed(R"({"shift":2,"dcw_enabled":false,"steps":12,"lora_str_x":5,"dcw_mode":"single band","ch_g0":1e999})");
   applyControls(table, nullptr, &controls, r.transport());
   ASSERT_EQ(knobDefaults().size(), 28u);
   ASSERT_EQ(table.size(), 30u);  // the strength knob, 28 defaults, "steps"
@@ -221,9 +221,9 @@ TEST(ApplyControls, WithoutAManifestEveryDefaultIsSetAndEchoedAsOverridden) {
 TEST(ApplyControls, TheManifestOrderComesFirstAndItsDefaultsFillIn) {
   Recorder r;
   KnobTable table;
-  const JsonValue manifest = parsed(
-      R"({"extra":{"default":"wide"},"shift":{"default":9},"lora_str_a":{"default":1},"bare":{"min":0},)"
-      R"("nothing":7})");
+  const JsonValue manifest =
+      parsed(R"({"extra":{"default":"wide"},"shift":{"default":9},"lora_str_a":{"default":1},"bare":{"min":0},)"
+             R"("nothing":7})");
   const JsonValue controls = parsed(R"({"shift":2.5,"null_knob":null})");
   applyControls(table, &manifest, &controls, r.transport());
   const std::vector<std::string> lines = echoLines(r);

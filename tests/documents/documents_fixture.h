@@ -18,10 +18,9 @@ using namespace omber::engine;
 class DocumentsTest : public EngineTest {
  protected:
   // Two adapters whose triggers differ only in letter case, and one more.
-  static constexpr const char* kCatalog =
-      R"([{"id":"vhs","name":"VHS Tape","trigger":"VHS tape"},)"
-      R"({"id":"tape2","name":"Tape Two","trigger":" vhs TAPE "},)"
-      R"({"id":"lofi","name":"Lo-Fi","trigger":"lofi crunch"}])";
+  static constexpr const char* kCatalog = R"([{"id":"vhs","name":"VHS Tape","trigger":"VHS tape"},)"
+                                          R"({"id":"tape2","name":"Tape Two","trigger":" vhs TAPE "},)"
+                                          R"({"id":"lofi","name":"Lo-Fi","trigger":"lofi crunch"}])";
 
   void installCatalog(const char* json = kCatalog) { send("cloud:catalog", json); }
 

@@ -29,7 +29,8 @@ using testing::Message;
 
 std::string v1Text(const std::string& document, bool urlSafe = true) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(document.data());
-  return "v1." + (urlSafe ? base64EncodeSnapshot(bytes, document.size()) : base64EncodeStandard(bytes, document.size()));
+  return "v1." +
+         (urlSafe ? base64EncodeSnapshot(bytes, document.size()) : base64EncodeStandard(bytes, document.size()));
 }
 
 std::string v2OfBytes(const std::vector<std::uint8_t>& packed) {
@@ -139,7 +140,8 @@ TEST_F(PresetTest, WithoutALiveSetFolderSavingGivesOnlyASnapshotText) {
   EXPECT_EQ(members, (std::vector<std::string>{"knobs", "prompt", "promptB", "blend", "loras", "loop", "quantBars",
                                                "selectedFixture"}));
   EXPECT_EQ(snapshotDocument({engine.settings().knobs, engine.settings().loraSlots, engine.settings().loraCatalog,
-                              manifestKnobs(engine.session().knobManifest), "deep house", "ambient pads", 0.65, 16, 8, 2.0, "", ""}),
+                              manifestKnobs(engine.session().knobManifest), "deep house", "ambient pads", 0.65, 16, 8,
+                              2.0, "", ""}),
             R"({"knobs":{"denoise":0.55,"guidance_scale":7,"texture":0.25,"steps_extra":3},)"
             R"("prompt":"deep house","promptB":"ambient pads","blend":0.65,)"
             R"("loras":[{"slot":1,"id":"vhs","strength":1},{"slot":2,"id":"lofi","strength":0.6}],)"
@@ -150,10 +152,10 @@ TEST_F(PresetTest, WithoutALiveSetFolderSavingGivesOnlyASnapshotText) {
   send("recall", text.c_str());
   expectPerformState();
   // Every applied value is echoed, in the order of application.
-  EXPECT_EQ(echoes(), (std::vector<std::string>{"quant 2", "denoise 0.55", "guidance_scale 7", "texture 0.25",
-                                                "steps_extra 3", "prompt deep house", "promptB ambient pads",
-                                                "blend 0.65", "lora1str 1", "lora1 1", "lora2str 0.6", "lora2 3",
-                                                "loopStart 16", "loopLen 8"}));
+  EXPECT_EQ(echoes(),
+            (std::vector<std::string>{"quant 2", "denoise 0.55", "guidance_scale 7", "texture 0.25", "steps_extra 3",
+                                      "prompt deep house", "promptB ambient pads", "blend 0.65", "lora1str 1",
+                                      "lora1 1", "lora2str 0.6", "lora2 3", "loopStart 16", "loopLen 8"}));
 }
 
 TEST_F(PresetTest, APresetFileRoundTripsThroughTheHost) {
@@ -162,7 +164,9 @@ TEST_F(PresetTest, APresetFileRoundTripsThroughTheHost) {
   const std::string clip = clipBase64({0.5f, -0.5f, 0.25f, -0.25f, 1.0f, -1.0f}, 2);
   ASSERT_TRUE(recorder.with("ws:send").empty());
   send("preset:data", (R"({"inputs":{"timbre":{"kind":"fixture","name":"warm vinyl"},)"
-                       R"("structure":{"kind":"clip","name":"verse one","wavBase64":")" + clip + R"("}}})").c_str());
+                       R"("structure":{"kind":"clip","name":"verse one","wavBase64":")" +
+                       clip + R"("}}})")
+                          .c_str());
   performState();  // the document above reset the rest; the inputs stay
 
   const std::vector<Message> out = save();
@@ -178,7 +182,8 @@ TEST_F(PresetTest, APresetFileRoundTripsThroughTheHost) {
   EXPECT_NE(document.find(kPresetEngineFragment), std::string::npos);
   EXPECT_NE(document.find(kPresetFixedFragment), std::string::npos);
   EXPECT_NE(document.find(R"("inputs":{"timbre":{"kind":"fixture","name":"warm vinyl"},)"
-                          R"("structure":{"kind":"clip","name":"verse one","wavBase64":")" + clip + "\"}}}"),
+                          R"("structure":{"kind":"clip","name":"verse one","wavBase64":")" +
+                          clip + "\"}}}"),
             std::string::npos);
 
   // Re-saving with the returned reference overwrites the same file.
@@ -443,7 +448,9 @@ TEST_F(PresetTest, AnUnreadableClipIsReportedAndTheRestStillApplies) {
   recorder.clear();
   send("preset:data", (R"({"prompts":{"a":"after","b":""},"inputs":{)"
                        R"("timbre":{"kind":"clip","name":"my \"loop\"","wavBase64":"AAAA"},)"
-                       R"("structure":{"kind":"clip","name":"bells","wavBase64":")" + good + R"("}}})").c_str());
+                       R"("structure":{"kind":"clip","name":"bells","wavBase64":")" +
+                       good + R"("}}})")
+                          .c_str());
   const auto status = recorder.with("ui:status");
   ASSERT_EQ(status.size(), 1u);
   EXPECT_EQ(status[0].text(0), "inputs: skipped unreadable timbre clip \"my \"loop\"\"");
@@ -453,8 +460,7 @@ TEST_F(PresetTest, AnUnreadableClipIsReportedAndTheRestStillApplies) {
   EXPECT_FALSE(engine.settings().timbreDescription);
   EXPECT_EQ(engine.live().structure.channels, 1);
   EXPECT_EQ(engine.live().structure.samples.size(), 3u);
-  EXPECT_EQ(engine.settings().structureDescription,
-            R"({"kind":"clip","name":"bells","wavBase64":")" + good + "\"}");
+  EXPECT_EQ(engine.settings().structureDescription, R"({"kind":"clip","name":"bells","wavBase64":")" + good + "\"}");
 
   // The ready server hears the clear of the timbre and the structure audio.
   const std::vector<std::string> sent = commands();
@@ -491,8 +497,8 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   send("bar");
   EXPECT_EQ(engine.settings().promptA, "third");
   EXPECT_EQ(engine.live().loopStartBar, -1);
-  EXPECT_EQ(echoes(), (std::vector<std::string>{"denoise 0.7", "guidance_scale 7", "texture 0.25", "prompt third",
-                                                "promptB"}));
+  EXPECT_EQ(echoes(),
+            (std::vector<std::string>{"denoise 0.7", "guidance_scale 7", "texture 0.25", "prompt third", "promptB"}));
   recorder.clear();
   send("bar");  // runs once
   EXPECT_TRUE(recorder.messages.empty());

@@ -34,7 +34,9 @@ TEST(ProjectKey, NoteFromTheRootAndTheScaleInLowerCase) {
 }
 
 LoraCatalog catalog() {
-  return {{"vhs", "VHS", "VHS tape"}, {"vhs2", "VHS 2", " vhs TAPE "}, {"lofi", "Lo-Fi", "lofi crunch"},
+  return {{"vhs", "VHS", "VHS tape"},
+          {"vhs2", "VHS 2", " vhs TAPE "},
+          {"lofi", "Lo-Fi", "lofi crunch"},
           {"plain", "Plain", "  "}};
 }
 
@@ -114,9 +116,8 @@ TEST_F(DocumentsTest, ThePerformersExampleComposesExactly) {
   engine.live().ready = true;
   send("prompt_b", Atoms{Atom("text"), Atom("VHS"), Atom("tape,"), Atom("ambient")});
   ASSERT_EQ(commands().size(), 1u);
-  EXPECT_EQ(commands()[0],
-            R"({"type":"prompt","tags":"VHS tape, deep house, 125 bpm, key of A minor",)"
-            R"("tags_b":"VHS tape, ambient"})");
+  EXPECT_EQ(commands()[0], R"({"type":"prompt","tags":"VHS tape, deep house, 125 bpm, key of A minor",)"
+                           R"("tags_b":"VHS tape, ambient"})");
 }
 
 TEST_F(DocumentsTest, TheKeyNameOrElseTheProjectKeyReachesTheTags) {

@@ -201,6 +201,7 @@ TEST_F(EngineTest, EachKindOfFailureIsNotedByNameAndLongTextsAreCut) {
 }
 
 TEST(InletTable, MatchesExactlyTheSixtyTwoSelectors) {
+  // clang-format off
   const char* const selectors[] = {
       "ext:conn", "ext:data", "ext:close", "ws:open", "ws:data", "ws:close", "ws:buffered", "cloud:wsurl",
       "cloud:error", "cloud:catalog", "tick:param", "tick:reconnect", "backend", "sa3_duration", "depth",
@@ -210,6 +211,7 @@ TEST(InletTable, MatchesExactlyTheSixtyTwoSelectors) {
       "lora_off", "lora_slot", "lora_strength", "swap", "timbre", "timbre_strength", "timbre_clear",
       "structure", "structure_clear", "key", "projroot", "projscale", "live_path", "preset:data",
       "preset:write_failed", "snapshot_req", "recall", "audio_export_req"};
+  // clang-format on
   EXPECT_EQ(std::size(selectors), 62u);
   EXPECT_EQ(Engine::selectorCount(), 62u);
   for (const char* s : selectors) EXPECT_TRUE(Engine::accepts(s)) << s;

@@ -49,8 +49,8 @@ std::optional<std::vector<std::int16_t>> readWithPython(const std::vector<std::u
   if (std::system("command -v python3 >/dev/null 2>&1") != 0) return std::nullopt;
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("omber-export-" + std::to_string(::getpid()) + ".wav");
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(wav.data()),
-                                              static_cast<std::streamsize>(wav.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
   const std::string command =
       "python3 -c \"import wave, array, sys\n"
       "w = wave.open(sys.argv[1], 'rb')\n"

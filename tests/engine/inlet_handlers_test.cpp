@@ -107,8 +107,8 @@ TEST_F(EngineTest, NonFiniteNumbersNeverReachStoredState) {
   send("quant", 2);
   send("sa3_duration", 3);
   for (const double bad : {kInf, -kInf, kNaN}) {
-    for (const char* selector : {"depth", "steps", "tempo", "seek", "loop_start", "loop_len", "section", "bars",
-                                 "quant", "projroot"}) {
+    for (const char* selector :
+         {"depth", "steps", "tempo", "seek", "loop_start", "loop_len", "section", "bars", "quant", "projroot"}) {
       send(selector, bad);
     }
   }

@@ -26,7 +26,8 @@ TEST_F(RealTransportTest, InterfaceMessagesCarryTheirNumbersInOrder) {
   transport.emitSection(3, 12.0, 16.0);
   transport.emitStatus("");
   transport.emitSectionPending(-1);
-  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ui:swap", "ui:section", "ui:status", "ui:section_pending"}));
+  ASSERT_EQ(recorder.selectors(),
+            (std::vector<std::string>{"ui:swap", "ui:section", "ui:status", "ui:section_pending"}));
   EXPECT_TRUE(recorder.messages[0].atoms.empty());
   const auto& section = recorder.messages[1].atoms;
   ASSERT_EQ(section.size(), 3u);

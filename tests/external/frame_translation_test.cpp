@@ -32,7 +32,8 @@ class FrameTranslation : public ::testing::Test {
   }
 
   InstanceState state{[](const std::string&) {}};
-  FrameTranslator translator{state, FrameTranslator::Timing{std::chrono::milliseconds(30), std::chrono::milliseconds(1)}};
+  FrameTranslator translator{state,
+                             FrameTranslator::Timing{std::chrono::milliseconds(30), std::chrono::milliseconds(1)}};
 };
 
 TEST_F(FrameTranslation, BuffersAreCopiedWithTheirShapeAndTrailingBytesIgnored) {

@@ -22,7 +22,6 @@ struct Vectors {
   }
 };
 
-
 class InstanceTest : public ::testing::Test {
  protected:
   std::vector<std::string> posts;
@@ -34,8 +33,8 @@ TEST_F(InstanceTest, ConnectChecksItsPort) {
   instance.connect(0);
   instance.connect(70000);
   instance.connect(-5);
-  EXPECT_EQ(posts, (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0",
-                                             "omber~: bad port 70000", "omber~: bad port -5"}));
+  EXPECT_EQ(posts, (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0", "omber~: bad port 70000",
+                                             "omber~: bad port -5"}));
   EXPECT_FALSE(instance.state().link.pending());
   instance.connect(65535);
   const auto target = instance.state().link.take();
@@ -91,7 +90,8 @@ TEST_F(InstanceTest, PlayerRendersPublishesAndSwitchesRoleAtTheNextVector) {
 
 TEST_F(InstanceTest, AppliesAtMost256CommandsPerVector) {
   instance.prepare(48000.0, 64);
-  for (int i = 0; i < 300; ++i) ASSERT_TRUE(instance.state().commands.push(testing::valueCommand(CommandKind::Loop, 0)));
+  for (int i = 0; i < 300; ++i)
+    ASSERT_TRUE(instance.state().commands.push(testing::valueCommand(CommandKind::Loop, 0)));
   Vectors v(64);
   v.perform(instance, 64);
   EXPECT_EQ(instance.state().commands.size(), 44u);
@@ -104,9 +104,8 @@ TEST_F(InstanceTest, AppliedPatchesAreLoggedOnlyOnRequestAndTheBufferIsWrittenWh
   instance.prepare(48000.0, 64);
   Vectors v(64);
   instance.state().commands.push(testing::bufferCommand(CommandKind::Replace, 100));
-  PlayerCommand patch = testing::bufferCommand(CommandKind::Patch, 3, 2, [](std::size_t f, int c) {
-    return static_cast<float>(f * 2 + c) + 0.5f;
-  });
+  PlayerCommand patch = testing::bufferCommand(
+      CommandKind::Patch, 3, 2, [](std::size_t f, int c) { return static_cast<float>(f * 2 + c) + 0.5f; });
   patch.startFrame = 10;
   instance.state().commands.push(patch);
   v.perform(instance, 64);

@@ -199,7 +199,8 @@ TEST_F(LinkThreadTest, CapturedAudioIsUploadedInOrderInFramesOf128To48000) {
   server.pumpUntil(
       [&] {
         std::size_t frames = 0;
-        for (const auto& frame : server.framesOfType(FrameType::CapturePcm)) frames += link::getU32(frame.payload.data());
+        for (const auto& frame : server.framesOfType(FrameType::CapturePcm))
+          frames += link::getU32(frame.payload.data());
         return frames + instance.state().captureRing.readable() / 8 >= expected &&
                instance.state().captureRing.readable() < 1024;
       },
@@ -323,7 +324,6 @@ TEST_F(LinkThreadTest, FreeingEndsAThreadWaitingOnAFullCommandQueue) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 1000ms);
 }
 
-
 // Frees `doomed` on another thread and returns how long it took; gives up
 // after `patience` (then `unblock` must make the free finish).
 template <typename Unblock>
@@ -377,7 +377,6 @@ TEST_F(LinkThreadTest, FreeReturnsPromptlyWhileTheBridgeStopsReading) {
   const auto took = timedFree(feeder, 1000ms, [&] { other.closeClient(); });
   EXPECT_LT(took.count(), 1000);
 }
-
 
 TEST_F(LinkThreadTest, DisconnectAndFreeStopTheRetries) {
   const std::uint16_t port = testing::unusedPort();

@@ -78,10 +78,10 @@ bool LoopbackServer::accept(std::chrono::milliseconds timeout) {
 #endif
   closeClient();
   client_ = fd;
-  reader_ = std::make_unique<link::FrameReader>([this](std::uint8_t type, const std::uint8_t* payload,
-                                                       std::uint64_t size) {
-    frames_.push_back({type, std::vector<std::uint8_t>(payload, payload + size)});
-  });
+  reader_ =
+      std::make_unique<link::FrameReader>([this](std::uint8_t type, const std::uint8_t* payload, std::uint64_t size) {
+        frames_.push_back({type, std::vector<std::uint8_t>(payload, payload + size)});
+      });
   return true;
 }
 

@@ -67,7 +67,7 @@ TEST(MaxhostRunner, PlayerWritesWhatTheBridgeSendsAndStopsOnSigterm) {
   ASSERT_TRUE(server.accept(5000ms));
   ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
   const auto hello = server.framesOfType(FrameType::Hello)[0].payload;
-  EXPECT_EQ(hello[0], 0);                    // a player
+  EXPECT_EQ(hello[0], 0);                     // a player
   EXPECT_EQ(link::getI32(&hello[1]), 44100);  // the runner's rate
   const std::vector<float> buffer(2 * 48000, 0.5f);
   server.send(link::encodeBuffer(FrameType::Init, buffer.data(), buffer.size(), 2, 48000));
@@ -107,7 +107,8 @@ TEST(MaxhostRunner, CapturingFeederUploadsItsWavFileAndDurationEndsTheRun) {
   sf_close(file);
 
   testing::LoopbackServer server;
-  const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--feeder", in, "--capture", "--duration", "0.6"});
+  const pid_t pid =
+      startRunner({"--port", std::to_string(server.port()), "--feeder", in, "--capture", "--duration", "0.6"});
   ASSERT_TRUE(server.accept(5000ms));
   std::vector<float> captured;
   server.pumpUntil(
@@ -138,8 +139,8 @@ TEST(MaxhostRunner, PlayerLogsAppliedPatchesAndWritesItsBuffer) {
   const std::string out = tempPath("tapped");
   const std::string buffer = tempPath("buffer");
   const std::string log = tempPath("patches");
-  const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--player", out, "--buffer-out", buffer,
-                                 "--patch-log", log});
+  const pid_t pid = startRunner(
+      {"--port", std::to_string(server.port()), "--player", out, "--buffer-out", buffer, "--patch-log", log});
   ASSERT_TRUE(server.accept(5000ms));
   ASSERT_TRUE(server.pumpUntil([&] { return !server.framesOfType(FrameType::Hello).empty(); }, 3000ms));
   const std::vector<float> init(2 * 1000, 0.25f);
@@ -217,8 +218,8 @@ TEST(MaxhostRunner, AStalledDspFillsTheQueueAndLosesNothingWhenItResumes) {
 TEST(MaxhostRunner, ATokenIsSentFirstOnEveryConnection) {
   testing::LoopbackServer server;
   const std::string token = "00112233445566778899aabbccddeeff";
-  const pid_t pid = startRunner({"--port", std::to_string(server.port()), "--token", token, "--player",
-                                 tempPath("token"), "--duration", "3"});
+  const pid_t pid = startRunner(
+      {"--port", std::to_string(server.port()), "--token", token, "--player", tempPath("token"), "--duration", "3"});
   for (int connection = 0; connection < 2; ++connection) {
     ASSERT_TRUE(server.accept(5000ms));
     ASSERT_TRUE(server.pumpUntil([&] { return server.frames().size() >= 2; }, 3000ms));

@@ -115,9 +115,8 @@ TEST_F(OmberTilde, ConnectMessagesWithoutAUsablePortArePosted) {
   EXPECT_TRUE(sendMessage(object, "capture", {longAtom(1)}));
   EXPECT_FALSE(sendMessage(object, "dsp64"));  // private
   EXPECT_FALSE(sendMessage(object, "nonsense"));
-  EXPECT_EQ(posts(), (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0",
-                                               "omber~: bad port 70000", "omber~: bad port 0",
-                                               "omber~: bad token"}));
+  EXPECT_EQ(posts(), (std::vector<std::string>{"omber~: connect <port>", "omber~: bad port 0", "omber~: bad port 70000",
+                                               "omber~: bad port 0", "omber~: bad token"}));
 }
 
 TEST_F(OmberTilde, SignalChainPlaysSilenceUntilInitAndTheRoleSwitchesToPassThrough) {

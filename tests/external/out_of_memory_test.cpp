@@ -162,7 +162,8 @@ TEST(OutOfMemory, AFrameTooLargeForTheMemoryLeftClosesTheLinkAndTheInstanceLives
   ASSERT_TRUE(server.accept(3000ms));
   {
     RefuseLarge refuse;
-    sendHugeInitStart(std::size_t{96} << 20, [&](const std::vector<std::uint8_t>& piece) { return server.send(piece); });
+    sendHugeInitStart(std::size_t{96} << 20,
+                      [&](const std::vector<std::uint8_t>& piece) { return server.send(piece); });
     ASSERT_TRUE(posted("omber~: link framing error"));
   }
   EXPECT_TRUE(server.waitClosed(1000ms));
@@ -174,7 +175,8 @@ TEST(OutOfMemory, AFrameTooLargeForTheMemoryLeftClosesTheLinkAndTheInstanceLives
   const std::vector<float> samples(2 * 480, 0.5f);
   server.send(link::encodeBuffer(FrameType::Init, samples.data(), samples.size(), 2, 48000));
   const auto end = std::chrono::steady_clock::now() + 3s;
-  while (instance.state().commands.size() == 0 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+  while (instance.state().commands.size() == 0 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(1ms);
   EXPECT_EQ(instance.state().commands.size(), 1u);
 }
 

@@ -232,9 +232,8 @@ TEST(PlayerVoice, MonoBuffersFeedBothChannels) {
 
 TEST(PlayerVoice, InterpolatesBetweenFramesAndHoldsWhenNotAdvancing) {
   PlayerVoice voice;
-  applyAndRelease(voice, bufferCommand(CommandKind::Replace, 100, 2, [](std::size_t f, int c) {
-                    return static_cast<float>(f) + c * 1000.0f;
-                  }));
+  applyAndRelease(voice, bufferCommand(CommandKind::Replace, 100, 2,
+                                       [](std::size_t f, int c) { return static_cast<float>(f) + c * 1000.0f; }));
   applyAndRelease(voice, valueCommand(CommandKind::Seek, 10.25 / 48000.0));
   const auto out = render(voice, 2);
   EXPECT_FLOAT_EQ(out.left[0], 10.25f);

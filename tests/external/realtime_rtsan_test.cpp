@@ -11,9 +11,7 @@
 namespace omber::external {
 namespace {
 
-void* allocateInRealtimeContext(std::size_t bytes) OMBER_NONBLOCKING {
-  return std::malloc(bytes);
-}
+void* allocateInRealtimeContext(std::size_t bytes) OMBER_NONBLOCKING { return std::malloc(bytes); }
 
 TEST(RealtimeSanitizer, IsWatchingNonblockingFunctions) {
   EXPECT_DEATH(
@@ -26,10 +24,9 @@ TEST(RealtimeSanitizer, IsWatchingNonblockingFunctions) {
 
 TEST(RealtimeSanitizer, PerformStaysRealtimeSafeThroughEveryCommandKind) {
   Instance instance([](const std::string&) {});
-  const auto stats = testing::runEveryCommandKind(
-      instance, [](Instance& target, const double* const* ins, double* const* outs, long frames) {
-        target.perform(ins, 2, outs, 2, frames);
-      });
+  const auto stats =
+      testing::runEveryCommandKind(instance, [](Instance& target, const double* const* ins, double* const* outs,
+                                                long frames) { target.perform(ins, 2, outs, 2, frames); });
   EXPECT_GT(stats.commandsApplied, 300);
   EXPECT_GT(stats.capturedBytes, 0u);
 }

@@ -56,6 +56,7 @@ void runBridge(external::testing::LoopbackServer& server, BridgeCounts& counts, 
     }
     std::vector<std::uint8_t> frame;
     const std::size_t frames = std::uniform_int_distribution<std::size_t>(0, 4800)(random);
+    // clang-format off
     switch (std::uniform_int_distribution<int>(0, 9)(random)) {
       case 0: frame = link::encodeBuffer(FrameType::Init, samples.data(), frames * 2, chance(4) ? 1 : 2, 48000); break;
       case 1: frame = link::encodeBuffer(FrameType::Swap, samples.data(), frames * 2, 2, 48000); break;
@@ -68,6 +69,7 @@ void runBridge(external::testing::LoopbackServer& server, BridgeCounts& counts, 
       case 8: frame = link::encodeFrame(0x42, reinterpret_cast<const std::uint8_t*>(samples.data()), 7); break;
       default: frame = link::encodeFrame(FrameType::Run, {}); break;
     }
+    // clang-format on
     if (chance(800)) frame = {0, 0, 0, 0};  // a framing error: the instance drops the link
     if (chance(800)) {
       server.closeClient();
@@ -121,7 +123,8 @@ TEST(ExternalStress, AudioLinkAndMainThreadsTogether) {
     const auto port = target == player ? playerBridge.port() : feederBridge.port();
     switch (std::uniform_int_distribution<int>(0, 19)(random)) {
       case 0: sendMessage(target, "disconnect"); break;
-      case 1: case 2: sendMessage(target, "connect", {longAtom(port)}); break;
+      case 1:
+      case 2: sendMessage(target, "connect", {longAtom(port)}); break;
       case 3: sendMessage(target, "capture", {longAtom(std::uniform_int_distribution<int>(0, 1)(random))}); break;
       case 4: setAttribute(player, "role", {longAtom(std::uniform_int_distribution<int>(0, 1)(random))}); break;
       case 5: setAttribute(player, "role", {longAtom(0)}); break;

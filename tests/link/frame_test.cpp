@@ -36,8 +36,8 @@ TEST(FrameCodec, TokenFrameCarriesTheTokenBytesWithoutTerminator) {
 
 TEST(FrameReader, EverySplitPointGivesTheSameFrames) {
   std::vector<std::uint8_t> stream;
-  for (auto f : {encodeSeek(1.5), encodeFlag(FrameType::Loop, false), encodeFrame(9, nullptr, 0),
-                 encodeHello(1, 44100, 2)}) {
+  for (auto f :
+       {encodeSeek(1.5), encodeFlag(FrameType::Loop, false), encodeFrame(9, nullptr, 0), encodeHello(1, 44100, 2)}) {
     stream.insert(stream.end(), f.begin(), f.end());
   }
   std::vector<Seen> whole;

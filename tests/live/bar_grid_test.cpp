@@ -144,13 +144,12 @@ struct SnapCase {
 
 TEST_F(BarGridTest, SnappedPositions) {
   const SnapCase cases[] = {
-      {16, 0, -1, 17.2, 2},   // whole bars: 18 s wraps to 2 s
-      {15, 0, -1, 17.2, 13},  // not whole bars: the last bar but one
-      {15, 0, -1, 3.1, 4},    // the nearest bar line
-      {0, 0, -1, -3.0, 0},    // no buffer: never below 0
-      {0, 0, -1, 7.1, 8},
-      {16, 120, 1, 13.0, 6},  // with a grid and a region (2..10 s): wrapped into it
-      {16, 120, 1, 0.4, 8},   // below the region: from its end
+      {16, 0, -1, 17.2, 2},                          // whole bars: 18 s wraps to 2 s
+      {15, 0, -1, 17.2, 13},                         // not whole bars: the last bar but one
+      {15, 0, -1, 3.1, 4},                           // the nearest bar line
+      {0, 0, -1, -3.0, 0},                           // no buffer: never below 0
+      {0, 0, -1, 7.1, 8},    {16, 120, 1, 13.0, 6},  // with a grid and a region (2..10 s): wrapped into it
+      {16, 120, 1, 0.4, 8},                          // below the region: from its end
   };
   for (const SnapCase& c : cases) {
     SCOPED_TRACE(c.t);
@@ -187,8 +186,7 @@ TEST_F(BarGridTest, ALoopChangeWhilePlayingWaitsForTheNextBar) {
   EXPECT_EQ(live.barCounter, 6);
   EXPECT_EQ(live.loopStartBar, 2);
   EXPECT_FALSE(live.sectionPending);
-  ASSERT_EQ(recorder.selectors(),
-            (std::vector<std::string>{"ws:send", "ext:write", "ext:write", "ui:section"}));
+  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:send", "ext:write", "ext:write", "ui:section"}));
   EXPECT_EQ(recorder.messages[0].bytesText(0), R"({"type":"loop_band","start_sec":4,"end_sec":8})");
   EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Band);
   EXPECT_EQ(frameType(recorder.messages[2]), link::FrameType::Seek);

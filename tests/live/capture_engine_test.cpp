@@ -85,8 +85,8 @@ TEST_F(StreamTest, AWholePrintIsUploadedAsTheNewSourceBitForBit) {
   }
   EXPECT_TRUE(recorder.with("param:stop").empty());
   recorder.clear();
-  receive(kFeeder, std::vector<std::uint8_t>(bytes.end() - static_cast<std::ptrdiff_t>(bytes.size() % piece),
-                                             bytes.end()));
+  receive(kFeeder,
+          std::vector<std::uint8_t>(bytes.end() - static_cast<std::ptrdiff_t>(bytes.size() % piece), bytes.end()));
 
   // Capture off (the feed mode is "off"), the print done, the upload begun.
   EXPECT_EQ(recorder.selectors(),

@@ -138,7 +138,7 @@ TEST_F(CaptureLimitsTest, APrintTakesTheAudioOfOneFeeder) {
   send("tempo", 120);
   feeder(3);
   feeder(4);
-  send("canvas_arm", 1);  // 2 s
+  send("canvas_arm", 1);               // 2 s
   receive(4, captureOf(-0.5f, 4800));  // the first to deliver after arming
   receive(3, captureOf(0.5f, 4800));
   send("bar");

@@ -17,7 +17,8 @@ using testing::CaptureTest;
 using testing::capturedAudio;
 
 TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
-  for (const char* mode : {"stream", "splice", "auto", "fixed", "anything", ""}) live.feed().setMode(parseFeedMode(mode));
+  for (const char* mode : {"stream", "splice", "auto", "fixed", "anything", ""})
+    live.feed().setMode(parseFeedMode(mode));
   live.feed().setMode(FeedMode::Off);
   EXPECT_EQ(captureFlags(), (std::vector<bool>{true, true, true, true, true, true, false}));
 

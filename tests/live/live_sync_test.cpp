@@ -29,7 +29,7 @@ TEST_F(StreamTest, SectionChangesWaitForTheBarLine) {
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ui:section_pending"});
   EXPECT_EQ(recorder.messages[0].number(0), 2);
   EXPECT_EQ(engine.live().loopStartBar, -1);
-  send("section", 2);  // the latest request wins
+  send("section", 2);   // the latest request wins
   position(1, 0.5, 0);  // reports in between move nothing
   EXPECT_TRUE(recorder.with("ext:write").empty());
 
@@ -76,21 +76,14 @@ struct ScriptedPlayer {
           head = 0;
           swapCount = 0;
           break;
-        case link::FrameType::Swap:
-          swapCount += 1;
-          break;
+        case link::FrameType::Swap: swapCount += 1; break;
         case link::FrameType::Band:
           bandStart = link::getF64(p.data());
           bandEnd = link::getF64(p.data() + 8);
           break;
-        case link::FrameType::Seek:
-          head = link::getF64(p.data());
-          break;
-        case link::FrameType::Run:
-          running = !p.empty() && p[0] != 0;
-          break;
-        default:
-          break;
+        case link::FrameType::Seek: head = link::getF64(p.data()); break;
+        case link::FrameType::Run: running = !p.empty() && p[0] != 0; break;
+        default: break;
       }
     }
   }

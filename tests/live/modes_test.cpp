@@ -12,7 +12,8 @@ TEST(ModesTest, FeedModeWordsAndAnythingElse) {
   EXPECT_EQ(parseFeedMode("auto"), FeedMode::Auto);
   EXPECT_EQ(parseFeedMode("fixed"), FeedMode::Fixed);
   // Case matters and nothing is trimmed: these name no mode.
-  for (const char* text : {"", "Off", "off ", "streams", "anything"}) EXPECT_EQ(parseFeedMode(text), FeedMode::Other) << text;
+  for (const char* text : {"", "Off", "off ", "streams", "anything"})
+    EXPECT_EQ(parseFeedMode(text), FeedMode::Other) << text;
 }
 
 TEST(ModesTest, AMixKeepsTheWordItWasGiven) {

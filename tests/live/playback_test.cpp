@@ -191,7 +191,7 @@ TEST_F(PlaybackTest, SlicesArePatchedOnlyWhereTheyFitTheCurrentGeneration) {
   recorder.clear();
   live.patchSlice(4, 10, slice, 6);  // starts at the end
   live.patchSlice(4, 4000000000u, slice, 6);
-  live.patchSlice(3, 0, slice, 6);   // another generation
+  live.patchSlice(3, 0, slice, 6);  // another generation
   EXPECT_TRUE(recorder.messages.empty());
 }
 

@@ -131,8 +131,7 @@ TEST_F(ReentryTest, APresetKeepsItsManifestWhenTheCallbackReplacesIt) {
   const auto text = [](const std::string& s) { return Atom(std::vector<std::uint8_t>(s.begin(), s.end())); };
   const auto handshake = [&](const std::string& knobs) {
     send("ws:open", Atoms{});
-    send("ws:data", Atoms{text(R"({"type":"ready","duration":1,"knob_manifest":{"knobs":)" + knobs + "}}"),
-                          Atom(0.0)});
+    send("ws:data", Atoms{text(R"({"type":"ready","duration":1,"knob_manifest":{"knobs":)" + knobs + "}}"), Atom(0.0)});
   };
   send("start", Atoms{});
   handshake(R"({"alpha_knob_with_a_long_name":{"default":0.25},"beta_knob_with_a_long_name":{"default":0.5}})");

@@ -43,11 +43,8 @@ inline Bytes zstdFrame(const Bytes& plain) {
 
 // kind, start frame, five fields the engine reads past, then the payload.
 inline Bytes slice(std::uint8_t kind, std::uint32_t startFrame, const Bytes& payload) {
-  Bytes out = {kind,
-               static_cast<std::uint8_t>(startFrame),
-               static_cast<std::uint8_t>(startFrame >> 8),
-               static_cast<std::uint8_t>(startFrame >> 16),
-               static_cast<std::uint8_t>(startFrame >> 24)};
+  Bytes out = {kind, static_cast<std::uint8_t>(startFrame), static_cast<std::uint8_t>(startFrame >> 8),
+               static_cast<std::uint8_t>(startFrame >> 16), static_cast<std::uint8_t>(startFrame >> 24)};
   out.resize(23, 0xee);
   out.insert(out.end(), payload.begin(), payload.end());
   return out;

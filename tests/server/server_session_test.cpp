@@ -264,8 +264,8 @@ TEST_F(SessionWalk, LongServerTextsAreCutAndOversizedOnesRefused) {
   std::string huge = R"({"type":"command_failed","command":")" + std::string(1 << 20, 'y') + "\"}";
   wsText(huge);
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:status"});
-  EXPECT_EQ(recorder.messages[0].text(0), "pod message of " + std::to_string(huge.size()) +
-                                              " bytes ignored: over the 1 MiB limit");
+  EXPECT_EQ(recorder.messages[0].text(0),
+            "pod message of " + std::to_string(huge.size()) + " bytes ignored: over the 1 MiB limit");
 
   // During the handshake the oversized reply fails the connection attempt.
   printTrack();
@@ -291,10 +291,10 @@ TEST_F(SessionWalk, HandshakeFailuresGiveTheirReasonsAndKeepTheState) {
   wsText(R"({"type":"hello"})");
   std::vector<std::string> reasons;
   for (const auto& m : recorder.with("core:connect_failed")) reasons.push_back(m.text(0));
-  EXPECT_EQ(reasons, (std::vector<std::string>{"Unexpected binary during handshake", "malformed handshake JSON",
-                                               "Unexpected init message: ", "server error during handshake",
-                                               "server error during handshake", "no GPU",
-                                               "Unexpected init message: hello"}));
+  EXPECT_EQ(reasons,
+            (std::vector<std::string>{"Unexpected binary during handshake", "malformed handshake JSON",
+                                      "Unexpected init message: ", "server error during handshake",
+                                      "server error during handshake", "no GPU", "Unexpected init message: hello"}));
   EXPECT_EQ(recorder.messages.size(), reasons.size());
   EXPECT_EQ(engine.session().state, ServerSession::State::Handshaking);
 }
@@ -374,8 +374,10 @@ TEST_F(SessionWalk, ANewStreamRestatesPromptBAndTheBlend) {
     std::vector<std::string> texts;
     bool afterConnected = false;
     for (const auto& m : recorder.messages) {
-      if (m.selector == "core:connected") afterConnected = true;
-      else if (afterConnected && m.selector == "ws:send") texts.push_back(m.bytesText(0));
+      if (m.selector == "core:connected")
+        afterConnected = true;
+      else if (afterConnected && m.selector == "ws:send")
+        texts.push_back(m.bytesText(0));
     }
     return texts;
   };

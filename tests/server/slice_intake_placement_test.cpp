@@ -32,7 +32,8 @@ std::vector<std::uint16_t> sliceHalves(std::size_t count) {
   static const std::uint16_t special[] = {0x7C01, 0x0001, 0x8000, 0x7C00, 0x03FF, 0xFE00, 0xFC00};
   std::vector<std::uint16_t> out(count);
   for (std::size_t i = 0; i < count; ++i) {
-    out[i] = i % 7 == 2 ? special[(i / 7) % 7] : static_cast<std::uint16_t>(0x2C00 + (i * 13) % 0x1000 + ((i & 2) << 14));
+    out[i] =
+        i % 7 == 2 ? special[(i / 7) % 7] : static_cast<std::uint16_t>(0x2C00 + (i * 13) % 0x1000 + ((i & 2) << 14));
   }
   return out;
 }

@@ -115,21 +115,21 @@ TEST_F(SliceIntakeTest, APatchCarriesTheMergedSamplesForReplacingAndAddingSlices
   streamingFrom({0, 0, 0.5f, 0.5f, 0.25f, -1, 0, 0});
   binary(rawSlice(1, {1, -2, 0.5f, 3}));
   EXPECT_EQ(source.samples, (std::vector<float>{0, 0, 1, -2, 0.5f, 3, 0, 0}));
-  EXPECT_EQ(onlyPatchFrame(), (Bytes{21, 0, 0, 0, 2, 1, 0, 0, 0,       //
-                                     0x00, 0x00, 0x80, 0x3f,          // 1
-                                     0x00, 0x00, 0x00, 0xc0,          // -2
-                                     0x00, 0x00, 0x00, 0x3f,          // 0.5
-                                     0x00, 0x00, 0x40, 0x40}));       // 3
+  EXPECT_EQ(onlyPatchFrame(), (Bytes{21,   0,    0,    0,    2, 1, 0, 0, 0,  //
+                                     0x00, 0x00, 0x80, 0x3f,                 // 1
+                                     0x00, 0x00, 0x00, 0xc0,                 // -2
+                                     0x00, 0x00, 0x00, 0x3f,                 // 0.5
+                                     0x00, 0x00, 0x40, 0x40}));              // 3
 
   recorder.clear();
   session.setSliceDecompressor(zstdSliceDecompressor());
   binary(testing::differenceSlice(1, {1, 1, 1, 1}));
   EXPECT_EQ(source.samples, (std::vector<float>{0, 0, 2, -1, 1.5f, 4, 0, 0}));
-  EXPECT_EQ(onlyPatchFrame(), (Bytes{21, 0, 0, 0, 2, 1, 0, 0, 0,       //
-                                     0x00, 0x00, 0x00, 0x40,          // 2
-                                     0x00, 0x00, 0x80, 0xbf,          // -1
-                                     0x00, 0x00, 0xc0, 0x3f,          // 1.5
-                                     0x00, 0x00, 0x80, 0x40}));       // 4
+  EXPECT_EQ(onlyPatchFrame(), (Bytes{21,   0,    0,    0,    2, 1, 0, 0, 0,  //
+                                     0x00, 0x00, 0x00, 0x40,                 // 2
+                                     0x00, 0x00, 0x80, 0xbf,                 // -1
+                                     0x00, 0x00, 0xc0, 0x3f,                 // 1.5
+                                     0x00, 0x00, 0x80, 0x40}));              // 4
 }
 
 // A slice longer than the intake's merge step, with an odd sample count: all

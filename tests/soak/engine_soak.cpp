@@ -192,7 +192,7 @@ struct Trend {
   double firstMib = 0, lastMib = 0, peakMib = 0;
 };
 
-Trend trendOf(const std::vector<MemorySample>& samples, double (MemorySample::*field)) {
+Trend trendOf(const std::vector<MemorySample>& samples, double(MemorySample::*field)) {
   Trend t;
   std::vector<double> x, y;
   for (const MemorySample& s : samples) {
@@ -240,8 +240,12 @@ class Soak {
     }
     inside_ = false;
   }
-  void extData(int id, Bytes bytes) { dispatch("ext:data", Atoms{Atom(static_cast<double>(id)), Atom(std::move(bytes))}); }
-  void wsData(Bytes bytes, bool binary) { dispatch("ws:data", Atoms{Atom(std::move(bytes)), Atom(binary ? 1.0 : 0.0)}); }
+  void extData(int id, Bytes bytes) {
+    dispatch("ext:data", Atoms{Atom(static_cast<double>(id)), Atom(std::move(bytes))});
+  }
+  void wsData(Bytes bytes, bool binary) {
+    dispatch("ws:data", Atoms{Atom(std::move(bytes)), Atom(binary ? 1.0 : 0.0)});
+  }
 
   void onOutlet(const std::string& selector, const Atoms& atoms);
   void onPlayerFrame(const Bytes& frame);
@@ -394,12 +398,16 @@ void Soak::sendSource(bool swap) {
   ++podEpoch_;
   podSource_.assign(frames * 2, 0.0f);
   for (std::size_t i = 0; i < podSource_.size(); ++i) {
-    podSource_[i] = static_cast<float>(static_cast<int>((i * 7 + static_cast<std::size_t>(podEpoch_) * 131) % 2049) - 1024) / 1024.0f;
+    podSource_[i] =
+        static_cast<float>(static_cast<int>((i * 7 + static_cast<std::size_t>(podEpoch_) * 131) % 2049) - 1024) /
+        1024.0f;
   }
   const std::string epoch = std::to_string(podEpoch_);
   const std::string duration = std::to_string(static_cast<double>(frames) / kRate);
   if (swap) {
-    wsData(textBytes(R"({"type":"swap_ready","duration":)" + duration + R"(,"channels":2,"source_epoch":)" + epoch + "}"), false);
+    wsData(
+        textBytes(R"({"type":"swap_ready","duration":)" + duration + R"(,"channels":2,"source_epoch":)" + epoch + "}"),
+        false);
   } else {
     wsData(textBytes(R"({"type":"ready","duration":)" + duration +
                      R"(,"bpm":120,"key":"A minor","time_signature":"4/4","channels":2,"source_epoch":)" + epoch +
@@ -418,7 +426,8 @@ void Soak::sendSlice() {
   const std::size_t frames = podSource_.size() / 2;
   if (frames < kSliceFrames) return;
   ++sliceSeq_;
-  const std::size_t start = (static_cast<std::size_t>((playHead_ + 0.5) * kRate) + sliceSeq_ * 997) % (frames - kSliceFrames);
+  const std::size_t start =
+      (static_cast<std::size_t>((playHead_ + 0.5) * kRate) + sliceSeq_ * 997) % (frames - kSliceFrames);
   std::vector<float> values(kSliceFrames * 2);
   const bool raw = sliceSeq_ % 2 == 1;
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -464,11 +473,12 @@ void Soak::sample() {
   samples_.push_back({static_cast<double>(nowMs_) / 60000.0, rssKib(), heapKib()});
   if (options_.trace) {
     const omber::live::CaptureMemory held = engine_->live().feed().memory();
-    std::fprintf(stderr,
-                 "minute %7.2f  rss %9.0f KiB  heap %9.0f KiB  (floats: source %zu, start %zu, capture %zu/%zu, print %zu/%zu)\n",
-                 samples_.back().minute, samples_.back().rssKib, samples_.back().heapKib, engine_->source().samples.size(),
-                 engine_->settings().startSamples.capacity(), held.captureSize, held.captureCapacity,
-                 held.printSize, held.printCapacity);
+    std::fprintf(
+        stderr,
+        "minute %7.2f  rss %9.0f KiB  heap %9.0f KiB  (floats: source %zu, start %zu, capture %zu/%zu, print %zu/%zu)\n",
+        samples_.back().minute, samples_.back().rssKib, samples_.back().heapKib, engine_->source().samples.size(),
+        engine_->settings().startSamples.capacity(), held.captureSize, held.captureCapacity, held.printSize,
+        held.printCapacity);
   }
 }
 
@@ -586,30 +596,33 @@ int Soak::run() {
     if (grows(rss)) fail("resident memory keeps growing");
     if (grows(heap)) fail("the heap in use keeps growing");
   } else {
-    std::printf("soak: memory trend not judged: AddressSanitizer holds freed memory in its quarantine and hides the heap; "
-                "its leak check at exit stands in\n");
+    std::printf(
+        "soak: memory trend not judged: AddressSanitizer holds freed memory in its quarantine and hides the heap; "
+        "its leak check at exit stands in\n");
   }
 
   std::printf("soak: %.2f simulated hours (%.1f min) of performance in %.1f s wall time (%.0fx real time)\n",
               options_.minutes / 60.0, options_.minutes, wallSeconds, options_.minutes * 60.0 / wallSeconds);
   std::printf("soak: the pod streamed for %.1f min of it\n", static_cast<double>(streamingMs_) / 60000.0);
-  std::printf("soak: %.2f hours of audio in %llu slices (%llu raw, %llu zstd), %llu swaps, %llu sources, %llu prints done\n",
-              sliceAudioSeconds_ / 3600.0, static_cast<unsigned long long>(counts_["slices raw"] + counts_["slices zstd"]),
-              static_cast<unsigned long long>(counts_["slices raw"]), static_cast<unsigned long long>(counts_["slices zstd"]),
-              static_cast<unsigned long long>(counts_["pod swap_source"]),
-              static_cast<unsigned long long>(counts_["pod handshake"]),
-              static_cast<unsigned long long>(counts_["prints"]));
-  std::printf("soak: %llu ticks, %llu bar lines, %llu Position reports, %llu CapturePcm frames, %llu audio writes, "
-              "%llu reconnects, %llu copy checks\n",
-              static_cast<unsigned long long>(counts_["in tick:param"]), static_cast<unsigned long long>(counts_["in bar"]),
-              static_cast<unsigned long long>(counts_["positions"]),
-              static_cast<unsigned long long>(feederFrame_ / 960), static_cast<unsigned long long>(counts_["pod audio writes"]),
-              static_cast<unsigned long long>(counts_["out ws:reconnect_in"]),
-              static_cast<unsigned long long>(counts_["copies compared"]));
-  std::printf("soak: memory after a %.1f min warm-up, %zu samples: resident %.1f -> %.1f MiB (peak %.1f), slope %+.2f MiB/h, "
-              "growth %+.2f MiB; heap in use %.1f -> %.1f MiB, slope %+.2f MiB/h, growth %+.2f MiB\n",
-              warmup, measured.size(), rss.firstMib, rss.lastMib, rss.peakMib, rss.slopeMibPerHour, rss.growthMib,
-              heap.firstMib, heap.lastMib, heap.slopeMibPerHour, heap.growthMib);
+  std::printf(
+      "soak: %.2f hours of audio in %llu slices (%llu raw, %llu zstd), %llu swaps, %llu sources, %llu prints done\n",
+      sliceAudioSeconds_ / 3600.0, static_cast<unsigned long long>(counts_["slices raw"] + counts_["slices zstd"]),
+      static_cast<unsigned long long>(counts_["slices raw"]), static_cast<unsigned long long>(counts_["slices zstd"]),
+      static_cast<unsigned long long>(counts_["pod swap_source"]),
+      static_cast<unsigned long long>(counts_["pod handshake"]), static_cast<unsigned long long>(counts_["prints"]));
+  std::printf(
+      "soak: %llu ticks, %llu bar lines, %llu Position reports, %llu CapturePcm frames, %llu audio writes, "
+      "%llu reconnects, %llu copy checks\n",
+      static_cast<unsigned long long>(counts_["in tick:param"]), static_cast<unsigned long long>(counts_["in bar"]),
+      static_cast<unsigned long long>(counts_["positions"]), static_cast<unsigned long long>(feederFrame_ / 960),
+      static_cast<unsigned long long>(counts_["pod audio writes"]),
+      static_cast<unsigned long long>(counts_["out ws:reconnect_in"]),
+      static_cast<unsigned long long>(counts_["copies compared"]));
+  std::printf(
+      "soak: memory after a %.1f min warm-up, %zu samples: resident %.1f -> %.1f MiB (peak %.1f), slope %+.2f MiB/h, "
+      "growth %+.2f MiB; heap in use %.1f -> %.1f MiB, slope %+.2f MiB/h, growth %+.2f MiB\n",
+      warmup, measured.size(), rss.firstMib, rss.lastMib, rss.peakMib, rss.slopeMibPerHour, rss.growthMib,
+      heap.firstMib, heap.lastMib, heap.slopeMibPerHour, heap.growthMib);
   std::printf("soak: limits: a slope above %.2f MiB/h together with a growth above %.2f MiB fails\n",
               options_.maxSlopeMibPerHour, options_.minGrowthMib);
   for (const std::string& f : failures_) std::printf("soak: FAIL %s\n", f.c_str());

@@ -64,9 +64,7 @@ class Recorder {
 };
 
 // Type byte of a frame carried by an "ext:write" message.
-inline link::FrameType frameType(const Message& m) {
-  return static_cast<link::FrameType>(m.bytes(1).at(4));
-}
+inline link::FrameType frameType(const Message& m) { return static_cast<link::FrameType>(m.bytes(1).at(4)); }
 
 // Payload of a frame carried by an "ext:write" message.
 inline std::vector<std::uint8_t> framePayload(const Message& m) {
