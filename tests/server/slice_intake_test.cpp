@@ -1,9 +1,15 @@
 // The session on its own, without the engine's providers: the default
-// handshake, and the intake's rules for slices that do not merge.
+// handshake, the intake's rules for slices that do not merge, and slices
+// merged at every placement in the source buffer.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
 
 #include "core/engine/real_transport.h"
 #include "core/server/server_session.h"
+#include "link/frame.h"
+#include "core/base/half_float.h"
 #include "server/server_messages.h"
 #include "support/recording_outlet.h"
 
@@ -19,6 +25,35 @@ using testing::halves;
 using testing::rawSlice;
 using testing::Recorder;
 
+constexpr std::size_t kSourceFrames = 4096;
+
+// Halves of a slice: ordinary values with infinities, signalling and quiet
+// NaNs, subnormals and negative zero mixed in.
+std::vector<std::uint16_t> sliceHalves(std::size_t count) {
+  static const std::uint16_t special[] = {0x7C01, 0x0001, 0x8000, 0x7C00, 0x03FF, 0xFE00, 0xFC00};
+  std::vector<std::uint16_t> out(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    out[i] =
+        i % 7 == 2 ? special[(i / 7) % 7] : static_cast<std::uint16_t>(0x2C00 + (i * 13) % 0x1000 + ((i & 2) << 14));
+  }
+  return out;
+}
+
+Bytes littleEndian(const std::vector<std::uint16_t>& halves) {
+  Bytes out;
+  for (const std::uint16_t h : halves) {
+    out.push_back(static_cast<std::uint8_t>(h));
+    out.push_back(static_cast<std::uint8_t>(h >> 8));
+  }
+  return out;
+}
+
+Bytes bytesOfFloats(const float* values, std::size_t count) {
+  Bytes out(count * sizeof(float));
+  std::memcpy(out.data(), values, out.size());
+  return out;
+}
+
 class SliceIntakeTest : public ::testing::Test {
  protected:
   SliceIntakeTest() { live.transport = &transport; }
@@ -31,6 +66,13 @@ class SliceIntakeTest : public ::testing::Test {
 
   // Ready, then a stereo source of 4 frames holding 0.
   void streaming() { streamingFrom(std::vector<float>(8, 0.0f)); }
+
+  // Ready with a zstd decoder, then a stereo source of kSourceFrames frames
+  // holding 0.25.
+  void streamingAt025() {
+    streamingFrom(std::vector<float>(2 * kSourceFrames, 0.25f));
+    session.setSliceDecompressor(zstdSliceDecompressor());
+  }
 
   // Ready, then a stereo source holding `samples`.
   void streamingFrom(const std::vector<float>& samples) {
@@ -191,6 +233,58 @@ TEST_F(SliceIntakeTest, TheSourceBufferHoldsMemoryForTheCurrentSourceOnly) {
   swapTo(1000);
   EXPECT_EQ(source.samples.capacity(), 1000u);
   EXPECT_EQ(live.bufferSamples, source.samples.data());
+}
+
+// ---- slices at every placement in the source buffer ----
+// The merge widens into the buffer from wherever the start frame puts it, with vector steps that begin
+// at a boundary of their own, and copies each merged block into the Patch
+// frame. Whatever the placement, the buffer holds the exact widening (NaN
+// payloads and all) and the frame carries exactly the buffer's bytes.
+
+// Start frames 0 to 7 put the merge at every 8-byte offset from a 64-byte
+// boundary; 2,049 samples run past one merge block into a second, with an
+// odd sample that the stereo frame leaves out.
+TEST_F(SliceIntakeTest, EveryStartFrameMergesExactlyAndSendsTheBufferBytes) {
+  streamingAt025();
+  const std::size_t count = 2049;
+  const std::vector<std::uint16_t> halves = sliceHalves(count);
+  for (std::uint32_t start = 0; start < 8; ++start) {
+    std::vector<float> expected = source.samples;
+    for (std::size_t i = 0; i < count; ++i) expected[2 * start + i] = halfToFloat(halves[i]);
+
+    recorder.clear();
+    binary(testing::slice(0, start, littleEndian(halves)));
+    ASSERT_EQ(bytesOfFloats(source.samples.data(), source.samples.size()),
+              bytesOfFloats(expected.data(), expected.size()))
+        << "replace at frame " << start;
+    EXPECT_EQ(onlyPatchFrame(), link::encodePatch(start, expected.data() + 2 * start, count / 2)) << start;
+  }
+}
+
+// Adding: the buffer gets buffer + widening (sums of NaNs are NaNs, whose
+// exact bits the hardware chooses: the frame is compared with the buffer).
+TEST_F(SliceIntakeTest, EveryStartFrameAddsExactlyAndSendsTheBufferBytes) {
+  streamingAt025();
+  const std::size_t count = 2049;
+  const std::vector<std::uint16_t> halves = sliceHalves(count);
+  for (std::uint32_t start = 0; start < 8; ++start) {
+    const std::vector<float> before = source.samples;
+    recorder.clear();
+    binary(testing::slice(1, start, testing::zstdFrame(littleEndian(halves))));
+    for (std::size_t i = 0; i < source.samples.size(); ++i) {
+      const bool inSlice = i >= 2 * start && i < 2 * start + count;
+      const float want = inSlice ? before[i] + halfToFloat(halves[i - 2 * start]) : before[i];
+      if (std::isnan(want)) {
+        ASSERT_TRUE(std::isnan(source.samples[i])) << "add at frame " << start << ", sample " << i;
+      } else {
+        ASSERT_EQ(bytesOfFloats(&source.samples[i], 1), bytesOfFloats(&want, 1))
+            << "add at frame " << start << ", sample " << i;
+      }
+    }
+    EXPECT_EQ(onlyPatchFrame(), link::encodePatch(start, source.samples.data() + 2 * start, count / 2)) << start;
+    // Infinities and NaNs stay in the buffer from here on; start clean.
+    source.samples.assign(source.samples.size(), 0.25f);
+  }
 }
 
 }  // namespace
