@@ -24,6 +24,11 @@ std::uint32_t bitsOfFloat(float f) {
   return bits;
 }
 
+// All ones for true, zero for false. Negated as a signed value: the unsigned
+// subtraction 0 - 1 would wrap, which the overflow check of our own code
+// rejects.
+inline std::uint32_t maskOf(bool b) { return static_cast<std::uint32_t>(-static_cast<std::int32_t>(b)); }
+
 inline std::uint32_t loadHalf(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | (p[1] << 8)); }
 
 // halfToFloat without branches, so that a loop of it vectorises (GCC at -O2
@@ -36,9 +41,9 @@ inline float widenOne(std::uint32_t half) {
   const std::uint32_t magnitude = (half & 0x7FFFu) << 13;
   const std::uint32_t exponent = magnitude & 0x0F800000u;
   std::uint32_t bits = magnitude + (112u << 23);
-  const std::uint32_t allOnes = 0u - static_cast<std::uint32_t>(exponent == 0x0F800000u);
+  const std::uint32_t allOnes = maskOf(exponent == 0x0F800000u);
   bits += allOnes & (112u << 23);
-  const std::uint32_t zero = 0u - static_cast<std::uint32_t>(exponent == 0);
+  const std::uint32_t zero = maskOf(exponent == 0);
   // The difference is never negative, but rounding downwards gives -0 for
   // a zero mantissa: the sign bit is cleared.
   const std::uint32_t small = bitsOfFloat(floatFromBits(bits + (1u << 23)) - floatFromBits(113u << 23)) & 0x7FFFFFFFu;
