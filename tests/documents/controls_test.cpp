@@ -9,9 +9,6 @@
 #include "documents/documents_fixture.h"
 
 namespace omber::documents {
-using namespace omber::base;
-using namespace omber::live;
-using namespace omber::server;
 using namespace omber::engine;
 namespace {
 

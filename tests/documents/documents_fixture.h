@@ -9,10 +9,6 @@
 #include "engine/engine_fixture.h"
 
 namespace omber::testing {
-using namespace omber::base;
-using namespace omber::live;
-using namespace omber::server;
-using namespace omber::documents;
 using namespace omber::engine;
 
 class DocumentsTest : public EngineTest {

@@ -12,10 +12,6 @@
 #include "support/recording_outlet.h"
 
 namespace omber::testing {
-using namespace omber::base;
-using namespace omber::live;
-using namespace omber::server;
-using namespace omber::documents;
 using namespace omber::engine;
 
 class EngineTest : public ::testing::Test {

@@ -8,7 +8,6 @@
 #include "support/recording_outlet.h"
 
 namespace omber::live {
-using namespace omber::base;
 using namespace omber::engine;
 namespace {
 

@@ -8,9 +8,6 @@
 #include "live/stream_fixture.h"
 
 namespace omber::live {
-using namespace omber::base;
-using namespace omber::server;
-using namespace omber::documents;
 using namespace omber::engine;
 namespace {
 

@@ -8,7 +8,6 @@
 #include "live/capture_fixture.h"
 
 namespace omber::live {
-using namespace omber::base;
 using namespace omber::engine;
 namespace {
 

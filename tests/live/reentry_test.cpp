@@ -14,9 +14,6 @@
 #include "support/recording_outlet.h"
 
 namespace omber::live {
-using namespace omber::base;
-using namespace omber::server;
-using namespace omber::documents;
 using namespace omber::engine;
 namespace {
 

@@ -13,10 +13,6 @@
 #include "link/frame.h"
 
 namespace omber::testing {
-using namespace omber::base;
-using namespace omber::live;
-using namespace omber::server;
-using namespace omber::documents;
 using namespace omber::engine;
 
 constexpr double kRate = 48000.0;

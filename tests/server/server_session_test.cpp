@@ -9,9 +9,6 @@
 #include "server/server_messages.h"
 
 namespace omber::server {
-using namespace omber::base;
-using namespace omber::live;
-using namespace omber::documents;
 using namespace omber::engine;
 namespace {
 
