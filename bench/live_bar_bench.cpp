@@ -58,9 +58,8 @@ void BM_BarWithDriftCorrection(benchmark::State& state) {
   live.playing = true;
   live.hasBuffer = true;
   live.sourceDuration = 32;
-  live.gridTempo = 120;
-  live.gridTempoKnown = true;
-  live.resume = omber::live::ResumePoint{0, 0.0, true};
+  live.grid().setGridTempo(120);
+  live.grid().resumeAt(0, 0.0);
   const Atoms none;
   for (auto _ : state) engine.inlet("bar", none);
   state.counters["seeks_per_bar"] = static_cast<double>(counts.writes) / static_cast<double>(state.iterations());

@@ -20,6 +20,7 @@
 
 namespace {
 
+using omber::base::Atom;
 using omber::base::Atoms;
 using omber::engine::Engine;
 
@@ -32,8 +33,7 @@ void BM_PrintBecomesNewSource(benchmark::State& state) {
   std::int64_t messages = 0;
   Engine engine([&messages](const std::string&, const Atoms&) { ++messages; });
   omber::live::LiveAudioPath& live = engine.live();
-  live.liveTempo = 120;
-  live.liveTempoKnown = true;
+  engine.inlet("tempo", Atoms{Atom(120.0)});
 
   const std::vector<float> block(kBlockFrames * 2, 0.25f);
   std::vector<float> from(kSourceSamples, 0.5f), to(kSourceSamples, 0.0f);
@@ -45,7 +45,7 @@ void BM_PrintBecomesNewSource(benchmark::State& state) {
       },
       [&] {
         live.feed().armPrint(kPrintBars, false, false);
-        live.onBar();
+        live.grid().onBar();
         for (std::uint64_t done = 0; done < kPrintFrames; done += kBlockFrames) {
           if (auto source = live.feed().intake(kBlockFrames, block.data())) engine.takeNewSource(std::move(*source));
         }

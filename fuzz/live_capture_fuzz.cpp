@@ -84,10 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const double period =
             in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(0.2, 64.0);
         live.feed().setPrintPeriod(flags & 8 ? std::optional<double>(period) : std::nullopt);
-        live.backendName = flags & 16 ? "sa3" : "acestep";
+        engine.inlet("backend", Atoms{Atom(flags & 16 ? "sa3" : "acestep")});
         live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
         live.reportedPlayHead = number(in);
-        live.loopStartBar = in.ConsumeIntegralInRange<std::int32_t>(-1, 8);
+        live.grid().setLoopStart(in.ConsumeIntegralInRange<std::int32_t>(-1, 8));
         break;
       }
       default: engine.inlet("audio_export_req", {});

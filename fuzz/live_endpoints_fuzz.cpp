@@ -46,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         live.ready = flags & 1;
         live.playing = flags & 2;
         live.hasBuffer = flags & 4;
-        live.gridTempoKnown = flags & 8;
-        live.gridTempo = flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0;
-        live.resume.valid = flags & 16;
-        live.backendName = flags & 32 ? "sa3" : "acestep";
+        live.grid().setGridTempo(flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0);  // 0: no grid
+        // Once valid, the resume point is only ever replaced.
+        if (flags & 16) live.grid().resumeAt(live.grid().barCounter(), 0.0);
+        engine.inlet("backend", omber::base::Atoms{omber::base::Atom(flags & 32 ? "sa3" : "acestep")});
         live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
         live.swapCount = in.ConsumeIntegralInRange<std::int32_t>(0, 2);
         break;

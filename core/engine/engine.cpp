@@ -103,7 +103,7 @@ SessionConfig Engine::buildSessionConfig() {
       const std::size_t frames = settings_.startSamples.size() / static_cast<std::size_t>(settings_.startChannels);
       if (frames >= 1) config.duration = static_cast<double>(frames) / kStreamRate;
     }
-    live_.renderLength = config.duration.value_or(0.0);
+    live_.grid().setRenderLength(config.duration.value_or(0.0));
   }
   return config;
 }

@@ -6,7 +6,7 @@
 namespace omber::engine {
 
 void Engine::onAudioExportReq(const Atoms&) {
-  exportAudio(source_, live_.loopRegion(), settings_.liveSetFolder, transport_);
+  exportAudio(source_, live_.grid().loopRegion(), settings_.liveSetFolder, transport_);
 }
 
 }  // namespace omber::engine

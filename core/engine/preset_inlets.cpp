@@ -100,9 +100,9 @@ std::string Engine::storedDocument(bool preset) {
                           settings_.promptA,
                           settings_.promptB ? std::string_view(*settings_.promptB) : std::string_view(),
                           settings_.blendTarget,
-                          live_.loopStartBar,
-                          live_.loopLength,
-                          live_.quantisation,
+                          live_.grid().loopStartBar(),
+                          live_.grid().loopLength(),
+                          live_.grid().quantisation(),
                           timbre,
                           structure};
   return preset ? presetDocument(state) : snapshotDocument(state);
@@ -185,13 +185,13 @@ void Engine::applyOrDefer(JsonValue document, void (Engine::*apply)(const JsonVa
     // Replaces a recall already waiting: the last one asked for wins.
     // A recall that fails at the bar line is noted like a failed message;
     // the bar's own steps still run.
-    live_.deferredAction = [this, apply, document = std::move(document)] {
+    live_.grid().deferToNextBar([this, apply, document = std::move(document)] {
       try {
         (this->*apply)(document);
       } catch (const std::exception& error) {
         noteFailure("bar", error.what());
       }
-    };
+    });
     return;
   }
   (this->*apply)(document);
@@ -255,7 +255,7 @@ void Engine::applySnapshotDocument(const JsonValue& document) {
 
   if (const JsonValue& loop = memberOf(document, "loop"); loop.isObject()) {
     applyLoop(finiteNumber(loop, "startBar").value_or(-1.0),
-              finiteNumber(loop, "lenBars").value_or(static_cast<double>(live_.loopLength)));
+              finiteNumber(loop, "lenBars").value_or(static_cast<double>(live_.grid().loopLength())));
   }
 }
 
@@ -294,7 +294,7 @@ void Engine::applyLoraChoice(std::int32_t slot, std::optional<double> strength, 
 }
 
 void Engine::applyLoop(double startBar, double lengthBars) {
-  live_.setLoopRegion(startBar, lengthBars);
+  live_.grid().setLoopRegion(startBar, lengthBars);
   echoNumber(transport_, "loopStart", startBar);
   echoNumber(transport_, "loopLen", lengthBars);
 }

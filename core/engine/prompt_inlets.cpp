@@ -70,7 +70,7 @@ std::string Engine::composeTagTextA() const {
   PromptMetadata metadata;
   metadata.backend = settings_.backend;
   metadata.sourceTempo = live_.feed().sourceTempo();
-  metadata.liveTempo = live_.liveTempoKnown ? live_.liveTempo : 0.0;
+  metadata.liveTempo = live_.grid().liveTempo().value_or(0.0);
   metadata.keyName = settings_.keyName;
   metadata.projectKey = settings_.projectKey;
   return withLoraTriggers(base, settings_.loraCatalog, settings_.loraSlots) + metadataSuffix(metadata);

@@ -38,7 +38,7 @@ void Engine::sendCommand(const std::string& text) { transport_.sendServerText(te
 void Engine::onBackend(const Atoms& atoms) {
   std::string name = stringAt(atoms, 0);
   if (name.empty()) name = "acestep";
-  live_.backendName = name;
+  live_.grid().setBackend(name);
   settings_.backend = std::move(name);
 }
 
@@ -69,8 +69,7 @@ constexpr double kMaxLiveTempo = 999.0;
 void Engine::onTempo(const Atoms& atoms) {
   const auto bpm = finiteAt(atoms, 0);
   if (!bpm || !(*bpm > 0) || *bpm > kMaxLiveTempo) return;
-  live_.liveTempo = *bpm;
-  live_.liveTempoKnown = true;
+  live_.grid().setLiveTempo(*bpm);
 }
 
 // ---- session and Live transport ----
@@ -97,36 +96,38 @@ void Engine::onTransport(const Atoms& atoms) {
   live_.setTransportRunning(running);
   if (running && live_.playing && live_.ready) {
     // Restart from the top of the loop region, and count bars from here.
-    const double start = live_.loopRegion().start;
+    const double start = live_.grid().loopRegion().start;
     live_.seek(start);
     live_.reportedPlayHead = start;
-    live_.resume = ResumePoint{live_.barCounter, start, true};
+    live_.grid().resumeAt(live_.grid().barCounter(), start);
   }
 }
 
-void Engine::onBar(const Atoms&) { live_.onBar(); }
+void Engine::onBar(const Atoms&) { live_.grid().onBar(); }
 
 void Engine::onLoopStart(const Atoms& atoms) {
-  if (const auto v = finiteAt(atoms, 0)) live_.setLoopRegion(std::round(*v), live_.loopLength);
+  if (const auto v = finiteAt(atoms, 0)) live_.grid().setLoopRegion(std::round(*v), live_.grid().loopLength());
 }
 
 void Engine::onLoopLen(const Atoms& atoms) {
-  if (const auto v = finiteAt(atoms, 0)) live_.setLoopRegion(live_.loopStartBar, std::max(std::round(*v), 1.0));
+  if (const auto v = finiteAt(atoms, 0))
+    live_.grid().setLoopRegion(live_.grid().loopStartBar(), std::max(std::round(*v), 1.0));
 }
 
 void Engine::onSection(const Atoms& atoms) {
   const auto v = finiteAt(atoms, 0);
   if (!v) return;
   const double k = std::round(*v);
-  live_.setLoopRegion(k < 0 ? -1.0 : k * live_.loopLength, live_.loopLength);
+  const std::int32_t bars = live_.grid().loopLength();
+  live_.grid().setLoopRegion(k < 0 ? -1.0 : k * bars, bars);
 }
 
 void Engine::onBars(const Atoms& atoms) {
-  if (const auto v = finiteAt(atoms, 0)) live_.loopLength = std::max(roundToInt32(*v), 1);
+  if (const auto v = finiteAt(atoms, 0)) live_.grid().setLoopLength(std::max(roundToInt32(*v), 1));
 }
 
 void Engine::onQuant(const Atoms& atoms) {
-  if (const auto v = finiteAt(atoms, 0)) live_.quantisation = std::max(std::round(*v), 0.0);
+  if (const auto v = finiteAt(atoms, 0)) live_.grid().setQuantisation(std::max(std::round(*v), 0.0));
 }
 
 void Engine::onSeek(const Atoms& atoms) {
@@ -144,7 +145,7 @@ void Engine::onFeed(const Atoms& atoms) { live_.feed().setMode(live::parseFeedMo
 void Engine::onFeedMix(const Atoms& atoms) { live_.feed().setMix(live::FeedMix::parse(stringAt(atoms, 0))); }
 
 void Engine::onSpliceArm(const Atoms& atoms) {
-  live_.feed().armSplice(atoms.empty() ? live_.loopLength : numberAt(atoms, 0));
+  live_.feed().armSplice(atoms.empty() ? live_.grid().loopLength() : numberAt(atoms, 0));
 }
 
 void Engine::onFixedArm(const Atoms& atoms) {

@@ -1,10 +1,13 @@
 // The bar grid: Live's bars as positions in the source buffer, the loop
 // region (a section of whole bars) and the step at every bar line.
+#include "core/live/bar_grid.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 #include "core/base/number_text.h"
 #include "core/live/live_audio_path.h"
@@ -26,8 +29,6 @@ constexpr double kDriftTolerance = 0.04;
 // and only beyond this error (the drift tolerance applies as well).
 constexpr double kLoopBoundaryTolerance = 0.006;
 
-bool gridKnown(const LiveAudioPath& live) { return live.gridTempoKnown && live.gridTempo != 0; }
-
 // A print takes the players' position as its start: nobody moves them meanwhile.
 bool printInProgress(const LiveAudioPath& live) { return live.feed().printing(); }
 
@@ -36,6 +37,8 @@ void moveTo(LiveAudioPath& live, double seconds) {
   live.reportedPlayHead = seconds;
 }
 
+}  // namespace
+
 // Work queued for the bar line (a preset or snapshot recall) runs once. It is
 // taken out first, so it may queue the next one. A recall fails by running
 // out of memory or a container limit while it copies the document (the
@@ -43,10 +46,10 @@ void moveTo(LiveAudioPath& live, double seconds) {
 // only, and the bar's own steps still run, since skipping them would leave
 // the players off the grid and armed prints unstarted. Anything that is not
 // a standard exception is no recall failure and goes on to the engine's inlet.
-void runDeferredAction(LiveAudioPath& live) {
-  if (!live.deferredAction) return;
-  std::function<void()> action = std::move(live.deferredAction);
-  live.deferredAction = nullptr;
+void BarGrid::runDeferredAction() {
+  if (!deferredAction_) return;
+  std::function<void()> action = std::move(deferredAction_);
+  deferredAction_ = nullptr;
   try {
     action();
   } catch (const std::exception&) {
@@ -55,53 +58,52 @@ void runDeferredAction(LiveAudioPath& live) {
 }
 
 // "TEMPO MISMATCH" at once, then at most every 8 bars while it lasts.
-void warnOfTempoMismatch(LiveAudioPath& live) {
-  if (!live.playing || !gridKnown(live) || !live.liveTempoKnown || !(live.liveTempo > 0)) return;
-  if (!(std::fabs(live.gridTempo - live.liveTempo) > kTempoTolerance)) {
-    live.lastTempoWarningBar = -99;
+void BarGrid::warnOfTempoMismatch() {
+  if (!live_.playing || !gridKnown() || !liveTempo_ || !(*liveTempo_ > 0)) return;
+  const double grid = *gridTempo_;
+  const double liveBpm = *liveTempo_;
+  if (!(std::fabs(grid - liveBpm) > kTempoTolerance)) {
+    lastTempoWarningBar_ = -99;
     return;
   }
-  if (std::int64_t{live.barCounter} - live.lastTempoWarningBar < kTempoWarningBars) return;
-  live.lastTempoWarningBar = live.barCounter;
+  if (std::int64_t{barCounter_} - lastTempoWarningBar_ < kTempoWarningBars) return;
+  lastTempoWarningBar_ = barCounter_;
   char text[160];
   std::snprintf(text, sizeof text,
-                "TEMPO MISMATCH: session grid %.1f vs Live %.1f - disconnect and reconnect to re-sync", live.gridTempo,
-                live.liveTempo);
-  live.transport->emitStatus(text);
+                "TEMPO MISMATCH: session grid %.1f vs Live %.1f - disconnect and reconnect to re-sync", grid, liveBpm);
+  live_.transport->emitStatus(text);
 }
 
 // Places the players on the grid once after a stream started.
-void resyncToGrid(LiveAudioPath& live) {
-  if (!live.resyncPending || !live.playing || !gridKnown(live) || !live.resume.valid || printInProgress(live)) return;
-  live.resyncPending = false;
-  if (const auto expected = live.expectedPosition()) moveTo(live, *expected);
+void BarGrid::resyncToGrid() {
+  if (!resyncPending_ || !live_.playing || !gridKnown() || !resume_.valid || printInProgress(live_)) return;
+  resyncPending_ = false;
+  if (const auto expected = expectedPosition()) moveTo(live_, *expected);
 }
 
 // Reports how far the players are from the grid and pulls them back, at the
 // bar line only, when they drifted beyond the tolerance.
-void correctPhase(LiveAudioPath& live) {
-  if (!live.playing || !live.ready || !gridKnown(live) || !live.resume.valid || printInProgress(live)) return;
-  const std::optional<double> expected = live.expectedPosition();
+void BarGrid::correctPhase() {
+  if (!live_.playing || !live_.ready || !gridKnown() || !resume_.valid || printInProgress(live_)) return;
+  const std::optional<double> expected = expectedPosition();
   if (!expected) return;
-  const LoopRegion r = live.loopRegion();
+  const LoopRegion r = loopRegion();
   const double len = r.end - r.start;
   const double half = len / 2;
-  const double err = wrap(live.reportedPlayHead - *expected + half, len) - half;
-  live.transport->emitPhase(err * 1000);
-  if (live.backendName == "sa3") {
-    const std::int64_t loopBars = std::max(live.loopLength, 1);
-    const std::int64_t sinceResume = std::int64_t{live.barCounter} - live.resume.bar + loopBars;
+  const double err = wrap(live_.reportedPlayHead - *expected + half, len) - half;
+  live_.transport->emitPhase(err * 1000);
+  if (fixedRender()) {
+    const std::int64_t loopBars = std::max(loopLength_, 1);
+    const std::int64_t sinceResume = std::int64_t{barCounter_} - resume_.bar + loopBars;
     if (sinceResume % loopBars != 0 || !(std::fabs(err) > kLoopBoundaryTolerance)) return;
   }
-  if (live.feed().mode() == FeedMode::Fixed) return;
+  if (live_.feed().mode() == FeedMode::Fixed) return;
   if (!(std::fabs(err) > kDriftTolerance)) return;
-  moveTo(live, *expected);
+  moveTo(live_, *expected);
 }
 
-}  // namespace
-
-std::int32_t LiveAudioPath::beatsPerBar() const {
-  const std::string_view text(timeSignature);
+std::int32_t BarGrid::beatsPerBar() const {
+  const std::string_view text(live_.timeSignature);
   const std::string_view beats = text.substr(0, text.find('/'));
   std::int32_t value = 0;
   const auto result = std::from_chars(beats.data(), beats.data() + beats.size(), value);
@@ -109,45 +111,45 @@ std::int32_t LiveAudioPath::beatsPerBar() const {
   return value;
 }
 
-double LiveAudioPath::gridTempoInUse() const {
-  if (gridTempo > 0) return gridTempo;
-  if (liveTempo > 0) return liveTempo;
+double BarGrid::gridTempoInUse() const {
+  if (gridBpm() > 0) return gridBpm();
+  if (liveTempo_.value_or(0.0) > 0) return *liveTempo_;
   return 120.0;
 }
 
-double LiveAudioPath::barLength() const { return beatsPerBar() * 60.0 / gridTempoInUse(); }
+double BarGrid::barLength() const { return beatsPerBar() * 60.0 / gridTempoInUse(); }
 
-LoopRegion LiveAudioPath::loopRegion() const {
-  const double dur = ready ? sourceDuration : 0.0;
-  const double margin = gridTempo > 0 ? 0.0 : std::min(dur * 0.05, 0.4);
+LoopRegion BarGrid::loopRegion() const {
+  const double dur = live_.ready ? live_.sourceDuration : 0.0;
+  const double margin = gridBpm() > 0 ? 0.0 : std::min(dur * 0.05, 0.4);
   const double bar = barLength();
   LoopRegion r;
-  if (loopStartBar >= 0) {
+  if (loopStartBar_ >= 0) {
     // A loop start too far into the buffer is pulled back to the last whole bar but one.
     const double whole = std::floor(dur / bar - 0.000001);
-    const double firstBar = std::min(std::max(whole - 1.0, 0.0), static_cast<double>(loopStartBar));
+    const double firstBar = std::min(std::max(whole - 1.0, 0.0), static_cast<double>(loopStartBar_));
     r.start = std::max(margin, firstBar * bar);
-    r.end = std::min(dur, (loopLength + firstBar) * bar);
+    r.end = std::min(dur, (loopLength_ + firstBar) * bar);
     if (r.end > dur - margin) r.end = std::max(dur - margin, r.start + 0.1);
   } else {
     r.start = margin;
     r.end = std::max(dur - margin, margin + 0.1);
   }
-  if (backendName == "sa3" && renderLength > 0 && std::min(dur, renderLength) > r.start + 0.001) {
-    r.end = std::min({r.end, dur, renderLength});
+  if (fixedRender() && renderLength_ > 0 && std::min(dur, renderLength_) > r.start + 0.001) {
+    r.end = std::min({r.end, dur, renderLength_});
   }
   return r;
 }
 
-double LiveAudioPath::snappedPosition(double seconds) const {
+double BarGrid::snappedPosition(double seconds) const {
   const double bar = barLength();
   const double x = std::round(seconds / bar) * bar;
-  const double dur = ready ? sourceDuration : 0.0;
+  const double dur = live_.ready ? live_.sourceDuration : 0.0;
   if (dur <= 0) return std::max(x, 0.0);
   double v;
   if (std::fabs(dur / bar - std::round(dur / bar)) < 0.000001) {
     v = wrap(x, dur);
-    if (gridTempo > 0 && loopStartBar >= 0) {
+    if (gridBpm() > 0 && loopStartBar_ >= 0) {
       const LoopRegion r = loopRegion();
       const double len = r.end - r.start;
       if (len > 0 && (v < r.start - 0.000001 || v >= r.end - 0.000001)) v = wrap(v - r.start, len) + r.start;
@@ -158,57 +160,73 @@ double LiveAudioPath::snappedPosition(double seconds) const {
   return std::max(v, 0.0);
 }
 
-std::optional<double> LiveAudioPath::expectedPosition() const {
-  if (!(gridTempo > 0) || !resume.valid) return std::nullopt;
+std::optional<double> BarGrid::expectedPosition() const {
+  if (!(gridBpm() > 0) || !resume_.valid) return std::nullopt;
   const LoopRegion r = loopRegion();
   const double len = r.end - r.start;
   if (!(len > 0)) return std::nullopt;
-  const double elapsed = static_cast<double>(barCounter - resume.bar) * barLength();
-  return wrap(elapsed + resume.position - r.start, len) + r.start;
+  const double elapsed = static_cast<double>(barCounter_ - resume_.bar) * barLength();
+  return wrap(elapsed + resume_.position - r.start, len) + r.start;
 }
 
-void LiveAudioPath::onBar() {
-  barCounter += 1;
-  runDeferredAction(*this);
-  if (sectionPending) {
-    sectionPending = false;
-    applySection(pendingSection, false);
+void BarGrid::onBar() {
+  barCounter_ += 1;
+  runDeferredAction();
+  if (const std::optional<std::int32_t> section = pendingSection_) {
+    pendingSection_.reset();
+    applySection(*section);
   }
-  feed_.barLinePrintStep();
-  warnOfTempoMismatch(*this);
-  resyncToGrid(*this);
-  correctPhase(*this);
-  feed_.barLineAutoStep();
+  live_.feed().barLinePrintStep();
+  warnOfTempoMismatch();
+  resyncToGrid();
+  correctPhase();
+  live_.feed().barLineAutoStep();
 }
 
-void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {
-  if (std::isfinite(lengthBars) && lengthBars >= 1) loopLength = truncateToInt32(std::floor(lengthBars + 0.5));
+void BarGrid::streamStarted() {
+  pendingSection_.reset();
+  resyncPending_ = true;
+  streamStartBar_ = barCounter_;
+}
+
+void BarGrid::setLoopRegion(double startBar, double lengthBars) {
+  if (std::isfinite(lengthBars) && lengthBars >= 1) loopLength_ = truncateToInt32(std::floor(lengthBars + 0.5));
   std::int32_t start = truncateToInt32(std::floor(startBar + 0.5));
   if (start < 0) start = -1;
-  if (playing && quantisation > 0) {
-    sectionPending = true;
-    pendingSection = start;
-    transport->emitSectionPending(start);
+  if (live_.playing && quantisation_ > 0) {
+    pendingSection_ = start;
+    live_.transport->emitSectionPending(start);
     return;
   }
-  applySection(start, false);
+  applySection(start);
 }
 
-void LiveAudioPath::applySection(std::int32_t startBarIndex, bool resumeOn) {
-  loopStartBar = startBarIndex;
-  if (!ready || !hasBuffer) return;
-  const LoopRegion r = loopRegion();
-  if (loopBandCapability.value_or(true)) transport->sendLoopBand(r.start, r.end);
-  band(r.start, r.end);
-  if (resumeOn) return;
-  if (playing) {
-    feed_.dropCollected();
-    seek(r.start);
-    reportedPlayHead = r.start;
-    resume = ResumePoint{barCounter, r.start, true};
-    resyncPending = false;
+void BarGrid::applySection(std::int32_t startBar) {
+  loopStartBar_ = startBar;
+  if (!live_.ready || !live_.hasBuffer) return;
+  const LoopRegion r = sendRegion();
+  if (live_.playing) {
+    live_.feed().dropCollected();
+    live_.seek(r.start);
+    live_.reportedPlayHead = r.start;
+    resume_ = ResumePoint{barCounter_, r.start, true};
+    resyncPending_ = false;
   }
-  transport->emitSection(startBarIndex, r.start, r.end);
+  live_.transport->emitSection(startBar, r.start, r.end);
+}
+
+void BarGrid::restateSection() {
+  if (!live_.ready || !live_.hasBuffer) return;
+  sendRegion();
+}
+
+// The server hears of the region unless its readiness declared the loop band
+// unsupported; the players always do.
+LoopRegion BarGrid::sendRegion() {
+  const LoopRegion r = loopRegion();
+  if (live_.loopBandCapability.value_or(true)) live_.transport->sendLoopBand(r.start, r.end);
+  live_.band(r.start, r.end);
+  return r;
 }
 
 }  // namespace omber::live

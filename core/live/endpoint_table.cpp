@@ -121,7 +121,7 @@ void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint
                                                  source_.channels, link::kStreamRate));
   }
   // Restating the band moves nobody's play head.
-  if (live_.playing && endpoint.open) live_.applySection(live_.loopStartBar, true);
+  if (live_.playing && endpoint.open) live_.grid().restateSection();
 }
 
 // A report from an older generation (before the latest Swap) is shown but not

@@ -1,26 +1,26 @@
-// The engine's record of the live audio path: the players' copy of the
-// source buffer, the reported play head, the bar grid kept in step with
-// Live, the loop region and the resume point. Where the feeders' audio goes
-// (capture, prints, splices, stream pieces) is its part feed(), a FeedCapture.
+// The engine's record of the live audio path: the readiness of the server
+// session, the players' copy of the source buffer and the reported play
+// head. The bar grid kept in step with Live (tempos, loop region, bar
+// counter, resume point, the per-bar step) is its part grid(), a BarGrid;
+// where the feeders' audio goes (capture, prints, splices, stream pieces) is
+// its part feed(), a FeedCapture.
 //
 // Owned by the engine for its whole life; the endpoint table and the server
 // session hold references to it. Its own operations are defined in
 //   playback.cpp  loading, swapping and patching the players, play-head
 //                 reports, Live's transport, the waveform peaks
-//   bar_grid.cpp  bar length, loop region, snapped and expected positions,
-//                 sections and the per-bar step
 // Everything runs on the host's JavaScript thread; nothing is realtime-safe.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/base/atom.h"
 #include "core/base/transport.h"
+#include "core/live/bar_grid.h"
 #include "core/live/feed_capture.h"
 #include "core/live/modes.h"
 
@@ -35,20 +35,6 @@ using base::WriteAudioRequest;
 // Captured audio, like every buffer exchanged with the players, is stereo at
 // 48 kHz: frames per second.
 constexpr double kCaptureRate = 48000.0;
-
-// A loop region in seconds of the source buffer.
-struct LoopRegion {
-  double start = 0.0;
-  double end = 0.0;
-};
-
-// A known pair of (bar counter, play position) from which later positions
-// are computed.
-struct ResumePoint {
-  std::int32_t bar = 0;
-  double position = 0.0;  // seconds
-  bool valid = false;
-};
 
 // One entry of the session LoRA list, rebuilt from the two LoRA slots.
 struct SessionLora {
@@ -91,25 +77,6 @@ struct LiveAudioPath {
   bool transportRunning = true;  // Live's transport
   bool capturing = false;        // the feeders were last told to capture
 
-  // ---- bar grid ----
-  double liveTempo = 0.0;
-  bool liveTempoKnown = false;
-  double gridTempo = 0.0;
-  bool gridTempoKnown = false;
-  std::string backendName = "acestep";
-  double renderLength = 0.0;       // seconds; the "sa3" backend's fixed render, 0 when none
-  std::int32_t loopStartBar = -1;  // -1 = no loop region
-  std::int32_t loopLength = 4;     // bars
-  double quantisation = 1.0;       // bars
-  std::int32_t barCounter = 0;
-  std::int32_t startBar = 0;  // bar counter when the stream started
-  ResumePoint resume;
-  bool resyncPending = false;
-  std::int32_t lastTempoWarningBar = -99;
-  bool sectionPending = false;
-  std::int32_t pendingSection = 0;
-  std::function<void()> deferredAction;  // runs once at the next bar line
-
   // ---- sources and LoRAs restated when a stream starts ----
   std::array<SessionLora, 2> sessionLoras;
   SourceClip timbre;
@@ -150,26 +117,16 @@ struct LiveAudioPath {
   // The waveform overview ("peaks") for the interface.
   void reportPeaks();
 
-  // ==== bar_grid.cpp ====
-  std::int32_t beatsPerBar() const;
-  double gridTempoInUse() const;
-  double barLength() const;  // seconds
-  LoopRegion loopRegion() const;
-  double snappedPosition(double seconds) const;
-  // Where the players should be at the current bar; absent when unknown.
-  std::optional<double> expectedPosition() const;
-  // A bar line of Live passed.
-  void onBar();
-  // Rounds both numbers, applies at once or at the next bar line.
-  void setLoopRegion(double startBar, double lengthBars);
-  // Makes a loop start bar current and sends its region to the players.
-  void applySection(std::int32_t startBar, bool resume);
+  // Tempos, the loop region, bar counting and the step at every bar line.
+  BarGrid& grid() { return grid_; }
+  const BarGrid& grid() const { return grid_; }
 
   // Capture, prints and splices, stream pieces and the automatic mode.
   FeedCapture& feed() { return feed_; }
   const FeedCapture& feed() const { return feed_; }
 
  private:
+  BarGrid grid_{*this};
   FeedCapture feed_{*this};
 };
 

@@ -54,23 +54,21 @@ void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCoun
   ++initCount;
   reportedPlayHead = 0.0;
   playing = true;
-  sectionPending = false;
-  resyncPending = true;
-  startBar = barCounter;
+  grid_.streamStarted();
   feed_.streamStarted();
 
   // A finished print's bars become the loop of this stream: its first
   // section of that length, unless the performer chose a loop start.
   const std::optional<std::int32_t> printBars = feed_.takePendingLoopBars();
-  if (printBars && loopStartBar < 0) {
-    loopLength = std::max(*printBars, 1);
-    loopStartBar = 0;
+  if (printBars && grid_.loopStartBar() < 0) {
+    grid_.setLoopLength(std::max(*printBars, 1));
+    grid_.setLoopStart(0);
   }
 
   // Band, seek, play head and resume point for the region; the first bar
   // line that can places the players on the grid.
-  applySection(loopStartBar, false);
-  resyncPending = true;
+  grid_.applySection(grid_.loopStartBar());
+  grid_.requestResync();
 
   // What the performer chose before the stream started.
   for (const SessionLora& lora : sessionLoras) {
@@ -93,7 +91,7 @@ void LiveAudioPath::startPlayback(std::uint64_t frames, std::int32_t channelCoun
 
   std::int32_t sections = 0;
   if (ready) {
-    const double sectionSeconds = barLength() * loopLength;
+    const double sectionSeconds = grid_.barLength() * grid_.loopLength();
     const double whole = std::floor(sourceDuration / sectionSeconds);
     sections = whole >= 1 ? static_cast<std::int32_t>(std::min(whole, 2147483647.0)) : 1;
   }
@@ -106,7 +104,7 @@ void LiveAudioPath::swapGeneration(std::int32_t channelCount, std::uint64_t fram
   // Position reports of the old generation are ignored from now on.
   swapCount += 1;
   feed_.sourceSwapped();
-  if (playing) applySection(loopStartBar, true);
+  if (playing) grid_.restateSection();
   transport->emitSwap();
 }
 
@@ -152,7 +150,7 @@ void LiveAudioPath::reportPeaks() {
   Atoms atoms;
   atoms.reserve(2 + kPeakBins);
   atoms.emplace_back(ready ? sourceDuration : 0.0);
-  atoms.emplace_back(barLength());
+  atoms.emplace_back(grid_.barLength());
   for (std::uint64_t i = 0; i < kPeakBins; ++i) {
     const std::uint64_t begin = std::min(i * bin, frames);
     const std::uint64_t end = std::min((i + 1) * bin, frames);

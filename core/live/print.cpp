@@ -40,11 +40,12 @@ std::int32_t requestedBars(double bars) { return std::isfinite(bars) ? truncateT
 
 void FeedCapture::armPrint(double bars, bool fixed, bool quiet) {
   if (live_.playing && print_.active) return;
-  const double tempo = live_.liveTempoKnown && live_.liveTempo > 0 ? live_.liveTempo : live_.gridTempoInUse();
+  const std::optional<double> liveTempo = live_.grid().liveTempo();
+  const double tempo = liveTempo && *liveTempo > 0 ? *liveTempo : live_.grid().gridTempoInUse();
   live_.transport->emitGridBpm(tempo);
   // Bars are counted at the print's own tempo, which is what its length is
   // measured in: the cap holds even when Live and the session grid disagree.
-  const double printBar = live_.beatsPerBar() * 60.0 / tempo;
+  const double printBar = live_.grid().beatsPerBar() * 60.0 / tempo;
   const std::int32_t fit = std::max(truncateToInt32(std::floor(kMaxPrintSeconds / printBar + 0.000000001)), 1);
 
   print_ = PrintJob{};
@@ -70,18 +71,18 @@ void FeedCapture::armSplice(double bars) {
 void FeedCapture::barLinePrintStep() {
   if (splice_.state == RecordState::Armed) {
     splice_.state = RecordState::Recording;
-    splice_.targetFrames = framesIn(splice_.bars * live_.barLength());
+    splice_.targetFrames = framesIn(splice_.bars * live_.grid().barLength());
     splice_.capturedFrames = 0;
-    splice_.startPosition = live_.snappedPosition(live_.reportedPlayHead);
+    splice_.startPosition = live_.grid().snappedPosition(live_.reportedPlayHead);
     clearCaptureBuffer();
   }
   if (print_.active && print_.state == RecordState::Armed) {
     print_.state = RecordState::Recording;
     if (!print_.quiet) live_.transport->emitStatus("printing " + barsText(print_.bars));
-    print_.targetFrames = framesIn(print_.bars * (60.0 / print_.tempo * live_.beatsPerBar()));
+    print_.targetFrames = framesIn(print_.bars * (60.0 / print_.tempo * live_.grid().beatsPerBar()));
     print_.capturedFrames = 0;
-    print_.startPosition = live_.playing ? live_.snappedPosition(live_.reportedPlayHead) : 0.0;
-    print_.startBar = live_.barCounter;
+    print_.startPosition = live_.playing ? live_.grid().snappedPosition(live_.reportedPlayHead) : 0.0;
+    print_.startBar = live_.grid().barCounter();
     clearAutoBookkeeping();
     clearCaptureBuffer();
     printBuffer_.clear();
@@ -131,7 +132,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   const double seconds = static_cast<double>(frames) / kCaptureRate;
   const bool streaming = live_.playing && live_.ready;
   const double ratio = streaming ? live_.sourceDuration / seconds : 0.0;
-  const bool sa3 = live_.backendName == "sa3";
+  const bool sa3 = live_.grid().fixedRender();
   // The print tiles the source exactly.
   const bool fill = streaming && !sa3 && ratio >= 1.0 - kRatioTolerance &&
                     (!done.fixed || std::fabs(ratio - std::round(ratio)) < kRatioTolerance);
@@ -148,18 +149,18 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   }
 
   // The print defines the session grid.
-  live_.gridTempo = done.tempo;
-  live_.gridTempoKnown = true;
+  BarGrid& grid = live_.grid();
+  grid.setGridTempo(done.tempo);
   sourceTempo_ = done.tempo;
-  live_.resume = ResumePoint{done.startBar, fill ? done.startPosition : 0.0, true};
+  grid.resumeAt(done.startBar, fill ? done.startPosition : 0.0);
   setPrintPeriod(seconds);
 
   if (fill) {
     request.repeat = "fill";
     live_.transport->sendWriteAudio(audio, static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
-    if (!done.fixed && live_.loopStartBar < 0) {
-      live_.loopLength = done.bars;
-      live_.applySection(0, false);
+    if (!done.fixed && grid.loopStartBar() < 0) {
+      grid.setLoopLength(done.bars);
+      grid.applySection(0);
     }
     return std::nullopt;
   }
@@ -167,8 +168,8 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   std::int64_t repetitions;
   if (sa3) {
     repetitions = seconds < kMinFixedRenderSeconds ? truncateToInt64(std::ceil(kMinFixedRenderSeconds / seconds)) : 1;
-    live_.loopStartBar = 0;
-    live_.loopLength = std::max(roundToInt32(static_cast<double>(repetitions) * done.bars), 1);
+    grid.setLoopStart(0);
+    grid.setLoopLength(std::max(roundToInt32(static_cast<double>(repetitions) * done.bars), 1));
   } else {
     repetitions = std::max<std::int64_t>(maxSourceFrames_ / frames, 1);
     // The next stream loops the print's bars.

@@ -33,7 +33,7 @@ constexpr double kPositionTolerance = 0.000001;
 // piece may be dropped under back-pressure; the position advances anyway,
 // so the pieces after it still land where their audio belongs.
 void FeedCapture::sendStreamPiece() {
-  const LoopRegion region = live_.loopRegion();
+  const LoopRegion region = live_.grid().loopRegion();
   if (!streamPositionValid_ || streamPosition_ < region.start || streamPosition_ >= region.end - kPositionTolerance) {
     streamPosition_ = region.start;
     streamPositionValid_ = true;
@@ -69,7 +69,7 @@ void FeedCapture::writeAutoBar(double x, const float* samples, std::uint64_t fra
   request.at = first;
   live_.transport->sendWriteAudio(samples, frames, 2, request, true);
   if (!repeats) return;
-  const double bar = live_.barLength();
+  const double bar = live_.grid().barLength();
   for (std::int64_t k = 1; k < kMaxBarWrites; ++k) {
     const double at = first + static_cast<double>(k) * printPeriod_;
     if (!(at + bar <= duration + kEndTolerance)) break;
@@ -92,7 +92,7 @@ void FeedCapture::autoIntake(std::uint64_t frames, const float* samples) {
   appendCapture(samples, frames);
   autoFrames_ += static_cast<std::int64_t>(frames);
   const std::int64_t barFrames =
-      std::max<std::int64_t>(truncateToInt64(std::floor(live_.barLength() * kCaptureRate + 0.5)), 1);
+      std::max<std::int64_t>(truncateToInt64(std::floor(live_.grid().barLength() * kCaptureRate + 0.5)), 1);
   while (autoFrames_ >= barFrames) {
     if (barPositions_.empty()) {
       // Audio ran ahead of the bar lines: start again at the next bar.
@@ -113,17 +113,18 @@ void FeedCapture::autoIntake(std::uint64_t frames, const float* samples) {
 
 void FeedCapture::barLineAutoStep() {
   if (mode_ != FeedMode::Auto || !live_.playing || print_.active) return;
-  if (live_.backendName == "sa3") {
+  const BarGrid& grid = live_.grid();
+  if (grid.fixedRender()) {
     // The fixed-render backend re-renders from a quiet print of the loop
     // every loop length.
-    const std::int32_t bars = live_.loopLength == 0 ? 4 : std::max(live_.loopLength, 1);
-    const std::int64_t since = std::int64_t{live_.barCounter} - std::max(live_.startBar, lastAutoPrintBar_);
+    const std::int32_t bars = grid.loopLength() == 0 ? 4 : std::max(grid.loopLength(), 1);
+    const std::int64_t since = std::int64_t{grid.barCounter()} - std::max(grid.streamStartBar(), lastAutoPrintBar_);
     if (since < bars) return;
-    lastAutoPrintBar_ = live_.barCounter;
+    lastAutoPrintBar_ = grid.barCounter();
     armPrint(bars, false, true);
     return;
   }
-  const double x = live_.snappedPosition(live_.reportedPlayHead);
+  const double x = grid.snappedPosition(live_.reportedPlayHead);
   if (!autoCollecting_) {
     // This bar's audio starts now: nothing older may lead it.
     clearCaptureBuffer();

@@ -86,9 +86,9 @@ class PresetTest : public DocumentsTest {
     EXPECT_EQ(s.promptA, "deep house");
     EXPECT_EQ(s.promptB, "ambient pads");
     EXPECT_EQ(s.blendTarget, 0.65);
-    EXPECT_EQ(engine.live().loopStartBar, 16);
-    EXPECT_EQ(engine.live().loopLength, 8);
-    EXPECT_EQ(engine.live().quantisation, 2.0);
+    EXPECT_EQ(engine.live().grid().loopStartBar(), 16);
+    EXPECT_EQ(engine.live().grid().loopLength(), 8);
+    EXPECT_EQ(engine.live().grid().quantisation(), 2.0);
     EXPECT_EQ(knobNumber("denoise"), 0.55);
     EXPECT_EQ(knobNumber("steps_extra"), 3.0);
     EXPECT_EQ(s.loraSlots[0].id, "vhs");
@@ -103,8 +103,9 @@ class PresetTest : public DocumentsTest {
   std::string stateSummary() {
     const EngineSettings& s = engine.settings();
     std::string out = s.promptA + "|" + s.promptB.value_or("<none>") + "|" + formatNumber(s.blendTarget) + "|";
-    out += std::to_string(engine.live().loopStartBar) + "|" + std::to_string(engine.live().loopLength) + "|";
-    out += formatNumber(engine.live().quantisation) + "|" + knobTableJson(s.knobs) + "|";
+    out += std::to_string(engine.live().grid().loopStartBar()) + "|" +
+           std::to_string(engine.live().grid().loopLength()) + "|";
+    out += formatNumber(engine.live().grid().quantisation()) + "|" + knobTableJson(s.knobs) + "|";
     for (const LoraSlot& slot : s.loraSlots) out += slot.id + ":" + formatNumber(slot.strength) + "|";
     out += s.timbreFixture.value_or("") + s.timbreDescription.value_or("") + "|";
     out += s.structureFixture.value_or("") + s.structureDescription.value_or("") + "|";
@@ -240,9 +241,9 @@ TEST_F(PresetTest, ASparsePresetDocumentFallsBackToTheDefaults) {
     EXPECT_EQ(slot.id, "");
     EXPECT_EQ(slot.strength, 1.0);
   }
-  EXPECT_EQ(engine.live().loopStartBar, -1);
-  EXPECT_EQ(engine.live().loopLength, 4);
-  EXPECT_EQ(engine.live().quantisation, 2.0);  // no "quantBars": unchanged
+  EXPECT_EQ(engine.live().grid().loopStartBar(), -1);
+  EXPECT_EQ(engine.live().grid().loopLength(), 4);
+  EXPECT_EQ(engine.live().grid().quantisation(), 2.0);  // no "quantBars": unchanged
   EXPECT_FALSE(s.timbreFixture);
   EXPECT_FALSE(s.structureFixture);
   EXPECT_EQ(knob("lora_str_vhs"), nullptr);
@@ -282,8 +283,8 @@ TEST_F(PresetTest, SnapshotMembersFollowTheirOwnRules) {
   EXPECT_EQ(s.loraSlots[0].id, "lofi");
   EXPECT_EQ(s.loraSlots[0].strength, 0.8);
   EXPECT_EQ(s.loraSlots[1].id, "");
-  EXPECT_EQ(engine.live().loopStartBar, 3);
-  EXPECT_EQ(engine.live().loopLength, 4);  // no "lenBars": the current length
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 3);
+  EXPECT_EQ(engine.live().grid().loopLength(), 4);  // no "lenBars": the current length
   EXPECT_EQ(echoes(), (std::vector<std::string>{"denoise 0.7", "guidance_scale 7", "texture 0.25", "prompt kept",
                                                 "promptB", "blend 1.7", "lora1str 0.8", "lora1 3", "lora3str 2",
                                                 "lora3 1", "lora2 0", "loopStart 2.5", "loopLen 4"}));
@@ -493,7 +494,7 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
 
   send("bar");
   EXPECT_EQ(engine.settings().promptA, "third");
-  EXPECT_EQ(engine.live().loopStartBar, -1);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), -1);
   EXPECT_EQ(echoes(),
             (std::vector<std::string>{"denoise 0.7", "guidance_scale 7", "texture 0.25", "prompt third", "promptB"}));
   recorder.clear();
@@ -520,12 +521,12 @@ TEST_F(PresetTest, ARecallThatFailsAtTheBarLineIsNotedAndTheBarStillRuns) {
   fragile.live().playing = true;
   fragile.inlet("recall", Atoms{Atom(encodeSnapshotText(R"({"prompt":"second"})"))});
   EXPECT_EQ(fragile.failures().count, 0u);
-  const std::int32_t barBefore = fragile.live().barCounter;
+  const std::int32_t barBefore = fragile.live().grid().barCounter();
   fragile.inlet("bar", {});
   EXPECT_EQ(fragile.failures().count, 1u);
   EXPECT_STREQ(fragile.failures().selector.data(), "bar");
   EXPECT_STREQ(fragile.failures().reason.data(), "interface gone");
-  EXPECT_EQ(fragile.live().barCounter, barBefore + 1);  // the bar's own steps ran
+  EXPECT_EQ(fragile.live().grid().barCounter(), barBefore + 1);  // the bar's own steps ran
 }
 
 }  // namespace

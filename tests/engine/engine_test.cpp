@@ -36,15 +36,15 @@ TEST_F(EngineTest, AFreshEngineHasItsDefaultsAndSaysNothing) {
   EXPECT_FALSE(live.ready);
   EXPECT_FALSE(live.playing);
   EXPECT_TRUE(live.transportRunning);
-  EXPECT_FALSE(live.resume.valid);
+  EXPECT_FALSE(live.grid().resume().valid);
   EXPECT_EQ(live.timeSignature, "4/4");
-  EXPECT_EQ(live.loopLength, 4);
-  EXPECT_EQ(live.loopStartBar, -1);
-  EXPECT_EQ(live.quantisation, 1.0);
+  EXPECT_EQ(live.grid().loopLength(), 4);
+  EXPECT_EQ(live.grid().loopStartBar(), -1);
+  EXPECT_EQ(live.grid().quantisation(), 1.0);
   EXPECT_EQ(live.feed().mode(), FeedMode::Off);
   EXPECT_EQ(live.feed().mix().text(), "replace");
-  EXPECT_EQ(live.backendName, "acestep");
-  EXPECT_EQ(live.lastTempoWarningBar, -99);
+  EXPECT_EQ(live.grid().backendName(), "acestep");
+  EXPECT_EQ(live.grid().lastTempoWarningBar(), -99);
   EXPECT_EQ(live.timbre.channels, 2);
   EXPECT_EQ(live.structure.channels, 2);
   for (const SessionLora& lora : live.sessionLoras) {
@@ -142,7 +142,7 @@ TEST_F(EngineTest, AHandedOverSourceIsTakenWithoutACopy) {
 
 TEST_F(EngineTest, TheFixedDurationBackendAsksForTheSourceLength) {
   send("backend", "sa3");
-  EXPECT_EQ(engine.live().backendName, "sa3");
+  EXPECT_EQ(engine.live().grid().backendName(), "sa3");
   SessionConfig config = engine.sessionConfig();
   EXPECT_TRUE(config.fixedDurationBackend);
   EXPECT_FALSE(config.duration);
@@ -151,7 +151,7 @@ TEST_F(EngineTest, TheFixedDurationBackendAsksForTheSourceLength) {
   config = engine.sessionConfig();
   ASSERT_TRUE(config.duration);
   EXPECT_EQ(*config.duration, 2.0);
-  EXPECT_EQ(engine.live().renderLength, 2.0);
+  EXPECT_EQ(engine.live().grid().renderLength(), 2.0);
 
   send("sa3_duration", 7.5);
   EXPECT_EQ(engine.sessionConfig().duration, 7.5);
@@ -226,8 +226,8 @@ TEST_F(EngineTest, AnUnknownSelectorChangesNothing) {
   send("bars ", 8);
   send("nonsense", Atoms{Atom("x"), Atom(std::vector<std::uint8_t>{1, 2})});
   EXPECT_TRUE(recorder.messages.empty());
-  EXPECT_FALSE(engine.live().liveTempoKnown);
-  EXPECT_EQ(engine.live().loopLength, 4);
+  EXPECT_FALSE(engine.live().grid().liveTempo());
+  EXPECT_EQ(engine.live().grid().loopLength(), 4);
 }
 
 }  // namespace

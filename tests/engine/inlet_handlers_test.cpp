@@ -23,33 +23,33 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST_F(EngineTest, BarsAndQuantRoundAndClamp) {
   send("bars", 0);
-  EXPECT_EQ(engine.live().loopLength, 1);
+  EXPECT_EQ(engine.live().grid().loopLength(), 1);
   send("bars", 2.5);
-  EXPECT_EQ(engine.live().loopLength, 3);
+  EXPECT_EQ(engine.live().grid().loopLength(), 3);
   send("bars", -4);
-  EXPECT_EQ(engine.live().loopLength, 1);
+  EXPECT_EQ(engine.live().grid().loopLength(), 1);
   send("quant", 2.6);
-  EXPECT_EQ(engine.live().quantisation, 3.0);
+  EXPECT_EQ(engine.live().grid().quantisation(), 3.0);
   send("quant", -1);
-  EXPECT_EQ(engine.live().quantisation, 0.0);
+  EXPECT_EQ(engine.live().grid().quantisation(), 0.0);
   EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(EngineTest, SectionsAreWholeLoopLengths) {
   send("bars", 8);
   send("section", -1);
-  EXPECT_EQ(engine.live().loopStartBar, -1);
-  EXPECT_EQ(engine.live().loopLength, 8);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), -1);
+  EXPECT_EQ(engine.live().grid().loopLength(), 8);
   send("section", 2);
-  EXPECT_EQ(engine.live().loopStartBar, 16);
-  EXPECT_EQ(engine.live().loopLength, 8);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 16);
+  EXPECT_EQ(engine.live().grid().loopLength(), 8);
   send("loop_start", 3.5);
-  EXPECT_EQ(engine.live().loopStartBar, 4);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 4);
   send("loop_len", 0);
-  EXPECT_EQ(engine.live().loopLength, 1);
-  EXPECT_EQ(engine.live().loopStartBar, 4);
+  EXPECT_EQ(engine.live().grid().loopLength(), 1);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 4);
   send("loop_start", -7);
-  EXPECT_EQ(engine.live().loopStartBar, -1);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), -1);
   // Without a ready session and a loaded buffer nothing is sent.
   EXPECT_TRUE(recorder.messages.empty());
 }
@@ -77,14 +77,13 @@ TEST_F(EngineTest, GenerationSettings) {
   send("sa3_duration", -3);
   EXPECT_EQ(engine.settings().fixedRenderDuration, 0.0);
   send("tempo", 121.5);
-  EXPECT_EQ(engine.live().liveTempo, 121.5);
-  EXPECT_TRUE(engine.live().liveTempoKnown);
+  EXPECT_EQ(engine.live().grid().liveTempo(), 121.5);
   send("tempo", 0);
-  EXPECT_EQ(engine.live().liveTempo, 121.5);
+  EXPECT_EQ(engine.live().grid().liveTempo(), 121.5);
   send("tempo", 999);
-  EXPECT_EQ(engine.live().liveTempo, 999);
+  EXPECT_EQ(engine.live().grid().liveTempo(), 999);
   send("tempo", 1e9);  // microsecond bars would flood the server with writes
-  EXPECT_EQ(engine.live().liveTempo, 999);
+  EXPECT_EQ(engine.live().grid().liveTempo(), 999);
   send("feed_mix", "add");
   EXPECT_EQ(engine.live().feed().mix().text(), "add");
   // A word the device does not know goes to the server as it came; none at
@@ -118,10 +117,10 @@ TEST_F(EngineTest, NonFiniteNumbersNeverReachStoredState) {
   EXPECT_EQ(s.steps, 12.0);
   EXPECT_EQ(s.fixedRenderDuration, 3.0);
   EXPECT_FALSE(s.projectRoot);
-  EXPECT_EQ(engine.live().liveTempo, 128.0);
-  EXPECT_EQ(engine.live().loopLength, 8);
-  EXPECT_EQ(engine.live().loopStartBar, 2);
-  EXPECT_EQ(engine.live().quantisation, 2.0);
+  EXPECT_EQ(engine.live().grid().liveTempo(), 128.0);
+  EXPECT_EQ(engine.live().grid().loopLength(), 8);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 2);
+  EXPECT_EQ(engine.live().grid().quantisation(), 2.0);
   EXPECT_TRUE(recorder.messages.empty());  // no Seek frame with a non-finite position
 
   // The explicit rules stand: not-a-number duration is 0, -inf clamps to 0.
@@ -169,8 +168,8 @@ TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
   readyAndPlaying();
   LiveAudioPath& live = engine.live();
   live.sourceDuration = 16;
-  live.gridTempo = 120;
-  live.barCounter = 9;
+  live.grid().setGridTempo(120);
+  for (int bar = 0; bar < 9; ++bar) send("bar");
   send("transport", 0);
   send("quant", 0);  // loop changes apply at once rather than at the next bar
   send("bars", 2);
@@ -182,9 +181,9 @@ TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
   EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Seek);
   EXPECT_EQ(link::getF64(framePayload(recorder.messages[1]).data()), 2.0);
   EXPECT_EQ(live.reportedPlayHead, 2.0);
-  EXPECT_TRUE(live.resume.valid);
-  EXPECT_EQ(live.resume.bar, 9);
-  EXPECT_EQ(live.resume.position, 2.0);
+  EXPECT_TRUE(live.grid().resume().valid);
+  EXPECT_EQ(live.grid().resume().bar, 9);
+  EXPECT_EQ(live.grid().resume().position, 2.0);
 }
 
 TEST_F(EngineTest, ExtDataNeedsABytesSecondAtom) {
@@ -221,7 +220,7 @@ TEST_F(EngineTest, BackendDefaultsToAcestep) {
   send("backend", "sa3");
   send("backend", Atoms{});
   EXPECT_EQ(engine.settings().backend, "acestep");
-  EXPECT_EQ(engine.live().backendName, "acestep");
+  EXPECT_EQ(engine.live().grid().backendName(), "acestep");
 }
 
 TEST_F(EngineTest, LivePathKeepsTheFolderOfTheSetFile) {

@@ -23,17 +23,21 @@ class BarGridTest : public ::testing::Test {
   void source(double seconds, double gridTempo) {
     live.ready = true;
     live.sourceDuration = seconds;
-    live.gridTempo = gridTempo;
+    grid.setGridTempo(gridTempo);  // 0: no grid
   }
 
   // A stream playing on a grid at 120 BPM (2 s bars), counted from bar 0 at
   // the start of the buffer.
   void playing(double seconds) {
     source(seconds, 120);
-    live.gridTempoKnown = true;
     live.hasBuffer = true;
     live.playing = true;
-    live.resume = ResumePoint{0, 0.0, true};
+    grid.resumeAt(0, 0.0);
+  }
+
+  // Bar lines of Live pass.
+  void barsPass(int bars) {
+    for (int bar = 0; bar < bars; ++bar) grid.onBar();
   }
 
   // The seconds of every Seek frame sent since the last clear.
@@ -53,27 +57,28 @@ class BarGridTest : public ::testing::Test {
   Recorder recorder;
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
+  BarGrid& grid = live.grid();
 };
 
 TEST_F(BarGridTest, BeatsPerBarComeFromTheTimeSignature) {
   live.timeSignature = "7/8";
-  EXPECT_EQ(live.beatsPerBar(), 7);
+  EXPECT_EQ(grid.beatsPerBar(), 7);
   live.timeSignature = "x/4";
-  EXPECT_EQ(live.beatsPerBar(), 4);
+  EXPECT_EQ(grid.beatsPerBar(), 4);
   live.timeSignature = "0/4";
-  EXPECT_EQ(live.beatsPerBar(), 4);
+  EXPECT_EQ(grid.beatsPerBar(), 4);
   live.timeSignature = "3";
-  EXPECT_EQ(live.beatsPerBar(), 3);
+  EXPECT_EQ(grid.beatsPerBar(), 3);
   live.timeSignature = "99999999999/4";
-  EXPECT_EQ(live.beatsPerBar(), 4);
+  EXPECT_EQ(grid.beatsPerBar(), 4);
 }
 
 TEST_F(BarGridTest, TheTempoInUseFallsBackToLiveThenTo120) {
-  EXPECT_EQ(live.barLength(), 2.0);
-  live.liveTempo = 60;
-  EXPECT_EQ(live.barLength(), 4.0);
-  live.gridTempo = 240;
-  EXPECT_EQ(live.barLength(), 1.0);
+  EXPECT_EQ(grid.barLength(), 2.0);
+  grid.setLiveTempo(60);
+  EXPECT_EQ(grid.barLength(), 4.0);
+  grid.setGridTempo(240);
+  EXPECT_EQ(grid.barLength(), 1.0);
 }
 
 struct RegionCase {
@@ -98,9 +103,9 @@ TEST_F(BarGridTest, LoopRegions) {
   for (const RegionCase& c : cases) {
     SCOPED_TRACE(c.what);
     source(c.duration, c.gridTempo);
-    live.loopStartBar = c.loopStartBar;
-    live.loopLength = c.loopLength;
-    const LoopRegion r = live.loopRegion();
+    grid.setLoopStart(c.loopStartBar);
+    grid.setLoopLength(c.loopLength);
+    const LoopRegion r = grid.loopRegion();
     EXPECT_DOUBLE_EQ(r.start, c.start);
     EXPECT_DOUBLE_EQ(r.end, c.end);
   }
@@ -109,29 +114,29 @@ TEST_F(BarGridTest, LoopRegions) {
 TEST_F(BarGridTest, TheRegionCountsTheDurationOnlyWhenReady) {
   source(10, 0);
   live.ready = false;
-  const LoopRegion r = live.loopRegion();
+  const LoopRegion r = grid.loopRegion();
   EXPECT_DOUBLE_EQ(r.start, 0.0);
   EXPECT_DOUBLE_EQ(r.end, 0.1);
 }
 
 TEST_F(BarGridTest, AnEndPulledInByTheMarginStaysATenthAfterTheStart) {
   source(10, 0);
-  live.liveTempo = 6000;  // bars of 40 ms: the last bar but one starts at 9.92 s
-  live.loopStartBar = 1000;
-  live.loopLength = 1;
-  const LoopRegion r = live.loopRegion();
+  grid.setLiveTempo(6000);  // bars of 40 ms: the last bar but one starts at 9.92 s
+  grid.setLoopStart(1000);
+  grid.setLoopLength(1);
+  const LoopRegion r = grid.loopRegion();
   EXPECT_NEAR(r.start, 9.92, 1e-9);
   EXPECT_NEAR(r.end, 10.02, 1e-9);
 }
 
 TEST_F(BarGridTest, AFixedRenderEndsTheRegionAtItsLength) {
   source(16, 120);
-  live.backendName = "sa3";
-  live.renderLength = 5;
-  EXPECT_DOUBLE_EQ(live.loopRegion().end, 5.0);
-  live.loopStartBar = 3;  // the render ends before the region starts: left alone
-  live.loopLength = 2;
-  EXPECT_DOUBLE_EQ(live.loopRegion().end, 10.0);
+  grid.setBackend("sa3");
+  grid.setRenderLength(5);
+  EXPECT_DOUBLE_EQ(grid.loopRegion().end, 5.0);
+  grid.setLoopStart(3);  // the render ends before the region starts: left alone
+  grid.setLoopLength(2);
+  EXPECT_DOUBLE_EQ(grid.loopRegion().end, 10.0);
 }
 
 struct SnapCase {
@@ -153,138 +158,143 @@ TEST_F(BarGridTest, SnappedPositions) {
   for (const SnapCase& c : cases) {
     SCOPED_TRACE(c.t);
     source(c.duration, c.gridTempo);
-    live.loopStartBar = c.loopStartBar;
-    EXPECT_DOUBLE_EQ(live.snappedPosition(c.t), c.snapped);
+    grid.setLoopStart(c.loopStartBar);
+    EXPECT_DOUBLE_EQ(grid.snappedPosition(c.t), c.snapped);
   }
 }
 
 TEST_F(BarGridTest, ExpectedPositionCountsBarsFromTheResumePoint) {
   source(16, 120);
-  EXPECT_FALSE(live.expectedPosition());
-  live.resume = ResumePoint{10, 2.0, true};
-  live.barCounter = 13;  // 3 bars later: 8 s, wrapped into the 16 s region
-  ASSERT_TRUE(live.expectedPosition());
-  EXPECT_DOUBLE_EQ(*live.expectedPosition(), 8.0);
-  live.barCounter = 18;
-  EXPECT_DOUBLE_EQ(*live.expectedPosition(), 2.0);
+  EXPECT_FALSE(grid.expectedPosition());
+  barsPass(10);
+  grid.resumeAt(10, 2.0);
+  barsPass(3);  // 3 bars later: 8 s, wrapped into the 16 s region
+  ASSERT_TRUE(grid.expectedPosition());
+  EXPECT_DOUBLE_EQ(*grid.expectedPosition(), 8.0);
+  barsPass(5);
+  EXPECT_EQ(grid.barCounter(), 18);
+  EXPECT_DOUBLE_EQ(*grid.expectedPosition(), 2.0);
 }
 
 TEST_F(BarGridTest, ALoopChangeWhilePlayingWaitsForTheNextBar) {
   source(16, 120);
+  barsPass(5);
   live.hasBuffer = true;
   live.playing = true;
-  live.setLoopRegion(2.4, 2);
-  EXPECT_EQ(live.loopStartBar, -1);
-  EXPECT_EQ(live.loopLength, 2);
+  grid.setLoopRegion(2.4, 2);
+  EXPECT_EQ(grid.loopStartBar(), -1);
+  EXPECT_EQ(grid.loopLength(), 2);
+  EXPECT_EQ(grid.pendingSection(), 2);
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:section_pending"});
   EXPECT_EQ(recorder.messages[0].number(0), 2);
 
   recorder.clear();
-  live.barCounter = 5;
-  live.onBar();
-  EXPECT_EQ(live.barCounter, 6);
-  EXPECT_EQ(live.loopStartBar, 2);
-  EXPECT_FALSE(live.sectionPending);
-  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:send", "ext:write", "ext:write", "ui:section"}));
+  grid.onBar();
+  EXPECT_EQ(grid.barCounter(), 6);
+  EXPECT_EQ(grid.loopStartBar(), 2);
+  EXPECT_FALSE(grid.pendingSection());
+  // The section starts here, so the players are on the grid: a phase of 0.
+  ASSERT_EQ(recorder.selectors(),
+            (std::vector<std::string>{"ws:send", "ext:write", "ext:write", "ui:section", "ui:phase"}));
   EXPECT_EQ(recorder.messages[0].bytesText(0), R"({"type":"loop_band","start_sec":4,"end_sec":8})");
   EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Band);
   EXPECT_EQ(frameType(recorder.messages[2]), link::FrameType::Seek);
   EXPECT_EQ(recorder.messages[3].number(1), 4);
   EXPECT_EQ(recorder.messages[3].number(2), 8);
+  EXPECT_EQ(recorder.messages[4].number(0), 0);
   EXPECT_EQ(live.reportedPlayHead, 4.0);
-  EXPECT_TRUE(live.resume.valid);
-  EXPECT_EQ(live.resume.bar, 6);
+  EXPECT_TRUE(grid.resume().valid);
+  EXPECT_EQ(grid.resume().bar, 6);
 }
 
 TEST_F(BarGridTest, WithoutLoopBandCapabilityOnlyThePlayersHearOfTheRegion) {
   source(16, 120);
   live.hasBuffer = true;
   live.loopBandCapability = false;
-  live.quantisation = 0;
-  live.setLoopRegion(-3, 0.5);  // negative start: no region; the length stays
-  EXPECT_EQ(live.loopStartBar, -1);
-  EXPECT_EQ(live.loopLength, 4);
+  grid.setQuantisation(0);
+  grid.setLoopRegion(-3, 0.5);  // negative start: no region; the length stays
+  EXPECT_EQ(grid.loopStartBar(), -1);
+  EXPECT_EQ(grid.loopLength(), 4);
   ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:write", "ui:section"}));
   EXPECT_EQ(recorder.messages[1].number(0), -1);
 }
 
 TEST_F(BarGridTest, ADeferredActionRunsOnceAtTheNextBar) {
   int runs = 0;
-  live.deferredAction = [&] { ++runs; };
-  live.onBar();
-  live.onBar();
+  grid.deferToNextBar([&] { ++runs; });
+  grid.onBar();
+  grid.onBar();
   EXPECT_EQ(runs, 1);
-  EXPECT_EQ(live.barCounter, 2);
+  EXPECT_EQ(grid.barCounter(), 2);
 }
 
 TEST_F(BarGridTest, AQueuedSectionChangeAppliesInTheSameBar) {
   playing(16);
-  live.deferredAction = [this] {
-    live.setLoopRegion(2, 2);  // as a recalled preset would, while playing: pending
+  grid.deferToNextBar([this] {
+    grid.setLoopRegion(2, 2);  // as a recalled preset would, while playing: pending
     throw std::runtime_error("the rest of the recall failed");
-  };
-  live.onBar();
-  EXPECT_EQ(live.loopStartBar, 2);
+  });
+  grid.onBar();
+  EXPECT_EQ(grid.loopStartBar(), 2);
   EXPECT_EQ(seeks(), std::vector<double>{4.0});
   EXPECT_EQ(recorder.with("ui:section").size(), 1u);
 }
 
 TEST_F(BarGridTest, OnlyAFailedRecallIsAbsorbedByTheBarLine) {
   playing(16);
-  live.deferredAction = [] { throw std::bad_alloc(); };
-  live.onBar();
-  EXPECT_EQ(live.barCounter, 1);
+  grid.deferToNextBar([] { throw std::bad_alloc(); });
+  grid.onBar();
+  EXPECT_EQ(grid.barCounter(), 1);
   EXPECT_EQ(phases().size(), 1u);  // the bar's own steps ran
 
   // Anything else is no recall failure: it reaches the caller (the engine's inlet).
-  live.deferredAction = [] { throw 7; };
-  EXPECT_THROW(live.onBar(), int);
-  EXPECT_FALSE(live.deferredAction);
+  grid.deferToNextBar([] { throw 7; });
+  EXPECT_THROW(grid.onBar(), int);
+  EXPECT_FALSE(grid.hasDeferredAction());
 }
 
 TEST_F(BarGridTest, TempoMismatchIsReportedEveryEightBars) {
   playing(16);
-  live.liveTempo = 121;
-  live.liveTempoKnown = true;
-  for (int bar = 1; bar <= 17; ++bar) live.onBar();
+  grid.setLiveTempo(121);
+  for (int bar = 1; bar <= 17; ++bar) grid.onBar();
   const auto warnings = recorder.with("ui:status");
   ASSERT_EQ(warnings.size(), 3u);  // bars 1, 9 and 17
   EXPECT_EQ(warnings[0].text(0),
             "TEMPO MISMATCH: session grid 120.0 vs Live 121.0 - disconnect and reconnect to re-sync");
-  EXPECT_EQ(live.lastTempoWarningBar, 17);
+  EXPECT_EQ(grid.lastTempoWarningBar(), 17);
 
   // Within half a beat per minute the tempos agree, and a new mismatch is told at once.
   recorder.clear();
-  live.liveTempo = 120.4;
-  live.onBar();
+  grid.setLiveTempo(120.4);
+  grid.onBar();
   EXPECT_TRUE(recorder.with("ui:status").empty());
-  live.liveTempo = 118.3;
-  live.onBar();
+  grid.setLiveTempo(118.3);
+  grid.onBar();
   ASSERT_EQ(recorder.with("ui:status").size(), 1u);
   EXPECT_EQ(recorder.with("ui:status")[0].text(0),
             "TEMPO MISMATCH: session grid 120.0 vs Live 118.3 - disconnect and reconnect to re-sync");
 
-  // Not without a known grid, and not while nothing plays.
+  // Not without a grid, and not while nothing plays.
   recorder.clear();
-  live.gridTempoKnown = false;
-  for (int bar = 0; bar < 9; ++bar) live.onBar();
-  live.gridTempoKnown = true;
+  grid.setGridTempo(0);
+  for (int bar = 0; bar < 9; ++bar) grid.onBar();
+  grid.setGridTempo(120);
   live.playing = false;
-  for (int bar = 0; bar < 9; ++bar) live.onBar();
+  for (int bar = 0; bar < 9; ++bar) grid.onBar();
   EXPECT_TRUE(recorder.with("ui:status").empty());
 }
 
 TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
   playing(16);
   live.reportedPlayHead = 2.030;  // bar 1 is expected at 2 s
-  live.onBar();
+  grid.onBar();
   ASSERT_EQ(phases().size(), 1u);
   EXPECT_NEAR(phases()[0], 30.0, 1e-9);
   EXPECT_TRUE(seeks().empty());
 
   recorder.clear();
   live.reportedPlayHead = 3.950;
-  live.onBar();
+  grid.onBar();
   ASSERT_EQ(phases().size(), 1u);
   EXPECT_NEAR(phases()[0], -50.0, 1e-9);
   EXPECT_EQ(seeks(), std::vector<double>{4.0});
@@ -292,9 +302,9 @@ TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
 
   // The error is taken the short way round the loop.
   recorder.clear();
-  live.barCounter = 7;  // the next bar, 8, is expected at the loop start
+  grid.resumeAt(grid.barCounter(), 14.0);  // the next bar is expected at the loop start
   live.reportedPlayHead = 15.990;
-  live.onBar();
+  grid.onBar();
   EXPECT_NEAR(phases().at(0), -10.0, 1e-9);
   EXPECT_TRUE(seeks().empty());
 }
@@ -303,49 +313,96 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   playing(16);
   live.feed().setMode(FeedMode::Fixed);  // a fixed print's feed: never moved
   live.reportedPlayHead = 2.5;
-  live.onBar();
+  grid.onBar();
   EXPECT_EQ(phases().size(), 1u);
   EXPECT_TRUE(seeks().empty());
 
   // The fixed render corrects at loop boundaries only (every 4 bars from the resume bar).
   recorder.clear();
   live.feed().setMode(FeedMode::Off);
-  live.backendName = "sa3";
+  grid.setBackend("sa3");
   live.reportedPlayHead = 4.5;  // bar 2
-  live.onBar();
+  grid.onBar();
   live.reportedPlayHead = 6.5;
-  live.onBar();
+  grid.onBar();
   EXPECT_EQ(phases().size(), 2u);
   EXPECT_TRUE(seeks().empty());
   live.reportedPlayHead = 8.05;  // bar 4: a boundary
-  live.onBar();
+  grid.onBar();
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
   // While a print records, the players stay where they are and no phase is reported.
-  live.backendName = "acestep";
+  grid.setBackend("acestep");
   live.feed().armPrint(4, false, true);  // quiet: no status texts
   recorder.clear();
-  live.resyncPending = true;
+  grid.requestResync();
   live.reportedPlayHead = 3.0;
-  live.onBar();
+  grid.onBar();
   EXPECT_TRUE(recorder.messages.empty());
-  EXPECT_TRUE(live.resyncPending);
+  EXPECT_TRUE(grid.resyncPending());
 }
 
 TEST_F(BarGridTest, TheFirstSuitableBarPlacesThePlayersOnTheGrid) {
   playing(16);
-  live.resyncPending = true;
-  live.gridTempoKnown = false;  // no grid yet: waits
-  live.onBar();
-  EXPECT_TRUE(live.resyncPending);
+  grid.requestResync();
+  grid.setGridTempo(0);  // no grid yet: waits
+  grid.onBar();
+  EXPECT_TRUE(grid.resyncPending());
   EXPECT_TRUE(recorder.messages.empty());
 
-  live.gridTempoKnown = true;
+  grid.setGridTempo(120);
   live.reportedPlayHead = 11.0;  // far off; the resync seeks regardless of the error
-  live.onBar();
-  EXPECT_FALSE(live.resyncPending);
+  grid.onBar();
+  EXPECT_FALSE(grid.resyncPending());
   EXPECT_EQ(seeks(), std::vector<double>{4.0});
   EXPECT_EQ(phases(), std::vector<double>{0.0});
+}
+
+TEST_F(BarGridTest, RestatingTheSectionMovesNobody) {
+  playing(16);
+  grid.setLoopStart(1);
+  grid.setLoopLength(2);
+  live.reportedPlayHead = 3.0;
+  grid.restateSection();
+  ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:send", "ext:write"}));
+  EXPECT_EQ(recorder.messages[0].bytesText(0), R"({"type":"loop_band","start_sec":2,"end_sec":6})");
+  EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Band);
+  EXPECT_EQ(live.reportedPlayHead, 3.0);
+  EXPECT_EQ(grid.resume().bar, 0);
+
+  // Nothing to restate before the players hold a buffer.
+  recorder.clear();
+  live.hasBuffer = false;
+  grid.restateSection();
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(BarGridTest, AStreamStartDropsAWaitingSectionAndCountsFromItsBar) {
+  playing(16);
+  barsPass(3);
+  grid.setLoopRegion(1, 2);
+  ASSERT_TRUE(grid.pendingSection());
+  grid.streamStarted();
+  EXPECT_FALSE(grid.pendingSection());
+  EXPECT_TRUE(grid.resyncPending());
+  EXPECT_EQ(grid.streamStartBar(), 3);
+
+  // The dropped change never arrives; the first bar puts the players on the grid.
+  recorder.clear();
+  live.reportedPlayHead = 9.0;
+  grid.onBar();
+  EXPECT_EQ(grid.loopStartBar(), -1);
+  EXPECT_TRUE(recorder.with("ui:section").empty());
+  EXPECT_EQ(seeks(), std::vector<double>{8.0});
+  EXPECT_FALSE(grid.resyncPending());
+}
+
+TEST_F(BarGridTest, ANegativeLoopStartMeansNoRegion) {
+  source(16, 120);
+  grid.setLoopStart(-5);
+  EXPECT_EQ(grid.loopStartBar(), -1);
+  EXPECT_DOUBLE_EQ(grid.loopRegion().start, 0.0);
+  EXPECT_DOUBLE_EQ(grid.loopRegion().end, 16.0);
 }
 
 }  // namespace

@@ -53,19 +53,23 @@ class CaptureTest : public ::testing::Test {
   }
 
   // A ready session whose stream of `seconds` plays on a 120 BPM grid in 4/4
-  // (2 s bars), counted from bar 0 at the start of the buffer.
-  void streaming(double seconds) {
+  // (2 s bars), counted from bar 0 at the start of the buffer unless
+  // `onTheGrid` is off (then nothing pulls the players onto the grid).
+  void streaming(double seconds, bool onTheGrid = true) {
     live.ready = true;
     live.sourceDuration = seconds;
-    live.gridTempo = 120;
-    live.gridTempoKnown = true;
-    live.liveTempo = 120;
-    live.liveTempoKnown = true;
+    live.grid().setGridTempo(120);
+    live.grid().setLiveTempo(120);
     live.hasBuffer = true;
     live.bufferFrames = static_cast<std::uint64_t>(seconds * 48000.0);
     live.playing = true;
     live.generation = 3;
-    live.resume = ResumePoint{0, 0.0, true};
+    if (onTheGrid) live.grid().resumeAt(0, 0.0);
+  }
+
+  // Bar lines of Live pass.
+  void barsPass(int bars) {
+    for (int bar = 0; bar < bars; ++bar) live.grid().onBar();
   }
 
   // Captured audio from frame `firstFrame` on, in chunks as feeders send it.

@@ -76,7 +76,7 @@ TEST_F(CaptureLimitsTest, AClaimedDurationBeyondTheBufferDoesNotMultiplyTheWrite
   engine.live().sourceDuration = 4000.0;  // as a lying readiness leaves it
   engine.live().feed().setPrintPeriod(0.5);
   send("tempo", 480);  // 0.5 s bars
-  engine.live().gridTempo = 480;
+  engine.live().grid().setGridTempo(480);
   feeder(kFeeder);
   send("feed", "auto");
   send("bar");

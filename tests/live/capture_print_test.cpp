@@ -24,8 +24,7 @@ std::vector<float> repeated(std::uint64_t frames, std::uint64_t times) {
 }
 
 TEST_F(CaptureTest, ArmingCapsThePrintAtAMinuteOfBars) {
-  live.liveTempo = 120;
-  live.liveTempoKnown = true;
+  live.grid().setLiveTempo(120);
   live.feed().armPrint(40, true, false);
   EXPECT_EQ(live.feed().print().bars, 30);
   EXPECT_EQ(live.feed().print().state, RecordState::Armed);
@@ -62,25 +61,24 @@ TEST_F(CaptureTest, APrintTakesLivesTempoAndCountsItsBarsAtThatTempo) {
   live.feed().armPrint(4, false, false);
   EXPECT_EQ(live.feed().print().tempo, 120);
   // The session grid's tempo while Live's is unknown.
-  live.gridTempo = 90;
+  live.grid().setGridTempo(90);
   live.feed().armPrint(4, false, false);
   EXPECT_EQ(live.feed().print().tempo, 90);
   // Live's tempo wins; a minute at 60 BPM holds 15 bars although the grid's
   // 2 s bars would allow 30: the new source stays within 60 s.
-  live.gridTempo = 120;
-  live.liveTempo = 60;
-  live.liveTempoKnown = true;
+  live.grid().setGridTempo(120);
+  live.grid().setLiveTempo(60);
   live.feed().armPrint(40, false, false);
   EXPECT_EQ(live.feed().print().tempo, 60);
   EXPECT_EQ(live.feed().print().bars, 15);
-  live.onBar();
+  live.grid().onBar();
   EXPECT_EQ(live.feed().print().targetFrames, 2'880'000);
 }
 
 TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
+  barsPass(6);
   streaming(32);
   live.feed().setMode(FeedMode::Stream);
-  live.barCounter = 6;
   live.reportedPlayHead = 5.1;
   live.feed().armPrint(4, false, false);
   // Audio before the bar line belongs to the stream, not the print.
@@ -88,7 +86,7 @@ TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
   EXPECT_EQ(writes().size(), 1u);
   EXPECT_TRUE((live.feed().memory().printSize == 0));
 
-  live.onBar();
+  live.grid().onBar();
   EXPECT_EQ(live.feed().print().state, RecordState::Recording);
   EXPECT_EQ(statuses().back(), "printing 4 bars");
   EXPECT_EQ(live.feed().print().targetFrames, 384'000);
@@ -105,11 +103,10 @@ TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
 
 TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   live.feed().setMode(FeedMode::Stream);
-  live.liveTempo = 120;
-  live.liveTempoKnown = true;
-  live.barCounter = 11;
+  live.grid().setLiveTempo(120);
+  barsPass(11);
   live.feed().armPrint(4, false, false);
-  live.onBar();
+  live.grid().onBar();
   EXPECT_EQ(live.feed().print().targetFrames, 384'000);
   capture(0, 383'999);
   EXPECT_TRUE(live.feed().print().active);
@@ -127,12 +124,11 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   EXPECT_EQ(captureFlags().back(), true);  // "stream" keeps capturing
 
   // The print defines the session grid and the new source's tempo.
-  EXPECT_TRUE(live.gridTempoKnown);
-  EXPECT_EQ(live.gridTempo, 120);
+  EXPECT_EQ(live.grid().gridTempo(), 120.0);
   EXPECT_EQ(live.feed().sourceTempo(), 120);
-  EXPECT_TRUE(live.resume.valid);
-  EXPECT_EQ(live.resume.bar, 12);
-  EXPECT_EQ(live.resume.position, 0.0);
+  EXPECT_TRUE(live.grid().resume().valid);
+  EXPECT_EQ(live.grid().resume().bar, 12);
+  EXPECT_EQ(live.grid().resume().position, 0.0);
   EXPECT_EQ(live.feed().printPeriod(), 8.0);
   EXPECT_TRUE((live.feed().memory().printSize == 0));
   // Its bars become the loop of the coming stream.
@@ -141,22 +137,21 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   live.ready = true;
   live.sourceDuration = 56;
   live.startPlayback(2'688'000, 2, 0);
-  EXPECT_EQ(live.loopStartBar, 0);
-  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_EQ(live.grid().loopStartBar(), 0);
+  EXPECT_EQ(live.grid().loopLength(), 4);
   EXPECT_FALSE(live.feed().pendingLoopBars().has_value());
 }
 
 // A print re-armed while it records starts again: the audio of the first
 // attempt is not part of it.
 TEST_F(CaptureTest, ARePrintDropsTheAudioOfTheAttemptBefore) {
-  live.liveTempo = 120;
-  live.liveTempoKnown = true;
+  live.grid().setLiveTempo(120);
   live.feed().armPrint(1, false, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 48'000);  // half of the first attempt's bar
   live.feed().armPrint(1, false, false);
   EXPECT_TRUE((live.feed().memory().printSize == 0));
-  live.onBar();
+  live.grid().onBar();
   capture(500'000, 96'000);
   const std::vector<float> source = newSource();
   ASSERT_GE(source.size(), 96'000u * 2);
@@ -168,7 +163,7 @@ TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {
   streaming(32);
   live.reportedPlayHead = 4.0;
   live.feed().armPrint(4, false, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
 
   const std::vector<AudioWrite> ws = writes();
@@ -181,26 +176,26 @@ TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {
   EXPECT_TRUE(ws[0].samples == capturedAudio(0, 384'000));
   EXPECT_TRUE(started.empty());
   // The print's bars become the loop at once.
-  EXPECT_EQ(live.loopLength, 4);
-  EXPECT_EQ(live.loopStartBar, 0);
+  EXPECT_EQ(live.grid().loopLength(), 4);
+  EXPECT_EQ(live.grid().loopStartBar(), 0);
   EXPECT_EQ(recorder.with("ui:section").size(), 1u);
   EXPECT_EQ(live.feed().printPeriod(), 8.0);
 }
 
 TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesItsBars) {
   // 32 s / 8 s = 4: a fill, and the grid resumes from the print's start.
+  barsPass(20);
   streaming(32);
-  live.barCounter = 20;
   live.reportedPlayHead = 12.2;
   live.feed().armPrint(4, true, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
   std::vector<AudioWrite> ws = writes();
   ASSERT_EQ(ws.size(), 1u);
   EXPECT_EQ(ws[0].repeat, "fill");
-  EXPECT_EQ(live.resume.bar, 21);
-  EXPECT_EQ(live.resume.position, 12.0);
-  EXPECT_EQ(live.loopStartBar, -1);  // a fixed print leaves the loop alone
+  EXPECT_EQ(live.grid().resume().bar, 21);
+  EXPECT_EQ(live.grid().resume().position, 12.0);
+  EXPECT_EQ(live.grid().loopStartBar(), -1);  // a fixed print leaves the loop alone
 
   // 30 s / 8 s = 3.75: the print replaces its own bars; no new source, the
   // grid stays as it was.
@@ -209,7 +204,7 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   live.feed().setPrintPeriod(std::nullopt);
   live.reportedPlayHead = 12.2;
   live.feed().armPrint(4, true, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
   ws = writes();
   ASSERT_EQ(ws.size(), 1u);
@@ -221,17 +216,17 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   EXPECT_TRUE(started.empty());
   EXPECT_FALSE(live.feed().printPeriod());
   // The same at Live's 100 BPM (9.6 s, ratio 3.125): the grid keeps its 120.
-  live.liveTempo = 100;
+  live.grid().setLiveTempo(100);
   live.feed().armPrint(4, true, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 460'800);
   EXPECT_EQ(writes().size(), 2u);
-  EXPECT_EQ(live.gridTempo, 120);
+  EXPECT_EQ(live.grid().gridTempo(), 120.0);
 
   // A canvas print needs no whole number: 30 s over 9.6 s fills.
   recorder.clear();
   live.feed().armPrint(4, false, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 460'800);
   ws = writes();
   ASSERT_EQ(ws.size(), 1u);
@@ -241,18 +236,17 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
 TEST_F(CaptureTest, APrintLongerThanTheSourceBecomesANewSource) {
   streaming(6);
   live.feed().armPrint(4, false, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
   EXPECT_TRUE(writes().empty());
   EXPECT_EQ(newSource().size(), 384'000u * 7 * 2);
 }
 
 TEST_F(CaptureTest, TheNewSourceRepeatsThePrintWithinTheSourceCap) {
-  live.liveTempo = 120;
-  live.liveTempoKnown = true;
+  live.grid().setLiveTempo(120);
   live.feed().setMaxSourceFrames(1'000'000);
   live.feed().armPrint(4, false, false);  // 384,000 frames
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
   EXPECT_TRUE(newSource() == repeated(384'000, 2));
 
@@ -262,20 +256,20 @@ TEST_F(CaptureTest, TheNewSourceRepeatsThePrintWithinTheSourceCap) {
     recorder.clear();
     started.clear();
     live.feed().armPrint(4, false, false);
-    live.onBar();
+    live.grid().onBar();
     capture(0, 384'000);
     EXPECT_TRUE(newSource() == repeated(384'000, 1)) << cap;
   }
 }
 
 TEST_F(CaptureTest, TheFixedRenderBackendRepeatsShortPrintsToFiveAndAHalfSeconds) {
-  live.backendName = "sa3";
+  live.grid().setBackend("sa3");
   live.feed().armPrint(2, false, false);  // 4 s at 120 BPM
-  live.onBar();
+  live.grid().onBar();
   capture(0, 192'000);
   EXPECT_TRUE(newSource() == repeated(192'000, 2));  // ceil(5.5 / 4)
-  EXPECT_EQ(live.loopStartBar, 0);
-  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_EQ(live.grid().loopStartBar(), 0);
+  EXPECT_EQ(live.grid().loopLength(), 4);
   EXPECT_FALSE(live.feed().pendingLoopBars().has_value());
 
   // 8 s is long enough by itself; even a fixed print while playing becomes a
@@ -284,17 +278,17 @@ TEST_F(CaptureTest, TheFixedRenderBackendRepeatsShortPrintsToFiveAndAHalfSeconds
   started.clear();
   streaming(30);
   live.feed().armPrint(4, true, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
   EXPECT_TRUE(writes().empty());
   EXPECT_TRUE(newSource() == repeated(384'000, 1));
-  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_EQ(live.grid().loopLength(), 4);
 }
 
 TEST_F(CaptureTest, LeavingTheFixedModeCancelsAFixedPrintOnly) {
   live.feed().setMode(FeedMode::Fixed);
   live.feed().armPrint(4, true, false);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 1000);
   live.feed().setMode(FeedMode::Stream);
   EXPECT_FALSE(live.feed().print().active);
@@ -305,7 +299,7 @@ TEST_F(CaptureTest, LeavingTheFixedModeCancelsAFixedPrintOnly) {
   EXPECT_TRUE(live.feed().print().active);
   // Capture stays on for the print's sake, and only until it finishes.
   EXPECT_EQ(captureFlags().back(), true);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 384'000);
   EXPECT_FALSE(live.feed().print().active);
   EXPECT_EQ(captureFlags().back(), false);
@@ -320,7 +314,7 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   live.reportedPlayHead = 9.1;
   live.feed().armSplice(2);
   capture(0, 1000);  // armed, not yet recording: ignored
-  live.onBar();
+  live.grid().onBar();
   EXPECT_EQ(live.feed().splice().state, RecordState::Recording);
   EXPECT_EQ(live.feed().splice().targetFrames, 192'000);
   capture(0, 191'999);
@@ -341,7 +335,7 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   recorder.clear();
   live.feed().setMix(FeedMix::parse("crossfade"));
   live.feed().armSplice(1);
-  live.onBar();
+  live.grid().onBar();
   capture(0, 96'000);
   ASSERT_EQ(writes().size(), 1u);
   EXPECT_EQ(writes()[0].mix, "crossfade");

@@ -38,7 +38,7 @@ TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
   EXPECT_EQ(live.feed().framesWaiting(), 0u);
   EXPECT_EQ(live.feed().streamedFrames(), 0);
   EXPECT_FALSE(live.feed().streamPositionValid());
-  live.onBar();  // the automatic mode collects from this bar on
+  live.grid().onBar();  // the automatic mode collects from this bar on
   capture(12000, 1000);
   ASSERT_TRUE(live.feed().autoCollecting());
   ASSERT_EQ(live.feed().barPositions().size(), 1u);
@@ -78,8 +78,8 @@ TEST_F(CaptureTest, StreamModeSendsAPieceForEvery9600Frames) {
 
 TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   streaming(16);
-  live.loopStartBar = 1;
-  live.loopLength = 1;  // 2 s to 4 s
+  live.grid().setLoopStart(1);
+  live.grid().setLoopLength(1);  // 2 s to 4 s
   live.feed().setMode(FeedMode::Stream);
   capture(0, 9600 * 11, 9600);
   const std::vector<double> at = positionsOf(writes());
@@ -90,7 +90,7 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   // From the top of the buffer, ten pieces add up a hair short of 2 s; the
   // eleventh still starts the cycle again instead of spilling past the end.
   recorder.clear();
-  live.loopStartBar = 0;
+  live.grid().setLoopStart(0);
   live.feed().setMode(FeedMode::Stream);
   capture(0, 9600 * 11, 9600);
   EXPECT_EQ(positionsOf(writes()).back(), 0.0);
@@ -169,9 +169,8 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
 class AutoModeTest : public CaptureTest {
  protected:
   void SetUp() override {
-    streaming(32);
     // No drift correction: the play heads set here are the ones recorded.
-    live.resume.valid = false;
+    streaming(32, false);
     live.feed().setMode(FeedMode::Auto);
   }
   static constexpr std::uint64_t kBar = 96'000;  // frames at 120 BPM
@@ -180,7 +179,7 @@ class AutoModeTest : public CaptureTest {
 TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
   live.reportedPlayHead = 10.3;
   capture(0, 5000);  // before the first bar line: not collecting
-  live.onBar();
+  live.grid().onBar();
   EXPECT_TRUE(live.feed().autoCollecting());
   EXPECT_EQ(live.feed().barPositions(), std::vector<double>{10.0});
   live.feed().setMix(FeedMix::parse("add"));
@@ -204,9 +203,9 @@ TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
 TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
   live.feed().setPrintPeriod(8);
   live.reportedPlayHead = 10;
-  live.onBar();
+  live.grid().onBar();
   live.reportedPlayHead = 12;
-  live.onBar();
+  live.grid().onBar();
   capture(0, 2 * kBar);
   std::vector<AudioWrite> ws = writes();
   // 10 s lies 2 s into the period: 2, 10, 18 and 26 (a bar at 34 would end
@@ -220,7 +219,7 @@ TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
   recorder.clear();
   buffered = 1'000'000;
   live.reportedPlayHead = 14;
-  live.onBar();
+  live.grid().onBar();
   capture(0, kBar);
   ws = writes();
   EXPECT_EQ(positionsOf(ws), (std::vector<double>{14, 22, 30}));
@@ -229,7 +228,7 @@ TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
 TEST_F(AutoModeTest, AudioThatFallsMoreThanFourBarsBehindIsDropped) {
   for (int i = 0; i < 5; ++i) {
     live.reportedPlayHead = 2.0 * i;
-    live.onBar();
+    live.grid().onBar();
   }
   // The fifth waiting bar dropped them all.
   EXPECT_TRUE(live.feed().barPositions().empty());
@@ -240,26 +239,28 @@ TEST_F(AutoModeTest, AudioThatFallsMoreThanFourBarsBehindIsDropped) {
 
   // The next bar starts a fresh collection.
   live.reportedPlayHead = 20;
-  live.onBar();
+  live.grid().onBar();
   capture(0, kBar);
   EXPECT_EQ(positionsOf(writes()), std::vector<double>{20});
 }
 
 TEST_F(AutoModeTest, TheFixedRenderBackendPrintsTheLoopQuietly) {
-  live.backendName = "sa3";
-  live.loopLength = 2;
-  live.barCounter = 10;
-  live.startBar = 10;
+  live.grid().setBackend("sa3");
+  live.grid().setLoopLength(2);
+  live.feed().setMode(FeedMode::Off);  // ten quiet bars before the stream starts
+  barsPass(10);
+  live.feed().setMode(FeedMode::Auto);
+  live.grid().streamStarted();
   recorder.clear();
-  live.onBar();
+  live.grid().onBar();
   EXPECT_FALSE(live.feed().print().active);
-  live.onBar();  // two bars since the stream started
+  live.grid().onBar();  // two bars since the stream started
   EXPECT_TRUE(live.feed().print().active);
   EXPECT_TRUE(live.feed().print().quiet);
   EXPECT_FALSE(live.feed().print().fixed);
   EXPECT_EQ(live.feed().print().bars, 2);
   EXPECT_EQ(captureFlags().back(), true);
-  live.onBar();
+  live.grid().onBar();
   EXPECT_EQ(live.feed().print().state, RecordState::Recording);
   capture(0, 2 * kBar);
   EXPECT_FALSE(live.feed().print().active);
@@ -268,16 +269,17 @@ TEST_F(AutoModeTest, TheFixedRenderBackendPrintsTheLoopQuietly) {
   std::vector<float> twice = capturedAudio(0, 2 * kBar);
   twice.insert(twice.end(), twice.begin(), twice.end());
   EXPECT_TRUE(newSource() == twice);
-  EXPECT_EQ(live.loopStartBar, 0);
-  EXPECT_EQ(live.loopLength, 4);
+  EXPECT_EQ(live.grid().loopStartBar(), 0);
+  EXPECT_EQ(live.grid().loopLength(), 4);
 
   // The stream of the new source starts at bar 13: the next automatic print
   // waits a loop length from there, not from the previous print at bar 12.
-  live.startBar = 13;
-  live.loopLength = 2;
-  live.onBar();
+  ASSERT_EQ(live.grid().barCounter(), 13);
+  live.grid().streamStarted();
+  live.grid().setLoopLength(2);
+  live.grid().onBar();
   EXPECT_FALSE(live.feed().print().active);
-  live.onBar();
+  live.grid().onBar();
   EXPECT_TRUE(live.feed().print().active);
 }
 

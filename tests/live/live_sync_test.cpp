@@ -25,14 +25,14 @@ TEST_F(StreamTest, SectionChangesWaitForTheBarLine) {
   send("section", 1);
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ui:section_pending"});
   EXPECT_EQ(recorder.messages[0].number(0), 2);
-  EXPECT_EQ(engine.live().loopStartBar, -1);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), -1);
   send("section", 2);   // the latest request wins
   position(1, 0.5, 0);  // reports in between move nothing
   EXPECT_TRUE(recorder.with("ext:write").empty());
 
   recorder.clear();
   send("bar");
-  EXPECT_EQ(engine.live().loopStartBar, 4);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 4);
   EXPECT_EQ(recorder.with("ui:section").size(), 1u);
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
@@ -40,7 +40,7 @@ TEST_F(StreamTest, SectionChangesWaitForTheBarLine) {
   recorder.clear();
   send("quant", 0);
   send("section", 0);
-  EXPECT_EQ(engine.live().loopStartBar, 0);
+  EXPECT_EQ(engine.live().grid().loopStartBar(), 0);
   EXPECT_EQ(seeks(), std::vector<double>{0.0});
   EXPECT_TRUE(recorder.with("ui:section_pending").empty());
 }

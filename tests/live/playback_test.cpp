@@ -61,7 +61,7 @@ TEST_F(PlaybackTest, AStreamStartLoadsThePlayersThenSetsTheBandThenRestatesChoic
   live.sessionLoras[1].strength = 0.5;
   live.timbre = SourceClip{"clip", true, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}, 2};
   live.structure.name = "verse";  // a fixture, no audio
-  live.barCounter = 9;
+  for (int bar = 0; bar < 9; ++bar) live.grid().onBar();
   live.startPlayback(480, 2, 3);
 
   ASSERT_EQ(recorder.selectors(),
@@ -89,11 +89,11 @@ TEST_F(PlaybackTest, AStreamStartLoadsThePlayersThenSetsTheBandThenRestatesChoic
   EXPECT_EQ(live.generation, 3);
   EXPECT_EQ(live.totalSamples, 960);
   EXPECT_EQ(live.swapCount, 0);
-  EXPECT_TRUE(live.resyncPending);
-  EXPECT_EQ(live.startBar, 9);
+  EXPECT_TRUE(live.grid().resyncPending());
+  EXPECT_EQ(live.grid().streamStartBar(), 9);
   // No grid tempo: the region keeps a margin of 0.4 s, and the players start there.
   EXPECT_EQ(live.reportedPlayHead, 0.4);
-  EXPECT_TRUE(live.resume.valid);
+  EXPECT_TRUE(live.grid().resume().valid);
 }
 
 TEST_F(PlaybackTest, TheSectionCountIsWholeSectionsOfTheSource) {
@@ -108,7 +108,7 @@ TEST_F(PlaybackTest, TheSectionCountIsWholeSectionsOfTheSource) {
 
   recorder.clear();
   live.sourceDuration = 30;
-  live.liveTempo = 60;  // 4 s bars, 16 s sections
+  live.grid().setLiveTempo(60);  // 4 s bars, 16 s sections
   live.startPlayback(48, 2, 0);
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 1);
 
@@ -123,23 +123,25 @@ TEST_F(PlaybackTest, TheSectionCountIsWholeSectionsOfTheSource) {
 TEST_F(PlaybackTest, APrintsPendingBarsBecomeTheLoopUnlessALoopStartIsSet) {
   source(48, 30);
   live.feed().loopNextStreamOver(2);
-  live.sectionPending = true;
+  live.playing = true;
+  live.grid().setLoopRegion(6, 0);  // a section change waiting for a bar line
+  ASSERT_EQ(live.grid().pendingSection(), 6);
   streamedAudio();
   recorder.clear();
   live.startPlayback(48, 2, 0);
-  EXPECT_EQ(live.loopLength, 2);
-  EXPECT_EQ(live.loopStartBar, 0);
+  EXPECT_EQ(live.grid().loopLength(), 2);
+  EXPECT_EQ(live.grid().loopStartBar(), 0);
   EXPECT_FALSE(live.feed().pendingLoopBars());
-  EXPECT_FALSE(live.sectionPending);
+  EXPECT_FALSE(live.grid().pendingSection());
   EXPECT_TRUE((live.feed().memory().captureSize == 0));
   EXPECT_FALSE(live.feed().streamPositionValid());
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 7);  // 30 s / 4 s
 
-  live.loopStartBar = 4;
+  live.grid().setLoopStart(4);
   live.feed().loopNextStreamOver(8);
   live.startPlayback(48, 2, 0);
-  EXPECT_EQ(live.loopLength, 2);
-  EXPECT_EQ(live.loopStartBar, 4);
+  EXPECT_EQ(live.grid().loopLength(), 2);
+  EXPECT_EQ(live.grid().loopStartBar(), 4);
   EXPECT_FALSE(live.feed().pendingLoopBars());
 }
 

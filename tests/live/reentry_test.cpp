@@ -153,8 +153,7 @@ TEST_F(ReentryTest, APresetKeepsItsManifestWhenTheCallbackReplacesIt) {
 // writes grows the capture buffer; every write still carries the same bar.
 TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) {
   const auto bytes = [](const std::string& s) { return Atom(std::vector<std::uint8_t>(s.begin(), s.end())); };
-  engine.live().gridTempo = 480;  // 0.5 s bars
-  engine.live().gridTempoKnown = true;
+  engine.live().grid().setGridTempo(480);  // 0.5 s bars
   const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
   engine.takeNewSource(NewSource{std::vector<float>(track, track + 4), 2, 0.0});
   send("start", Atoms{});

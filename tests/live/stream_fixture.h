@@ -33,8 +33,7 @@ class StreamTest : public EngineTest {
   // endpoint, the handshake, the readiness information and the first source.
   void startStream(double seconds, double bpm) {
     LiveAudioPath& live = engine.live();
-    live.gridTempo = bpm;
-    live.gridTempoKnown = true;
+    live.grid().setGridTempo(bpm);
     const float track[4] = {0.5f, -0.5f, 0.25f, -0.25f};
     startSource(track, 2, 2);
     send("start");
