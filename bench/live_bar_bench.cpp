@@ -55,12 +55,13 @@ void BM_BarWithDriftCorrection(benchmark::State& state) {
   Engine engine = makeEngine(counts);
   omber::live::LiveAudioPath& live = engine.live();
   live.ready = true;
-  live.playing = true;
-  live.hasBuffer = true;
   live.sourceDuration = 32;
   live.gridTempo = 120;
   live.gridTempoKnown = true;
+  live.playback().start(2, 0);  // a stream on the source the engine holds (none)
   live.resume = omber::live::ResumePoint{0, 0.0, true};
+  live.resyncPending = false;
+  counts = Counts{};
   const Atoms none;
   for (auto _ : state) engine.inlet("bar", none);
   state.counters["seeks_per_bar"] = static_cast<double>(counts.writes) / static_cast<double>(state.iterations());

@@ -44,14 +44,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 4: {  // the stream's state, as the server link and a print would leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
         live.ready = flags & 1;
-        live.playing = flags & 2;
-        live.hasBuffer = flags & 4;
+        // A stream starts on the source the engine holds, or stops.
+        if (flags & 2) {
+          if (!live.playback().playing()) live.playback().start(2, 0);
+        } else {
+          live.playback().stop();
+        }
         live.gridTempoKnown = flags & 8;
         live.gridTempo = flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0;
         live.resume.valid = flags & 16;
         live.backendName = flags & 32 ? "sa3" : "acestep";
         live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
-        live.swapCount = in.ConsumeIntegralInRange<std::int32_t>(0, 2);
+        // Up to two new generations reach the players.
+        for (int swaps = in.ConsumeIntegralInRange<int>(0, 2); swaps > 0; --swaps)
+          live.playback().swapGeneration(2, live.playback().generation());
         break;
       }
       default:

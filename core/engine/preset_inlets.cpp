@@ -181,7 +181,7 @@ void Engine::onPresetData(const Atoms& atoms) {
 }
 
 void Engine::applyOrDefer(JsonValue document, void (Engine::*apply)(const JsonValue&)) {
-  if (live_.playing) {
+  if (live_.playback().playing()) {
     // Replaces a recall already waiting: the last one asked for wins.
     // A recall that fails at the bar line is noted like a failed message;
     // the bar's own steps still run.

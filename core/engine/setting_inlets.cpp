@@ -92,14 +92,12 @@ void Engine::onStop(const Atoms&) {
 
 void Engine::onTransport(const Atoms& atoms) {
   const bool running = flagAt(atoms, 0);
-  if (running == live_.transportRunning) return;
-  live_.transportRunning = running;
-  live_.setTransportRunning(running);
-  if (running && live_.playing && live_.ready) {
+  if (running == live_.playback().transportRunning()) return;
+  live_.playback().setTransportRunning(running);
+  if (running && live_.playback().playing() && live_.ready) {
     // Restart from the top of the loop region, and count bars from here.
     const double start = live_.loopRegion().start;
-    live_.seek(start);
-    live_.reportedPlayHead = start;
+    live_.playback().moveTo(start);
     live_.resume = ResumePoint{live_.barCounter, start, true};
   }
 }

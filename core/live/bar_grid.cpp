@@ -31,11 +31,6 @@ bool gridKnown(const LiveAudioPath& live) { return live.gridTempoKnown && live.g
 // A print takes the players' position as its start: nobody moves them meanwhile.
 bool printInProgress(const LiveAudioPath& live) { return live.feed().printing(); }
 
-void moveTo(LiveAudioPath& live, double seconds) {
-  live.seek(seconds);
-  live.reportedPlayHead = seconds;
-}
-
 // Work queued for the bar line (a preset or snapshot recall) runs once. It is
 // taken out first, so it may queue the next one. A recall fails by running
 // out of memory or a container limit while it copies the document (the
@@ -56,7 +51,7 @@ void runDeferredAction(LiveAudioPath& live) {
 
 // "TEMPO MISMATCH" at once, then at most every 8 bars while it lasts.
 void warnOfTempoMismatch(LiveAudioPath& live) {
-  if (!live.playing || !gridKnown(live) || !live.liveTempoKnown || !(live.liveTempo > 0)) return;
+  if (!live.playback().playing() || !gridKnown(live) || !live.liveTempoKnown || !(live.liveTempo > 0)) return;
   if (!(std::fabs(live.gridTempo - live.liveTempo) > kTempoTolerance)) {
     live.lastTempoWarningBar = -99;
     return;
@@ -72,21 +67,24 @@ void warnOfTempoMismatch(LiveAudioPath& live) {
 
 // Places the players on the grid once after a stream started.
 void resyncToGrid(LiveAudioPath& live) {
-  if (!live.resyncPending || !live.playing || !gridKnown(live) || !live.resume.valid || printInProgress(live)) return;
+  if (!live.resyncPending || !live.playback().playing() || !gridKnown(live) || !live.resume.valid ||
+      printInProgress(live))
+    return;
   live.resyncPending = false;
-  if (const auto expected = live.expectedPosition()) moveTo(live, *expected);
+  if (const auto expected = live.expectedPosition()) live.playback().moveTo(*expected);
 }
 
 // Reports how far the players are from the grid and pulls them back, at the
 // bar line only, when they drifted beyond the tolerance.
 void correctPhase(LiveAudioPath& live) {
-  if (!live.playing || !live.ready || !gridKnown(live) || !live.resume.valid || printInProgress(live)) return;
+  if (!live.playback().playing() || !live.ready || !gridKnown(live) || !live.resume.valid || printInProgress(live))
+    return;
   const std::optional<double> expected = live.expectedPosition();
   if (!expected) return;
   const LoopRegion r = live.loopRegion();
   const double len = r.end - r.start;
   const double half = len / 2;
-  const double err = wrap(live.reportedPlayHead - *expected + half, len) - half;
+  const double err = wrap(live.playback().reportedPlayHead() - *expected + half, len) - half;
   live.transport->emitPhase(err * 1000);
   if (live.backendName == "sa3") {
     const std::int64_t loopBars = std::max(live.loopLength, 1);
@@ -95,7 +93,7 @@ void correctPhase(LiveAudioPath& live) {
   }
   if (live.feed().mode() == FeedMode::Fixed) return;
   if (!(std::fabs(err) > kDriftTolerance)) return;
-  moveTo(live, *expected);
+  live.playback().moveTo(*expected);
 }
 
 }  // namespace
@@ -185,7 +183,7 @@ void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {
   if (std::isfinite(lengthBars) && lengthBars >= 1) loopLength = truncateToInt32(std::floor(lengthBars + 0.5));
   std::int32_t start = truncateToInt32(std::floor(startBar + 0.5));
   if (start < 0) start = -1;
-  if (playing && quantisation > 0) {
+  if (playback_.playing() && quantisation > 0) {
     sectionPending = true;
     pendingSection = start;
     transport->emitSectionPending(start);
@@ -196,15 +194,14 @@ void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {
 
 void LiveAudioPath::applySection(std::int32_t startBarIndex, bool resumeOn) {
   loopStartBar = startBarIndex;
-  if (!ready || !hasBuffer) return;
+  if (!ready || !playback_.hasBuffer()) return;
   const LoopRegion r = loopRegion();
   if (loopBandCapability.value_or(true)) transport->sendLoopBand(r.start, r.end);
-  band(r.start, r.end);
+  playback_.band(r.start, r.end);
   if (resumeOn) return;
-  if (playing) {
+  if (playback_.playing()) {
     feed_.dropCollected();
-    seek(r.start);
-    reportedPlayHead = r.start;
+    playback_.moveTo(r.start);
     resume = ResumePoint{barCounter, r.start, true};
     resyncPending = false;
   }

@@ -1,12 +1,12 @@
-// The engine's record of the live audio path: the players' copy of the
-// source buffer, the reported play head, the bar grid kept in step with
-// Live, the loop region and the resume point. Where the feeders' audio goes
-// (capture, prints, splices, stream pieces) is its part feed(), a FeedCapture.
+// The engine's record of the live audio path: the server session's
+// readiness, the bar grid kept in step with Live, the loop region and the
+// resume point. The players' copy of the source buffer, their play head and
+// Live's transport are its part playback(), a Playback (playback.h,
+// playback.cpp); where the feeders' audio goes (capture, prints, splices,
+// stream pieces) is its part feed(), a FeedCapture (feed_capture.h).
 //
 // Owned by the engine for its whole life; the endpoint table and the server
 // session hold references to it. Its own operations are defined in
-//   playback.cpp  loading, swapping and patching the players, play-head
-//                 reports, Live's transport, the waveform peaks
 //   bar_grid.cpp  bar length, loop region, snapped and expected positions,
 //                 sections and the per-bar step
 // Everything runs on the host's JavaScript thread; nothing is realtime-safe.
@@ -23,6 +23,7 @@
 #include "core/base/transport.h"
 #include "core/live/feed_capture.h"
 #include "core/live/modes.h"
+#include "core/live/playback.h"
 
 namespace omber::live {
 
@@ -75,22 +76,6 @@ struct LiveAudioPath {
   std::string timeSignature = "4/4";
   std::optional<bool> loopBandCapability;  // absent counts as supported
 
-  // ---- playback ----
-  const float* bufferSamples = nullptr;  // view of the engine's source buffer
-  std::uint64_t bufferFrames = 0;
-  std::int32_t channels = 0;
-  std::int64_t totalSamples = 0;  // channels x frames
-  std::int32_t generation = 0;    // source epoch of the buffer the players hold
-  bool hasBuffer = false;
-  bool playing = false;
-  std::int32_t swapCount = 0;           // Swap frames sent since the last Init
-  std::uint32_t initCount = 0;          // Init frames sent to all players; tells a late joiner's swaps apart
-  double reportedPlayHead = 0.0;        // seconds
-  const float* patchSamples = nullptr;  // set only while a patch is being sent
-  std::uint64_t patchFrames = 0;
-  bool transportRunning = true;  // Live's transport
-  bool capturing = false;        // the feeders were last told to capture
-
   // ---- bar grid ----
   double liveTempo = 0.0;
   bool liveTempoKnown = false;
@@ -115,41 +100,6 @@ struct LiveAudioPath {
   SourceClip timbre;
   SourceClip structure;
 
-  // ==== playback.cpp ====
-  // Wrappers over the transport's player and feeder frames.
-  void init(std::uint64_t frames, std::int32_t channels, double sampleRate);
-  void patch(std::uint32_t startFrame, std::uint64_t frames);
-  void swap(std::int32_t channels, std::uint64_t frames);
-  void band(double startSeconds, double endSeconds);
-  void seek(double seconds);
-  void run(bool playing);
-  void capture(bool on);
-
-  // The first audio of a stream was stored as the source buffer.
-  void startPlayback(std::uint64_t frames, std::int32_t channels, std::int32_t epoch);
-  // A whole new generation replaced the source buffer.
-  void swapGeneration(std::int32_t channels, std::uint64_t frames);
-  // Stereo frames the players take of a slice of sampleCount samples from
-  // startFrame: what fits their buffer; none for another generation.
-  std::optional<std::uint64_t> slicePatchFrames(std::int32_t sliceEpoch, std::uint32_t startFrame,
-                                                std::uint64_t sampleCount) const;
-  // A slice of generation sliceEpoch was merged into the source buffer:
-  // sampleCount samples from startFrame, read in place (the region of the
-  // source buffer, or any memory valid during the call). Sends the players
-  // what fits their buffer as a Patch, only for their generation.
-  void patchSlice(std::int32_t sliceEpoch, std::uint32_t startFrame, const float* samples, std::uint64_t sampleCount);
-  // As patchSlice, for a slice about to be merged: the Patch those
-  // sampleCount samples would make, opened for the caller to fill and send
-  // (closed when the players get none).
-  PatchFrame openSlicePatch(std::int32_t sliceEpoch, std::uint32_t startFrame, std::uint64_t sampleCount);
-  // A player's Position frame: the play head counts only when it belongs to
-  // the buffer generation the players were last sent (same swap count).
-  void reportPlayHead(double seconds, std::int32_t reportedSwapCount);
-  // Live's transport started or stopped: run or hold the players.
-  void setTransportRunning(bool running);
-  // The waveform overview ("peaks") for the interface.
-  void reportPeaks();
-
   // ==== bar_grid.cpp ====
   std::int32_t beatsPerBar() const;
   double gridTempoInUse() const;
@@ -165,11 +115,16 @@ struct LiveAudioPath {
   // Makes a loop start bar current and sends its region to the players.
   void applySection(std::int32_t startBar, bool resume);
 
+  // The players' copy of the source buffer, their play head, Live's transport.
+  Playback& playback() { return playback_; }
+  const Playback& playback() const { return playback_; }
+
   // Capture, prints and splices, stream pieces and the automatic mode.
   FeedCapture& feed() { return feed_; }
   const FeedCapture& feed() const { return feed_; }
 
  private:
+  Playback playback_{*this};
   FeedCapture feed_{*this};
 };
 

@@ -39,7 +39,7 @@ std::int32_t requestedBars(double bars) { return std::isfinite(bars) ? truncateT
 }  // namespace
 
 void FeedCapture::armPrint(double bars, bool fixed, bool quiet) {
-  if (live_.playing && print_.active) return;
+  if (live_.playback().playing() && print_.active) return;
   const double tempo = live_.liveTempoKnown && live_.liveTempo > 0 ? live_.liveTempo : live_.gridTempoInUse();
   live_.transport->emitGridBpm(tempo);
   // Bars are counted at the print's own tempo, which is what its length is
@@ -58,7 +58,7 @@ void FeedCapture::armPrint(double bars, bool fixed, bool quiet) {
   printBuffer_.clear();
 
   // Audio is already flowing when the next bar line starts the recording.
-  live_.capture(true);
+  live_.playback().capture(true);
   if (!quiet) live_.transport->emitStatus("print armed \u2014 " + barsText(print_.bars) + " from next barline");
 }
 
@@ -72,7 +72,7 @@ void FeedCapture::barLinePrintStep() {
     splice_.state = RecordState::Recording;
     splice_.targetFrames = framesIn(splice_.bars * live_.barLength());
     splice_.capturedFrames = 0;
-    splice_.startPosition = live_.snappedPosition(live_.reportedPlayHead);
+    splice_.startPosition = live_.snappedPosition(live_.playback().reportedPlayHead());
     clearCaptureBuffer();
   }
   if (print_.active && print_.state == RecordState::Armed) {
@@ -80,7 +80,8 @@ void FeedCapture::barLinePrintStep() {
     if (!print_.quiet) live_.transport->emitStatus("printing " + barsText(print_.bars));
     print_.targetFrames = framesIn(print_.bars * (60.0 / print_.tempo * live_.beatsPerBar()));
     print_.capturedFrames = 0;
-    print_.startPosition = live_.playing ? live_.snappedPosition(live_.reportedPlayHead) : 0.0;
+    print_.startPosition =
+        live_.playback().playing() ? live_.snappedPosition(live_.playback().reportedPlayHead()) : 0.0;
     print_.startBar = live_.barCounter;
     clearAutoBookkeeping();
     clearCaptureBuffer();
@@ -107,7 +108,7 @@ void FeedCapture::finishSplice() {
   WriteAudioRequest request;
   request.at = splice_.startPosition;
   request.mix = mix_.text();
-  request.sourceEpoch = live_.generation;
+  request.sourceEpoch = live_.playback().generation();
   live_.transport->sendWriteAudio(waitingSamples(static_cast<std::size_t>(frames) * 2),
                                   static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
   clearCaptureBuffer();
@@ -121,7 +122,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   printed.swap(printBuffer_);
   print_.active = false;
   print_.feeder.reset();
-  live_.capture(mode_ != FeedMode::Off);
+  live_.playback().capture(mode_ != FeedMode::Off);
   if (!done.quiet) live_.transport->emitStatus("printed " + barsText(done.bars));
 
   // The print is its first target frames; the frame that reached the target
@@ -129,7 +130,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   const std::int64_t frames = done.targetFrames;
   const float* audio = printed.data();
   const double seconds = static_cast<double>(frames) / kCaptureRate;
-  const bool streaming = live_.playing && live_.ready;
+  const bool streaming = live_.playback().playing() && live_.ready;
   const double ratio = streaming ? live_.sourceDuration / seconds : 0.0;
   const bool sa3 = live_.backendName == "sa3";
   // The print tiles the source exactly.
@@ -139,7 +140,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   WriteAudioRequest request;
   request.at = done.startPosition;
   request.mix = "replace";
-  request.sourceEpoch = live_.generation;
+  request.sourceEpoch = live_.playback().generation();
 
   if (done.fixed && streaming && !fill && !sa3) {
     // A fixed print that does not tile the source replaces its own bars only.

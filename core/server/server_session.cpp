@@ -162,7 +162,7 @@ void ServerSession::applyReadiness(const JsonValue& ready) {
 }
 
 void ServerSession::onClose(std::int32_t) {
-  if (stopped || !live_.playing) return;
+  if (stopped || !live_.playback().playing()) return;
   // Saturates: after the give-up the count only has to stay above the limit.
   if (reconnectAttempts < std::numeric_limits<std::int32_t>::max()) reconnectAttempts += 1;
   const std::int32_t n = reconnectAttempts;
@@ -183,7 +183,7 @@ void ServerSession::reconnectTick() {
 
 void ServerSession::stop() {
   stopped = true;
-  live_.playing = false;
+  live_.playback().stop();
   emit("ws:close");
   emit("param:stop");
   emitStatus("stopped");
@@ -196,7 +196,7 @@ void ServerSession::beginSourceUpload() {
   // no blend glide, no captured audio with the old source epoch. The new
   // session states what it needs once it is ready.
   live_.ready = false;
-  live_.playing = false;
+  live_.playback().stop();
   emit("param:stop");
   emitStatus("uploading captured track to pod");
   emit("cloud:resolve");

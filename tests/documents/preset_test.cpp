@@ -484,7 +484,7 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   send("live_path", "/sets/a.als");
   send("prompt", "first");
   send("quant", 0);  // loop changes apply at once, so only the deferral is seen
-  engine.live().playing = true;
+  playing();
   recorder.clear();
   send("recall", encodeSnapshotText(R"({"prompt":"second","loop":{"startBar":4,"lenBars":2}})").c_str());
   send("recall", encodeSnapshotText(R"({"prompt":"third"})").c_str());  // replaces the waiting one
@@ -507,7 +507,7 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   EXPECT_EQ(engine.settings().promptA, "from file");
 
   // Nothing playing: applied at once.
-  engine.live().playing = false;
+  send("stop");
   send("recall", encodeSnapshotText(R"({"prompt":"now"})").c_str());
   EXPECT_EQ(engine.settings().promptA, "now");
 }
@@ -517,7 +517,7 @@ TEST_F(PresetTest, ARecallThatFailsAtTheBarLineIsNotedAndTheBarStillRuns) {
     if (selector == "echo") throw std::runtime_error("interface gone");
     recorder.messages.push_back({selector, atoms});
   });
-  fragile.live().playing = true;
+  fragile.live().playback().start(2, 0);  // a stream plays
   fragile.inlet("recall", Atoms{Atom(encodeSnapshotText(R"({"prompt":"second"})"))});
   EXPECT_EQ(fragile.failures().count, 0u);
   const std::int32_t barBefore = fragile.live().barCounter;

@@ -162,7 +162,7 @@ TEST_F(EngineTest, TransportRunsOrHoldsThePlayersOnChangeOnly) {
   ASSERT_EQ(recorder.messages.size(), 1u);
   EXPECT_EQ(frameType(recorder.messages[0]), link::FrameType::Run);
   EXPECT_EQ(framePayload(recorder.messages[0]), std::vector<std::uint8_t>{0});
-  EXPECT_FALSE(engine.live().transportRunning);
+  EXPECT_FALSE(engine.live().playback().transportRunning());
 }
 
 TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
@@ -181,7 +181,7 @@ TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
   EXPECT_EQ(frameType(recorder.messages[0]), link::FrameType::Run);
   EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Seek);
   EXPECT_EQ(link::getF64(framePayload(recorder.messages[1]).data()), 2.0);
-  EXPECT_EQ(live.reportedPlayHead, 2.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 2.0);
   EXPECT_TRUE(live.resume.valid);
   EXPECT_EQ(live.resume.bar, 9);
   EXPECT_EQ(live.resume.position, 2.0);
@@ -309,7 +309,7 @@ TEST_F(EngineTest, StopClosesWithoutReconnecting) {
   EXPECT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:close", "param:stop", "ui:status"}));
   EXPECT_EQ(recorder.messages[2].text(0), "stopped");
   EXPECT_TRUE(engine.session().stopped);
-  EXPECT_FALSE(engine.live().playing);
+  EXPECT_FALSE(engine.live().playback().playing());
 }
 
 TEST_F(EngineTest, TheBlendGlidesTowardItsTarget) {
@@ -346,12 +346,12 @@ TEST_F(EngineTest, TheBlendGlidesTowardItsTarget) {
 }
 
 TEST_F(EngineTest, ThePeaksCountdownRunsOnlyWhilePlaying) {
-  engine.live().playing = true;
+  playing();
   send("tick:param");
   EXPECT_EQ(engine.settings().peaksCountdown, 124);
   send("tick:param");
   EXPECT_EQ(engine.settings().peaksCountdown, 123);
-  engine.live().playing = false;
+  send("stop");
   send("tick:param");
   EXPECT_EQ(engine.settings().peaksCountdown, 0);
 }

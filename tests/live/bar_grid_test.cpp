@@ -31,10 +31,23 @@ class BarGridTest : public ::testing::Test {
   void playing(double seconds) {
     source(seconds, 120);
     live.gridTempoKnown = true;
-    live.hasBuffer = true;
-    live.playing = true;
+    streamStarted(seconds);
     live.resume = ResumePoint{0, 0.0, true};
+    live.resyncPending = false;
   }
+
+  // The players were loaded with a silent stereo source of `seconds` and
+  // play it, as the server session starts a stream; what that sent is
+  // forgotten.
+  void streamStarted(double seconds) {
+    buffer.assign(static_cast<std::size_t>(seconds * 48000.0) * 2, 0.0f);
+    live.playback().holdSource(buffer.data(), buffer.size() / 2);
+    live.playback().start(2, 0);
+    recorder.clear();
+  }
+
+  // A player's Position frame of the generation it holds.
+  void reportPlayHead(double seconds) { live.playback().reportPlayHead(seconds, live.playback().swapCount()); }
 
   // The seconds of every Seek frame sent since the last clear.
   std::vector<double> seeks() const {
@@ -53,6 +66,7 @@ class BarGridTest : public ::testing::Test {
   Recorder recorder;
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
+  std::vector<float> buffer;  // the source the players hold
 };
 
 TEST_F(BarGridTest, BeatsPerBarComeFromTheTimeSignature) {
@@ -171,8 +185,7 @@ TEST_F(BarGridTest, ExpectedPositionCountsBarsFromTheResumePoint) {
 
 TEST_F(BarGridTest, ALoopChangeWhilePlayingWaitsForTheNextBar) {
   source(16, 120);
-  live.hasBuffer = true;
-  live.playing = true;
+  streamStarted(16);
   live.setLoopRegion(2.4, 2);
   EXPECT_EQ(live.loopStartBar, -1);
   EXPECT_EQ(live.loopLength, 2);
@@ -191,14 +204,15 @@ TEST_F(BarGridTest, ALoopChangeWhilePlayingWaitsForTheNextBar) {
   EXPECT_EQ(frameType(recorder.messages[2]), link::FrameType::Seek);
   EXPECT_EQ(recorder.messages[3].number(1), 4);
   EXPECT_EQ(recorder.messages[3].number(2), 8);
-  EXPECT_EQ(live.reportedPlayHead, 4.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 4.0);
   EXPECT_TRUE(live.resume.valid);
   EXPECT_EQ(live.resume.bar, 6);
 }
 
 TEST_F(BarGridTest, WithoutLoopBandCapabilityOnlyThePlayersHearOfTheRegion) {
   source(16, 120);
-  live.hasBuffer = true;
+  streamStarted(16);
+  live.playback().stop();
   live.loopBandCapability = false;
   live.quantisation = 0;
   live.setLoopRegion(-3, 0.5);  // negative start: no region; the length stays
@@ -269,31 +283,31 @@ TEST_F(BarGridTest, TempoMismatchIsReportedEveryEightBars) {
   live.gridTempoKnown = false;
   for (int bar = 0; bar < 9; ++bar) live.onBar();
   live.gridTempoKnown = true;
-  live.playing = false;
+  live.playback().stop();
   for (int bar = 0; bar < 9; ++bar) live.onBar();
   EXPECT_TRUE(recorder.with("ui:status").empty());
 }
 
 TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
   playing(16);
-  live.reportedPlayHead = 2.030;  // bar 1 is expected at 2 s
+  reportPlayHead(2.030);  // bar 1 is expected at 2 s
   live.onBar();
   ASSERT_EQ(phases().size(), 1u);
   EXPECT_NEAR(phases()[0], 30.0, 1e-9);
   EXPECT_TRUE(seeks().empty());
 
   recorder.clear();
-  live.reportedPlayHead = 3.950;
+  reportPlayHead(3.950);
   live.onBar();
   ASSERT_EQ(phases().size(), 1u);
   EXPECT_NEAR(phases()[0], -50.0, 1e-9);
   EXPECT_EQ(seeks(), std::vector<double>{4.0});
-  EXPECT_EQ(live.reportedPlayHead, 4.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 4.0);
 
   // The error is taken the short way round the loop.
   recorder.clear();
   live.barCounter = 7;  // the next bar, 8, is expected at the loop start
-  live.reportedPlayHead = 15.990;
+  reportPlayHead(15.990);
   live.onBar();
   EXPECT_NEAR(phases().at(0), -10.0, 1e-9);
   EXPECT_TRUE(seeks().empty());
@@ -302,7 +316,7 @@ TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
 TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   playing(16);
   live.feed().setMode(FeedMode::Fixed);  // a fixed print's feed: never moved
-  live.reportedPlayHead = 2.5;
+  reportPlayHead(2.5);
   live.onBar();
   EXPECT_EQ(phases().size(), 1u);
   EXPECT_TRUE(seeks().empty());
@@ -311,13 +325,13 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   recorder.clear();
   live.feed().setMode(FeedMode::Off);
   live.backendName = "sa3";
-  live.reportedPlayHead = 4.5;  // bar 2
+  reportPlayHead(4.5);  // bar 2
   live.onBar();
-  live.reportedPlayHead = 6.5;
+  reportPlayHead(6.5);
   live.onBar();
   EXPECT_EQ(phases().size(), 2u);
   EXPECT_TRUE(seeks().empty());
-  live.reportedPlayHead = 8.05;  // bar 4: a boundary
+  reportPlayHead(8.05);  // bar 4: a boundary
   live.onBar();
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
@@ -326,7 +340,7 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   live.feed().armPrint(4, false, true);  // quiet: no status texts
   recorder.clear();
   live.resyncPending = true;
-  live.reportedPlayHead = 3.0;
+  reportPlayHead(3.0);
   live.onBar();
   EXPECT_TRUE(recorder.messages.empty());
   EXPECT_TRUE(live.resyncPending);
@@ -341,7 +355,7 @@ TEST_F(BarGridTest, TheFirstSuitableBarPlacesThePlayersOnTheGrid) {
   EXPECT_TRUE(recorder.messages.empty());
 
   live.gridTempoKnown = true;
-  live.reportedPlayHead = 11.0;  // far off; the resync seeks regardless of the error
+  reportPlayHead(11.0);  // far off; the resync seeks regardless of the error
   live.onBar();
   EXPECT_FALSE(live.resyncPending);
   EXPECT_EQ(seeks(), std::vector<double>{4.0});

@@ -61,12 +61,19 @@ class CaptureTest : public ::testing::Test {
     live.gridTempoKnown = true;
     live.liveTempo = 120;
     live.liveTempoKnown = true;
-    live.hasBuffer = true;
-    live.bufferFrames = static_cast<std::uint64_t>(seconds * 48000.0);
-    live.playing = true;
-    live.generation = 3;
+    // The players load a silent source of generation 3 as the server session
+    // starts a stream; what that sends is left out of the recording.
+    buffer.assign(static_cast<std::size_t>(seconds * 48000.0) * 2, 0.0f);
+    live.playback().holdSource(buffer.data(), buffer.size() / 2);
+    const std::size_t before = recorder.messages.size();
+    live.playback().start(2, 3);
+    recorder.messages.resize(before);
     live.resume = ResumePoint{0, 0.0, true};
+    live.resyncPending = false;
   }
+
+  // A player's Position frame of the generation it holds.
+  void reportPlayHead(double seconds) { live.playback().reportPlayHead(seconds, live.playback().swapCount()); }
 
   // Captured audio from frame `firstFrame` on, in chunks as feeders send it.
   void capture(std::uint64_t firstFrame, std::uint64_t frames, std::uint64_t chunk = 48000) {
@@ -132,6 +139,7 @@ class CaptureTest : public ::testing::Test {
   std::int64_t buffered = 0;  // bytes the host reports waiting on the WebSocket
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
+  std::vector<float> buffer;       // the source the players hold
   std::vector<NewSource> started;  // new sources returned by captureIntake, in order
 };
 

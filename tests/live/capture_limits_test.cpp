@@ -55,7 +55,7 @@ TEST_F(CaptureLimitsTest, NothingOfTheOldSessionFollowsTheUploadOfAPrint) {
     send("bar");
     for (int i = 0; i < 8; ++i) receive(kFeeder, captureOf(0.25f, 48000));
     ASSERT_FALSE(recorder.with("cloud:resolve").empty());
-    EXPECT_FALSE(engine.live().playing);
+    EXPECT_FALSE(engine.live().playback().playing());
 
     recorder.clear();
     send("ws:open");  // the new handshake goes out
@@ -121,7 +121,7 @@ TEST_F(CaptureLimitsTest, AChannelCountAboveTheFrameFieldIsRefused) {
   recorder.clear();
   send("ws:data", Atoms{Atom(testing::halves(std::vector<float>(65537 * 2, 0.0f))), Atom(1.0)});
   EXPECT_TRUE(recorder.with("ext:write").empty());
-  EXPECT_FALSE(engine.live().playing);
+  EXPECT_FALSE(engine.live().playback().playing());
 
   // A count that fits still works.
   EXPECT_FALSE(link::encodeBuffer(link::FrameType::Init, track, 4, 65535, 48000).empty());

@@ -81,7 +81,7 @@ TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
   streaming(32);
   live.feed().setMode(FeedMode::Stream);
   live.barCounter = 6;
-  live.reportedPlayHead = 5.1;
+  reportPlayHead(5.1);
   live.feed().armPrint(4, false, false);
   // Audio before the bar line belongs to the stream, not the print.
   capture(0, 9600);
@@ -140,7 +140,7 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   EXPECT_EQ(*live.feed().pendingLoopBars(), 4);
   live.ready = true;
   live.sourceDuration = 56;
-  live.startPlayback(2'688'000, 2, 0);
+  live.playback().start(2, 0);
   EXPECT_EQ(live.loopStartBar, 0);
   EXPECT_EQ(live.loopLength, 4);
   EXPECT_FALSE(live.feed().pendingLoopBars().has_value());
@@ -166,7 +166,7 @@ TEST_F(CaptureTest, ARePrintDropsTheAudioOfTheAttemptBefore) {
 
 TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {
   streaming(32);
-  live.reportedPlayHead = 4.0;
+  reportPlayHead(4.0);
   live.feed().armPrint(4, false, false);
   live.onBar();
   capture(0, 384'000);
@@ -191,7 +191,7 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   // 32 s / 8 s = 4: a fill, and the grid resumes from the print's start.
   streaming(32);
   live.barCounter = 20;
-  live.reportedPlayHead = 12.2;
+  reportPlayHead(12.2);
   live.feed().armPrint(4, true, false);
   live.onBar();
   capture(0, 384'000);
@@ -207,7 +207,7 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   recorder.clear();
   streaming(30);
   live.feed().setPrintPeriod(std::nullopt);
-  live.reportedPlayHead = 12.2;
+  reportPlayHead(12.2);
   live.feed().armPrint(4, true, false);
   live.onBar();
   capture(0, 384'000);
@@ -317,7 +317,7 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   streaming(32);
   live.feed().setMode(FeedMode::Splice);
   live.feed().setMix(FeedMix::parse("add"));
-  live.reportedPlayHead = 9.1;
+  reportPlayHead(9.1);
   live.feed().armSplice(2);
   capture(0, 1000);  // armed, not yet recording: ignored
   live.onBar();
