@@ -170,6 +170,45 @@ TEST_F(PlaybackTest, AfterASwapOnlyReportsOfTheNewGenerationMoveThePlayHead) {
   EXPECT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:write", "ui:swap"}));
 }
 
+TEST_F(PlaybackTest, ASwapSendsTheHeldSourceAndPatchesFollowItsGeneration) {
+  source(48, 30);
+  live.playback().start(2, 0);
+  std::vector<float> next(24 * 2, 0.5f);
+  live.playback().holdSource(next.data(), 24);
+  EXPECT_EQ(live.playback().generation(), 0);  // holding sends nothing and changes no generation
+
+  recorder.clear();
+  live.playback().swapGeneration(2, 5);
+  const auto swap = framePayload(recorder.with("ext:write").at(0));
+  EXPECT_EQ(frameType(recorder.with("ext:write").at(0)), link::FrameType::Swap);
+  ASSERT_EQ(swap.size(), 10u + 48 * 4);
+  EXPECT_EQ(floatAt(swap, 10 + 4 * 47), 0.5f);
+  EXPECT_EQ(live.playback().generation(), 5);
+  EXPECT_EQ(live.playback().totalSamples(), 48);
+
+  const float slice[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  recorder.clear();
+  live.playback().patchSlice(0, 0, slice, 8);  // the generation before the swap
+  EXPECT_TRUE(recorder.messages.empty());
+  live.playback().patchSlice(5, 20, slice, 8);  // 4 frames left of the 24 held
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(framePayload(recorder.messages[0]).size(), 4u + 8 * 4);
+}
+
+TEST_F(PlaybackTest, AStopEndsPlayingButKeepsTheBufferAndTellsNobody) {
+  source(48, 30);
+  live.playback().start(2, 0);
+  recorder.clear();
+  live.playback().stop();
+  EXPECT_FALSE(live.playback().playing());
+  EXPECT_TRUE(live.playback().hasBuffer());
+  EXPECT_TRUE(recorder.messages.empty());
+  // Without a stream a section change is sent at once, with no Seek.
+  live.quantisation = 1;
+  live.setLoopRegion(1, 2);
+  EXPECT_EQ(frameTypes(), std::vector<link::FrameType>{link::FrameType::Band});
+}
+
 TEST_F(PlaybackTest, SlicesArePatchedOnlyWhereTheyFitTheCurrentGeneration) {
   source(10, 1);
   live.playback().start(2, 4);
