@@ -54,8 +54,7 @@ void BM_BarWithDriftCorrection(benchmark::State& state) {
   Counts counts;
   Engine engine = makeEngine(counts);
   omber::live::LiveAudioPath& live = engine.live();
-  live.ready = true;
-  live.sourceDuration = 32;
+  live.readiness().apply({32, 0.0, std::nullopt, std::nullopt});
   live.gridTempo = 120;
   live.gridTempoKnown = true;
   live.playback().start(2, 0);  // a stream on the source the engine holds (none)

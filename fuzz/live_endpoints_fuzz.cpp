@@ -43,7 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3: engine.inlet("bar", {}); break;
       case 4: {  // the stream's state, as the server link and a print would leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
-        live.ready = flags & 1;
+        if (flags & 1) {
+          live.readiness().apply({});
+        } else {
+          live.readiness().withdraw();
+        }
         // A stream starts on the source the engine holds, or stops.
         if (flags & 2) {
           if (!live.playback().playing()) live.playback().start(2, 0);
@@ -54,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         live.gridTempo = flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0;
         live.resume.valid = flags & 16;
         live.backendName = flags & 32 ? "sa3" : "acestep";
-        live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
+        live.readiness().setSourceDuration(in.ConsumeFloatingPointInRange(0.0, 120.0));
         // Up to two new generations reach the players.
         for (int swaps = in.ConsumeIntegralInRange<int>(0, 2); swaps > 0; --swaps)
           live.playback().swapGeneration(2, live.playback().generation());

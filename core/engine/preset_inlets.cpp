@@ -339,7 +339,7 @@ bool Engine::loadClip(const DocumentInput& input, const std::string& name, const
   input.clip.held = true;
   input.clip.samples = std::move(audio.samples);
   input.clip.channels = static_cast<std::int32_t>(audio.channels);
-  if (live_.ready) {
+  if (live_.readiness().ready()) {
     (transport_.*input.sendSource)(input.clip.samples.data(), audio.frames, input.clip.channels, name);
   }
   return true;

@@ -77,7 +77,8 @@ void resyncToGrid(LiveAudioPath& live) {
 // Reports how far the players are from the grid and pulls them back, at the
 // bar line only, when they drifted beyond the tolerance.
 void correctPhase(LiveAudioPath& live) {
-  if (!live.playback().playing() || !live.ready || !gridKnown(live) || !live.resume.valid || printInProgress(live))
+  if (!live.playback().playing() || !live.readiness().ready() || !gridKnown(live) || !live.resume.valid ||
+      printInProgress(live))
     return;
   const std::optional<double> expected = live.expectedPosition();
   if (!expected) return;
@@ -99,7 +100,7 @@ void correctPhase(LiveAudioPath& live) {
 }  // namespace
 
 std::int32_t LiveAudioPath::beatsPerBar() const {
-  const std::string_view text(timeSignature);
+  const std::string_view text(readiness_.timeSignature());
   const std::string_view beats = text.substr(0, text.find('/'));
   std::int32_t value = 0;
   const auto result = std::from_chars(beats.data(), beats.data() + beats.size(), value);
@@ -116,7 +117,7 @@ double LiveAudioPath::gridTempoInUse() const {
 double LiveAudioPath::barLength() const { return beatsPerBar() * 60.0 / gridTempoInUse(); }
 
 LoopRegion LiveAudioPath::loopRegion() const {
-  const double dur = ready ? sourceDuration : 0.0;
+  const double dur = readiness_.ready() ? readiness_.sourceDuration() : 0.0;
   const double margin = gridTempo > 0 ? 0.0 : std::min(dur * 0.05, 0.4);
   const double bar = barLength();
   LoopRegion r;
@@ -140,7 +141,7 @@ LoopRegion LiveAudioPath::loopRegion() const {
 double LiveAudioPath::snappedPosition(double seconds) const {
   const double bar = barLength();
   const double x = std::round(seconds / bar) * bar;
-  const double dur = ready ? sourceDuration : 0.0;
+  const double dur = readiness_.ready() ? readiness_.sourceDuration() : 0.0;
   if (dur <= 0) return std::max(x, 0.0);
   double v;
   if (std::fabs(dur / bar - std::round(dur / bar)) < 0.000001) {
@@ -194,9 +195,9 @@ void LiveAudioPath::setLoopRegion(double startBar, double lengthBars) {
 
 void LiveAudioPath::applySection(std::int32_t startBarIndex, bool resumeOn) {
   loopStartBar = startBarIndex;
-  if (!ready || !playback_.hasBuffer()) return;
+  if (!readiness_.ready() || !playback_.hasBuffer()) return;
   const LoopRegion r = loopRegion();
-  if (loopBandCapability.value_or(true)) transport->sendLoopBand(r.start, r.end);
+  if (readiness_.loopBandCapability().value_or(true)) transport->sendLoopBand(r.start, r.end);
   playback_.band(r.start, r.end);
   if (resumeOn) return;
   if (playback_.playing()) {

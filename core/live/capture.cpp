@@ -38,7 +38,7 @@ std::optional<NewSource> FeedCapture::intake(std::uint64_t frames, const float* 
     if (print_.capturedFrames >= print_.targetFrames) return finishPrint();
     return std::nullopt;
   }
-  if (!live_.ready || !live_.playback().playing()) return std::nullopt;
+  if (!live_.readiness().ready() || !live_.playback().playing()) return std::nullopt;
   if (mode_ == FeedMode::Auto) {
     autoIntake(frames, samples);
   } else if (mode_ == FeedMode::Stream) {

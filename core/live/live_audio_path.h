@@ -1,6 +1,7 @@
-// The engine's record of the live audio path: the server session's
-// readiness, the bar grid kept in step with Live, the loop region and the
-// resume point. The players' copy of the source buffer, their play head and
+// The engine's record of the live audio path: the bar grid kept in step
+// with Live, the loop region and the resume point. What the server session
+// said when it became ready is its part readiness(), a Readiness
+// (readiness.h). The players' copy of the source buffer, their play head and
 // Live's transport are its part playback(), a Playback (playback.h,
 // playback.cpp); where the feeders' audio goes (capture, prints, splices,
 // stream pieces) is its part feed(), a FeedCapture (feed_capture.h).
@@ -24,6 +25,7 @@
 #include "core/live/feed_capture.h"
 #include "core/live/modes.h"
 #include "core/live/playback.h"
+#include "core/live/readiness.h"
 
 namespace omber::live {
 
@@ -69,13 +71,6 @@ struct LiveAudioPath {
   // ---- wiring ----
   ITransport* transport = nullptr;  // the engine's transport, set once after construction
 
-  // ---- readiness of the server session ----
-  bool ready = false;
-  double sourceDuration = 0.0;  // seconds; counts only when ready
-  double serverTempo = 0.0;     // "bpm" of the readiness information, 0 when absent
-  std::string timeSignature = "4/4";
-  std::optional<bool> loopBandCapability;  // absent counts as supported
-
   // ---- bar grid ----
   double liveTempo = 0.0;
   bool liveTempoKnown = false;
@@ -115,6 +110,10 @@ struct LiveAudioPath {
   // Makes a loop start bar current and sends its region to the players.
   void applySection(std::int32_t startBar, bool resume);
 
+  // What the server session said of the pod's source when it became ready.
+  Readiness& readiness() { return readiness_; }
+  const Readiness& readiness() const { return readiness_; }
+
   // The players' copy of the source buffer, their play head, Live's transport.
   Playback& playback() { return playback_; }
   const Playback& playback() const { return playback_; }
@@ -124,6 +123,7 @@ struct LiveAudioPath {
   const FeedCapture& feed() const { return feed_; }
 
  private:
+  Readiness readiness_;
   Playback playback_{*this};
   FeedCapture feed_{*this};
 };

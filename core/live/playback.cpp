@@ -95,9 +95,9 @@ void Playback::start(std::int32_t channelCount, std::int32_t epoch) {
   restate(live_.structure, &ITransport::sendStructureSource, &ITransport::sendStructureFixture);
 
   std::int32_t sections = 0;
-  if (live_.ready) {
+  if (live_.readiness().ready()) {
     const double sectionSeconds = live_.barLength() * live_.loopLength;
-    const double whole = std::floor(live_.sourceDuration / sectionSeconds);
+    const double whole = std::floor(live_.readiness().sourceDuration() / sectionSeconds);
     sections = whole >= 1 ? static_cast<std::int32_t>(std::min(whole, 2147483647.0)) : 1;
   }
   transport.emitReady(sections);
@@ -152,7 +152,7 @@ void Playback::reportPeaks() {
 
   Atoms atoms;
   atoms.reserve(2 + kPeakBins);
-  atoms.emplace_back(live_.ready ? live_.sourceDuration : 0.0);
+  atoms.emplace_back(live_.readiness().ready() ? live_.readiness().sourceDuration() : 0.0);
   atoms.emplace_back(live_.barLength());
   for (std::uint64_t i = 0; i < kPeakBins; ++i) {
     const std::uint64_t begin = std::min(i * bin, frames);

@@ -130,8 +130,8 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   const std::int64_t frames = done.targetFrames;
   const float* audio = printed.data();
   const double seconds = static_cast<double>(frames) / kCaptureRate;
-  const bool streaming = live_.playback().playing() && live_.ready;
-  const double ratio = streaming ? live_.sourceDuration / seconds : 0.0;
+  const bool streaming = live_.playback().playing() && live_.readiness().ready();
+  const double ratio = streaming ? live_.readiness().sourceDuration() / seconds : 0.0;
   const bool sa3 = live_.backendName == "sa3";
   // The print tiles the source exactly.
   const bool fill = streaming && !sa3 && ratio >= 1.0 - kRatioTolerance &&

@@ -63,7 +63,7 @@ void FeedCapture::writeAutoBar(double x, const float* samples, std::uint64_t fra
   request.sourceEpoch = live_.playback().generation();
   const double held =
       live_.playback().hasBuffer() ? static_cast<double>(live_.playback().bufferFrames()) / kCaptureRate : 0.0;
-  const double duration = live_.ready ? std::min(live_.sourceDuration, held) : 0.0;
+  const double duration = live_.readiness().ready() ? std::min(live_.readiness().sourceDuration(), held) : 0.0;
   const bool repeats = printPeriodKnown_ && printPeriod_ > 0 && duration > 0;
   const double first = repeats ? std::fmod(x, printPeriod_) : x;
   // Only the first write may be dropped: the repeats keep the copies equal.

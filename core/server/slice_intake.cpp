@@ -77,7 +77,8 @@ void ServerSession::storeSource(const std::uint8_t* data, std::size_t size, std:
 // by the buffer the engine holds.
 void ServerSession::matchDurationToSource() {
   const double held = static_cast<double>(source_.frames) / link::kStreamRate;
-  if (!(std::fabs(live_.sourceDuration - held) <= kDurationTolerance)) live_.sourceDuration = held;
+  if (!(std::fabs(live_.readiness().sourceDuration() - held) <= kDurationTolerance))
+    live_.readiness().setSourceDuration(held);
 }
 
 void ServerSession::takeInitialSource(const std::uint8_t* data, std::size_t size) {
@@ -137,7 +138,7 @@ void ServerSession::takeSwappedSource(const std::uint8_t* data, std::size_t size
   sourceEpoch = truncateToInt32(static_cast<double>(epoch));  // saturates
 
   // A non-finite duration would reach the loop band and the players' band.
-  if (pending.duration && std::isfinite(*pending.duration)) live_.sourceDuration = *pending.duration;
+  if (pending.duration && std::isfinite(*pending.duration)) live_.readiness().setSourceDuration(*pending.duration);
 
   storeSource(data, size, channelCount, sourceEpoch);
   live_.playback().swapGeneration(channelCount, sourceEpoch);

@@ -255,7 +255,7 @@ TEST_F(PresetTest, ASparsePresetDocumentFallsBackToTheDefaults) {
   EXPECT_TRUE(recorder.with("ws:send").empty());  // not ready: only stored
 
   // While ready the same document tells the server what it cleared.
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("timbre", "rain");
   send("lora_slot", Atoms{Atom(1.0), Atom(1.0)});
   recorder.clear();
@@ -440,7 +440,7 @@ TEST_F(PresetTest, EitherBase64AlphabetAndPaddingAreRead) {
 }
 
 TEST_F(PresetTest, AnUnreadableClipIsReportedAndTheRestStillApplies) {
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   const std::string good = clipBase64({0.25f, 0.5f, 0.75f}, 1);
   recorder.clear();
   send("preset:data", (R"({"prompts":{"a":"after","b":""},"inputs":{)"

@@ -23,7 +23,7 @@ class EngineTest : public ::testing::Test {
 
   // Marks the session ready and a stream playing, as the server link will.
   void readyAndPlaying() {
-    engine.live().ready = true;
+    engine.live().readiness().apply({});
     playing();
   }
   // A stream starts on the source the session holds (none here), as the

@@ -168,7 +168,7 @@ TEST_F(EngineTest, TransportRunsOrHoldsThePlayersOnChangeOnly) {
 TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
   readyAndPlaying();
   LiveAudioPath& live = engine.live();
-  live.sourceDuration = 16;
+  live.readiness().setSourceDuration(16);
   live.gridTempo = 120;
   live.barCounter = 9;
   send("transport", 0);
@@ -367,7 +367,7 @@ TEST_F(EngineTest, SourcesAreStoredAndSentOnlyWhenReady) {
   send("timbre_strength", 0.3);
   EXPECT_TRUE(recorder.messages.empty());
 
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("timbre", "");
   EXPECT_FALSE(engine.settings().timbreFixture);
   EXPECT_EQ(engine.live().timbre.name, "");

@@ -21,8 +21,7 @@ class BarGridTest : public ::testing::Test {
 
   // A ready session with a source of the given length, 4/4.
   void source(double seconds, double gridTempo) {
-    live.ready = true;
-    live.sourceDuration = seconds;
+    live.readiness().apply({seconds, 0.0, std::nullopt, std::nullopt});
     live.gridTempo = gridTempo;
   }
 
@@ -70,15 +69,15 @@ class BarGridTest : public ::testing::Test {
 };
 
 TEST_F(BarGridTest, BeatsPerBarComeFromTheTimeSignature) {
-  live.timeSignature = "7/8";
+  live.readiness().apply({std::nullopt, 0.0, "7/8", std::nullopt});
   EXPECT_EQ(live.beatsPerBar(), 7);
-  live.timeSignature = "x/4";
+  live.readiness().apply({std::nullopt, 0.0, "x/4", std::nullopt});
   EXPECT_EQ(live.beatsPerBar(), 4);
-  live.timeSignature = "0/4";
+  live.readiness().apply({std::nullopt, 0.0, "0/4", std::nullopt});
   EXPECT_EQ(live.beatsPerBar(), 4);
-  live.timeSignature = "3";
+  live.readiness().apply({std::nullopt, 0.0, "3", std::nullopt});
   EXPECT_EQ(live.beatsPerBar(), 3);
-  live.timeSignature = "99999999999/4";
+  live.readiness().apply({std::nullopt, 0.0, "99999999999/4", std::nullopt});
   EXPECT_EQ(live.beatsPerBar(), 4);
 }
 
@@ -122,7 +121,7 @@ TEST_F(BarGridTest, LoopRegions) {
 
 TEST_F(BarGridTest, TheRegionCountsTheDurationOnlyWhenReady) {
   source(10, 0);
-  live.ready = false;
+  live.readiness().withdraw();
   const LoopRegion r = live.loopRegion();
   EXPECT_DOUBLE_EQ(r.start, 0.0);
   EXPECT_DOUBLE_EQ(r.end, 0.1);
@@ -213,7 +212,7 @@ TEST_F(BarGridTest, WithoutLoopBandCapabilityOnlyThePlayersHearOfTheRegion) {
   source(16, 120);
   streamStarted(16);
   live.playback().stop();
-  live.loopBandCapability = false;
+  live.readiness().apply({16.0, 0.0, std::nullopt, false});  // no loop band capability
   live.quantisation = 0;
   live.setLoopRegion(-3, 0.5);  // negative start: no region; the length stays
   EXPECT_EQ(live.loopStartBar, -1);

@@ -55,8 +55,7 @@ class CaptureTest : public ::testing::Test {
   // A ready session whose stream of `seconds` plays on a 120 BPM grid in 4/4
   // (2 s bars), counted from bar 0 at the start of the buffer.
   void streaming(double seconds) {
-    live.ready = true;
-    live.sourceDuration = seconds;
+    live.readiness().apply({seconds, 0.0, std::nullopt, std::nullopt});
     live.gridTempo = 120;
     live.gridTempoKnown = true;
     live.liveTempo = 120;

@@ -138,8 +138,7 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   // Its bars become the loop of the coming stream.
   ASSERT_TRUE(live.feed().pendingLoopBars().has_value());
   EXPECT_EQ(*live.feed().pendingLoopBars(), 4);
-  live.ready = true;
-  live.sourceDuration = 56;
+  live.readiness().apply({56, 0.0, std::nullopt, std::nullopt});
   live.playback().start(2, 0);
   EXPECT_EQ(live.loopStartBar, 0);
   EXPECT_EQ(live.loopLength, 4);

@@ -23,7 +23,7 @@ TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
 
   // Nothing is collected unless the session is ready and a stream plays.
   live.feed().setMode(FeedMode::Stream);
-  live.ready = true;
+  live.readiness().apply({});
   capture(0, 20'000);
   EXPECT_EQ(live.feed().framesWaiting(), 0u);
   EXPECT_TRUE(writes().empty());
@@ -145,8 +145,7 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
   });
   LiveAudioPath live;
   live.transport = &transport;
-  live.ready = true;
-  live.sourceDuration = 30;
+  live.readiness().apply({30, 0.0, std::nullopt, std::nullopt});
   live.playback().start(2, 0);
   pieces = 0;  // the loop band of the stream start
   live.feed().setMode(FeedMode::Stream);

@@ -25,8 +25,7 @@ class PlaybackTest : public ::testing::Test {
     samples.resize(frames * 2);
     for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<float>(i);
     live.playback().holdSource(samples.data(), frames);
-    live.ready = true;
-    live.sourceDuration = seconds;
+    live.readiness().apply({seconds, 0.0, std::nullopt, std::nullopt});
   }
 
   // Stream-mode audio collected while playing: 9600 frames make one piece
@@ -99,18 +98,18 @@ TEST_F(PlaybackTest, TheSectionCountIsWholeSectionsOfTheSource) {
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 3);
 
   recorder.clear();
-  live.sourceDuration = 5;
+  live.readiness().setSourceDuration(5);
   live.playback().start(2, 0);
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 1);
 
   recorder.clear();
-  live.sourceDuration = 30;
+  live.readiness().setSourceDuration(30);
   live.liveTempo = 60;  // 4 s bars, 16 s sections
   live.playback().start(2, 0);
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 1);
 
   recorder.clear();
-  live.ready = false;
+  live.readiness().withdraw();
   live.playback().start(2, 0);
   EXPECT_EQ(recorder.with("ui:ready").at(0).number(0), 0);
   // Without a ready session there is no region to send.
@@ -254,7 +253,7 @@ TEST_F(PlaybackTest, PeaksAreTwoHundredRoundedBinsOfTheFirstChannel) {
   // 1600 frames: bins of 8 frames, of which only the first is read.
   recorder.clear();
   source(1600, 0);
-  live.ready = false;
+  live.readiness().withdraw();
   for (std::size_t f = 0; f < 1600; ++f) samples[2 * f] = f % 8 == 0 ? 0.25f : -0.9f;
   live.playback().reportPeaks();
   const auto& sparse = recorder.messages.at(0);

@@ -91,7 +91,7 @@ TEST_F(SessionWalk, FromStartToTheFirstSource) {
   ASSERT_EQ(recorder.messages[1].atoms.size(), 2u);
   EXPECT_EQ(recorder.messages[1].text(0), "ch_g0");
   EXPECT_EQ(recorder.messages[1].text(1), "ch_g1");
-  EXPECT_TRUE(engine.live().ready);
+  EXPECT_TRUE(engine.live().readiness().ready());
   EXPECT_EQ(engine.session().sourceEpoch, 5);
   EXPECT_TRUE(engine.session().knobManifest.isObject());
 
@@ -192,7 +192,7 @@ TEST_F(SessionWalk, ASwapReplacesTheSourceAndStartsANewGeneration) {
   EXPECT_EQ(engine.live().playback().generation(), 6);
   EXPECT_EQ(engine.live().playback().totalSamples(), 6);
   // The readiness claimed 2 s; the 10 frames that arrived count, and are kept.
-  EXPECT_DOUBLE_EQ(engine.live().sourceDuration, 10.0 / 48000);
+  EXPECT_DOUBLE_EQ(engine.live().readiness().sourceDuration(), 10.0 / 48000);
   EXPECT_EQ(engine.live().playback().swapCount(), 1);
   const auto sent = recorder.selectors();
   ASSERT_FALSE(sent.empty());
@@ -211,7 +211,7 @@ TEST_F(SessionWalk, ASwapReplacesTheSourceAndStartsANewGeneration) {
   EXPECT_EQ(engine.source().channels, 1);
   EXPECT_EQ(engine.source().frames, 3);
   EXPECT_EQ(engine.session().sourceEpoch, 12);
-  EXPECT_EQ(engine.live().sourceDuration, 3.5);
+  EXPECT_EQ(engine.live().readiness().sourceDuration(), 3.5);
 
   // A negative epoch counts up from the current one; a swap without samples
   // still replaces the buffer.
@@ -297,7 +297,7 @@ TEST_F(SessionWalk, HandshakeFailuresGiveTheirReasonsAndKeepTheState) {
 }
 
 TEST_F(SessionWalk, ReadinessDefaultsAndKnobManifests) {
-  engine.live().sourceDuration = 9;
+  engine.live().readiness().setSourceDuration(9);
   send("ws:open");
   recorder.clear();
   wsText(R"({"type":"ready","channels":0.5,"source_epoch":7.9,"bpm":"fast","capabilities":{},)"
@@ -308,15 +308,15 @@ TEST_F(SessionWalk, ReadinessDefaultsAndKnobManifests) {
   EXPECT_EQ(recorder.messages[0].text(2), "?");
   EXPECT_EQ(engine.session().channels, 2);
   EXPECT_EQ(engine.session().sourceEpoch, 7);
-  EXPECT_FALSE(engine.live().loopBandCapability.has_value());
+  EXPECT_FALSE(engine.live().readiness().loopBandCapability().has_value());
 
   send("ws:open");
   wsText(R"({"type":"ready","duration":1e999,"source_epoch":-3,"time_signature":"7/8",)"
          R"("capabilities":{"loop_band":false}})");
-  EXPECT_EQ(engine.live().sourceDuration, 9);  // an infinity counts as absent
+  EXPECT_EQ(engine.live().readiness().sourceDuration(), 9);  // an infinity counts as absent
   EXPECT_EQ(engine.session().sourceEpoch, 0);
-  EXPECT_EQ(engine.live().timeSignature, "7/8");
-  EXPECT_EQ(engine.live().loopBandCapability, std::optional<bool>(false));
+  EXPECT_EQ(engine.live().readiness().timeSignature(), "7/8");
+  EXPECT_EQ(engine.live().readiness().loopBandCapability(), std::optional<bool>(false));
   EXPECT_TRUE(engine.session().knobManifest.isNull());
 }
 
@@ -420,7 +420,7 @@ TEST_F(SessionWalk, StopClosesAndTheCloseThatFollowsDoesNotReconnect) {
 
 TEST_F(SessionWalk, TelemetryGoesOutOnEveryTickWhileReadyAndPlaying) {
   readyAndPlaying();
-  engine.live().ready = false;
+  engine.live().readiness().withdraw();
   send("tick:param");
   EXPECT_TRUE(recorder.with("ws:send").empty());
 
