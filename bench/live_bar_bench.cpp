@@ -54,12 +54,11 @@ void BM_BarWithDriftCorrection(benchmark::State& state) {
   Counts counts;
   Engine engine = makeEngine(counts);
   omber::live::LiveAudioPath& live = engine.live();
-  live.ready = true;
-  live.playing = true;
-  live.hasBuffer = true;
-  live.sourceDuration = 32;
+  live.readiness().apply({32, 0.0, std::nullopt, std::nullopt});
   live.grid().setGridTempo(120);
+  live.playback().start(2, 0);  // a stream on the source the engine holds (none)
   live.grid().resumeAt(0, 0.0);
+  counts = Counts{};
   const Atoms none;
   for (auto _ : state) engine.inlet("bar", none);
   state.counters["seeks_per_bar"] = static_cast<double>(counts.writes) / static_cast<double>(state.iterations());

@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The first byte picks the path and the session state, the rest is the text.
   const std::uint8_t mode = data[0];
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-  engine.live().ready = mode & 0x10;
-  engine.live().playing = mode & 0x20;
+  if (mode & 0x10) engine.live().readiness().apply({});
+  if (mode & 0x20) engine.live().playback().start(2, 0);  // a stream plays
   engine.inlet("live_path", omber::base::Atoms{omber::base::Atom("/sets/gig/gig.als")});
 
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Saved once as a preset file and once as a snapshot text, the state must
   // give documents that read back.
-  engine.live().playing = false;
+  engine.live().playback().stop();
   engine.inlet("snapshot_req", omber::base::Atoms{omber::base::Atom(text)});
   engine.inlet("live_path", {});
   engine.inlet("snapshot_req", {});

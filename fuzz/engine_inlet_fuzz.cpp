@@ -43,8 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (!in.done()) {
     const std::uint8_t head = in.byte();
     // Reach the handlers that act only while the session is ready or playing.
-    engine.live().ready = head & 0x40;
-    engine.live().playing = head & 0x80;
+    if (head & 0x40) {
+      engine.live().readiness().apply({});
+    } else {
+      engine.live().readiness().withdraw();
+    }
+    if (!(head & 0x80)) {
+      engine.live().playback().stop();
+    } else if (!engine.live().playback().playing()) {
+      engine.live().playback().start(2, 0);  // a stream starts on the source the engine holds
+    }
     const std::size_t pick = head & 0x3f;
     const std::string selector = pick < omber::engine::Engine::selectorCount()
                                      ? std::string(omber::engine::Engine::selectorAt(pick))

@@ -77,16 +77,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       case 6: {  // the session's state, as the server link and earlier prints leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
-        live.ready = flags & 1;
-        live.playing = flags & 2;
-        live.hasBuffer = flags & 4;
+        if (flags & 1) {
+          live.readiness().apply({});
+        } else {
+          live.readiness().withdraw();
+        }
+        // A stream starts on the source the engine holds, or stops.
+        if (flags & 2) {
+          if (!live.playback().playing()) live.playback().start(2, 0);
+        } else {
+          live.playback().stop();
+        }
         // A finished print's length: at least a bar at the fastest tempo.
         const double period =
             in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(0.2, 64.0);
         live.feed().setPrintPeriod(flags & 8 ? std::optional<double>(period) : std::nullopt);
         engine.inlet("backend", Atoms{Atom(flags & 16 ? "sa3" : "acestep")});
-        live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
-        live.reportedPlayHead = number(in);
+        live.readiness().setSourceDuration(in.ConsumeFloatingPointInRange(0.0, 120.0));
+        live.playback().reportPlayHead(number(in), live.playback().swapCount());  // a player's Position
         live.grid().setLoopStart(in.ConsumeIntegralInRange<std::int32_t>(-1, 8));
         break;
       }

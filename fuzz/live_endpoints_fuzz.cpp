@@ -43,15 +43,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3: engine.inlet("bar", {}); break;
       case 4: {  // the stream's state, as the server link and a print would leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
-        live.ready = flags & 1;
-        live.playing = flags & 2;
-        live.hasBuffer = flags & 4;
+        if (flags & 1) {
+          live.readiness().apply({});
+        } else {
+          live.readiness().withdraw();
+        }
+        // A stream starts on the source the engine holds, or stops.
+        if (flags & 2) {
+          if (!live.playback().playing()) live.playback().start(2, 0);
+        } else {
+          live.playback().stop();
+        }
         live.grid().setGridTempo(flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0);  // 0: no grid
         // Once valid, the resume point is only ever replaced.
         if (flags & 16) live.grid().resumeAt(live.grid().barCounter(), 0.0);
         engine.inlet("backend", omber::base::Atoms{omber::base::Atom(flags & 32 ? "sa3" : "acestep")});
-        live.sourceDuration = in.ConsumeFloatingPointInRange(0.0, 120.0);
-        live.swapCount = in.ConsumeIntegralInRange<std::int32_t>(0, 2);
+        live.readiness().setSourceDuration(in.ConsumeFloatingPointInRange(0.0, 120.0));
+        // Up to two new generations reach the players.
+        for (int swaps = in.ConsumeIntegralInRange<int>(0, 2); swaps > 0; --swaps)
+          live.playback().swapGeneration(2, live.playback().generation());
         break;
       }
       default:

@@ -68,8 +68,9 @@ void checkView(omber::engine::Engine& engine) {
   if (source.channels < 1 || static_cast<std::uint64_t>(source.frames) * source.channels > source.samples.size()) {
     __builtin_trap();
   }
-  if (live.hasBuffer) {
-    if (live.bufferSamples != source.samples.data() || live.bufferFrames != static_cast<std::uint64_t>(source.frames))
+  if (live.playback().hasBuffer()) {
+    if (live.playback().bufferSamples() != source.samples.data() ||
+        live.playback().bufferFrames() != static_cast<std::uint64_t>(source.frames))
       __builtin_trap();
   }
 }

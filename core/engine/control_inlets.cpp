@@ -75,11 +75,11 @@ void Engine::selectLoraSlot(std::int32_t slotNumber, std::int32_t catalogNumber)
   if (id == slot.id) return;
   if (!slot.id.empty()) {
     clearKnob(settings_.knobs, loraStrengthKnob(slot.id));
-    if (live_.ready) sendCommand(commands::disableLora(slot.id));
+    if (live_.readiness().ready()) sendCommand(commands::disableLora(slot.id));
   }
   slot.id = id;
   if (!id.empty()) {
-    if (live_.ready) transport_.sendEnableLora(id, slot.strength);
+    if (live_.readiness().ready()) transport_.sendEnableLora(id, slot.strength);
     setKnob(settings_.knobs, loraStrengthKnob(id), KnobValue::ofNumber(slot.strength));
   }
   rebuildSessionLoras();

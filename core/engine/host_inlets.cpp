@@ -39,7 +39,7 @@ void Engine::onWsData(const Atoms& atoms) {
 // blend the performer set are stated again, so a lost connection does not
 // silently drop them; the glide then continues from the stated blend.
 void Engine::restateSteering() {
-  if (!live_.ready || !live_.playing) return;
+  if (!live_.readiness().ready() || !live_.playback().playing()) return;
   if (settings_.promptB) sendPrompt();
   settings_.blendCurrent = settings_.blendTarget;
   settings_.blendSmoothingStarted = true;
@@ -55,14 +55,14 @@ void Engine::onCloudWsUrl(const Atoms& atoms) { session_.onEndpoint(stringAt(ato
 void Engine::onCloudError(const Atoms& atoms) { session_.onEndpointError(stringAt(atoms, 0)); }
 
 void Engine::onTickParam(const Atoms&) {
-  if (live_.ready && live_.playing) {
+  if (live_.readiness().ready() && live_.playback().playing()) {
     glideBlend();
     sendTelemetry();
   }
-  if (live_.playing) {
+  if (live_.playback().playing()) {
     // The first tick of playing reports, then every 125th.
     if (settings_.peaksCountdown <= 0) {
-      live_.reportPeaks();
+      live_.playback().reportPeaks();
       settings_.peaksCountdown = kPeaksEvery;
     }
     settings_.peaksCountdown -= 1;

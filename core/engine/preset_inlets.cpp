@@ -181,7 +181,7 @@ void Engine::onPresetData(const Atoms& atoms) {
 }
 
 void Engine::applyOrDefer(JsonValue document, void (Engine::*apply)(const JsonValue&)) {
-  if (live_.playing) {
+  if (live_.playback().playing()) {
     // Replaces a recall already waiting: the last one asked for wins.
     // A recall that fails at the bar line is noted like a failed message;
     // the bar's own steps still run.
@@ -339,7 +339,7 @@ bool Engine::loadClip(const DocumentInput& input, const std::string& name, const
   input.clip.held = true;
   input.clip.samples = std::move(audio.samples);
   input.clip.channels = static_cast<std::int32_t>(audio.channels);
-  if (live_.ready) {
+  if (live_.readiness().ready()) {
     (transport_.*input.sendSource)(input.clip.samples.data(), audio.frames, input.clip.channels, name);
   }
   return true;

@@ -84,7 +84,7 @@ std::string Engine::composeTagTextB() const {
 // Nothing is queued while the session is not ready: the next change after
 // readiness sends the whole state, and the handshake carries tag text A.
 void Engine::sendPrompt() {
-  if (!live_.ready) return;
+  if (!live_.readiness().ready()) return;
   sendCommand(promptCommand(composeTagTextA(), composeTagTextB()));
 }
 

@@ -91,14 +91,12 @@ void Engine::onStop(const Atoms&) {
 
 void Engine::onTransport(const Atoms& atoms) {
   const bool running = flagAt(atoms, 0);
-  if (running == live_.transportRunning) return;
-  live_.transportRunning = running;
-  live_.setTransportRunning(running);
-  if (running && live_.playing && live_.ready) {
+  if (running == live_.playback().transportRunning()) return;
+  live_.playback().setTransportRunning(running);
+  if (running && live_.playback().playing() && live_.readiness().ready()) {
     // Restart from the top of the loop region, and count bars from here.
     const double start = live_.grid().loopRegion().start;
-    live_.seek(start);
-    live_.reportedPlayHead = start;
+    live_.playback().moveTo(start);
     live_.grid().resumeAt(live_.grid().barCounter(), start);
   }
 }
@@ -165,15 +163,15 @@ void Engine::onBlend(const Atoms& atoms) {
 
 void Engine::onLora(const Atoms& atoms) {
   const auto strength = finiteAt(atoms, 1);
-  if (live_.ready && strength) transport_.sendEnableLora(stringAt(atoms, 0), *strength);
+  if (live_.readiness().ready() && strength) transport_.sendEnableLora(stringAt(atoms, 0), *strength);
 }
 
 void Engine::onLoraOff(const Atoms& atoms) {
-  if (live_.ready) sendCommand(commands::disableLora(stringAt(atoms, 0)));
+  if (live_.readiness().ready()) sendCommand(commands::disableLora(stringAt(atoms, 0)));
 }
 
 void Engine::onSwap(const Atoms& atoms) {
-  if (live_.ready) sendCommand(commands::swapSource(stringAt(atoms, 0)));
+  if (live_.readiness().ready()) sendCommand(commands::swapSource(stringAt(atoms, 0)));
 }
 
 // A timbre or a structure source: the engine's fixture name and clip
@@ -209,7 +207,7 @@ void Engine::selectFixture(const SourceFields& source, const std::string& name) 
   if (name.empty()) return;
   source.fixture = name;
   source.clip.name = name;
-  if (live_.ready) (transport_.*source.sendFixture)(name);
+  if (live_.readiness().ready()) (transport_.*source.sendFixture)(name);
 }
 
 void Engine::onTimbre(const Atoms& atoms) { selectFixture(timbreFields(), stringAt(atoms, 0)); }
@@ -218,17 +216,17 @@ void Engine::onStructure(const Atoms& atoms) { selectFixture(structureFields(), 
 
 void Engine::onTimbreStrength(const Atoms& atoms) {
   const auto strength = finiteAt(atoms, 0);
-  if (live_.ready && strength) sendCommand(commands::setTimbreStrength(*strength));
+  if (live_.readiness().ready() && strength) sendCommand(commands::setTimbreStrength(*strength));
 }
 
 void Engine::onTimbreClear(const Atoms&) {
   clearSource(timbreFields());
-  if (live_.ready) sendCommand(commands::clearTimbreSource());
+  if (live_.readiness().ready()) sendCommand(commands::clearTimbreSource());
 }
 
 void Engine::onStructureClear(const Atoms&) {
   clearSource(structureFields());
-  if (live_.ready) sendCommand(commands::clearStructureSource());
+  if (live_.readiness().ready()) sendCommand(commands::clearStructureSource());
 }
 
 // ---- project ----

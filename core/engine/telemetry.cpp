@@ -34,8 +34,8 @@ double steadyClockSeconds() {
 
 // Called by "tick:param" only while ready and playing.
 void Engine::sendTelemetry() {
-  transport_.sendServerText(
-      paramsMessage(settings_.knobs, live_.reportedPlayHead, steadyClockSeconds(), session_.bytesReceived));
+  transport_.sendServerText(paramsMessage(settings_.knobs, live_.playback().reportedPlayHead(), steadyClockSeconds(),
+                                          session_.bytesReceived));
 }
 
 }  // namespace omber::engine

@@ -32,11 +32,6 @@ constexpr double kLoopBoundaryTolerance = 0.006;
 // A print takes the players' position as its start: nobody moves them meanwhile.
 bool printInProgress(const LiveAudioPath& live) { return live.feed().printing(); }
 
-void moveTo(LiveAudioPath& live, double seconds) {
-  live.seek(seconds);
-  live.reportedPlayHead = seconds;
-}
-
 }  // namespace
 
 // Work queued for the bar line (a preset or snapshot recall) runs once. It is
@@ -59,7 +54,7 @@ void BarGrid::runDeferredAction() {
 
 // "TEMPO MISMATCH" at once, then at most every 8 bars while it lasts.
 void BarGrid::warnOfTempoMismatch() {
-  if (!live_.playing || !gridKnown() || !liveTempo_ || !(*liveTempo_ > 0)) return;
+  if (!live_.playback().playing() || !gridKnown() || !liveTempo_ || !(*liveTempo_ > 0)) return;
   const double grid = *gridTempo_;
   const double liveBpm = *liveTempo_;
   if (!(std::fabs(grid - liveBpm) > kTempoTolerance)) {
@@ -76,21 +71,24 @@ void BarGrid::warnOfTempoMismatch() {
 
 // Places the players on the grid once after a stream started.
 void BarGrid::resyncToGrid() {
-  if (!resyncPending_ || !live_.playing || !gridKnown() || !resume_.valid || printInProgress(live_)) return;
+  if (!resyncPending_ || !live_.playback().playing() || !gridKnown() || !resume_.valid || printInProgress(live_))
+    return;
   resyncPending_ = false;
-  if (const auto expected = expectedPosition()) moveTo(live_, *expected);
+  if (const auto expected = expectedPosition()) live_.playback().moveTo(*expected);
 }
 
 // Reports how far the players are from the grid and pulls them back, at the
 // bar line only, when they drifted beyond the tolerance.
 void BarGrid::correctPhase() {
-  if (!live_.playing || !live_.ready || !gridKnown() || !resume_.valid || printInProgress(live_)) return;
+  if (!live_.playback().playing() || !live_.readiness().ready() || !gridKnown() || !resume_.valid ||
+      printInProgress(live_))
+    return;
   const std::optional<double> expected = expectedPosition();
   if (!expected) return;
   const LoopRegion r = loopRegion();
   const double len = r.end - r.start;
   const double half = len / 2;
-  const double err = wrap(live_.reportedPlayHead - *expected + half, len) - half;
+  const double err = wrap(live_.playback().reportedPlayHead() - *expected + half, len) - half;
   live_.transport->emitPhase(err * 1000);
   if (fixedRender()) {
     const std::int64_t loopBars = std::max(loopLength_, 1);
@@ -99,11 +97,11 @@ void BarGrid::correctPhase() {
   }
   if (live_.feed().mode() == FeedMode::Fixed) return;
   if (!(std::fabs(err) > kDriftTolerance)) return;
-  moveTo(live_, *expected);
+  live_.playback().moveTo(*expected);
 }
 
 std::int32_t BarGrid::beatsPerBar() const {
-  const std::string_view text(live_.timeSignature);
+  const std::string_view text(live_.readiness().timeSignature());
   const std::string_view beats = text.substr(0, text.find('/'));
   std::int32_t value = 0;
   const auto result = std::from_chars(beats.data(), beats.data() + beats.size(), value);
@@ -120,7 +118,7 @@ double BarGrid::gridTempoInUse() const {
 double BarGrid::barLength() const { return beatsPerBar() * 60.0 / gridTempoInUse(); }
 
 LoopRegion BarGrid::loopRegion() const {
-  const double dur = live_.ready ? live_.sourceDuration : 0.0;
+  const double dur = live_.readiness().ready() ? live_.readiness().sourceDuration() : 0.0;
   const double margin = gridBpm() > 0 ? 0.0 : std::min(dur * 0.05, 0.4);
   const double bar = barLength();
   LoopRegion r;
@@ -144,7 +142,7 @@ LoopRegion BarGrid::loopRegion() const {
 double BarGrid::snappedPosition(double seconds) const {
   const double bar = barLength();
   const double x = std::round(seconds / bar) * bar;
-  const double dur = live_.ready ? live_.sourceDuration : 0.0;
+  const double dur = live_.readiness().ready() ? live_.readiness().sourceDuration() : 0.0;
   if (dur <= 0) return std::max(x, 0.0);
   double v;
   if (std::fabs(dur / bar - std::round(dur / bar)) < 0.000001) {
@@ -193,7 +191,7 @@ void BarGrid::setLoopRegion(double startBar, double lengthBars) {
   if (std::isfinite(lengthBars) && lengthBars >= 1) loopLength_ = truncateToInt32(std::floor(lengthBars + 0.5));
   std::int32_t start = truncateToInt32(std::floor(startBar + 0.5));
   if (start < 0) start = -1;
-  if (live_.playing && quantisation_ > 0) {
+  if (live_.playback().playing() && quantisation_ > 0) {
     pendingSection_ = start;
     live_.transport->emitSectionPending(start);
     return;
@@ -203,12 +201,11 @@ void BarGrid::setLoopRegion(double startBar, double lengthBars) {
 
 void BarGrid::applySection(std::int32_t startBar) {
   loopStartBar_ = startBar;
-  if (!live_.ready || !live_.hasBuffer) return;
+  if (!live_.readiness().ready() || !live_.playback().hasBuffer()) return;
   const LoopRegion r = sendRegion();
-  if (live_.playing) {
+  if (live_.playback().playing()) {
     live_.feed().dropCollected();
-    live_.seek(r.start);
-    live_.reportedPlayHead = r.start;
+    live_.playback().moveTo(r.start);
     resume_ = ResumePoint{barCounter_, r.start, true};
     resyncPending_ = false;
   }
@@ -216,7 +213,7 @@ void BarGrid::applySection(std::int32_t startBar) {
 }
 
 void BarGrid::restateSection() {
-  if (!live_.ready || !live_.hasBuffer) return;
+  if (!live_.readiness().ready() || !live_.playback().hasBuffer()) return;
   sendRegion();
 }
 
@@ -224,8 +221,8 @@ void BarGrid::restateSection() {
 // unsupported; the players always do.
 LoopRegion BarGrid::sendRegion() {
   const LoopRegion r = loopRegion();
-  if (live_.loopBandCapability.value_or(true)) live_.transport->sendLoopBand(r.start, r.end);
-  live_.band(r.start, r.end);
+  if (live_.readiness().loopBandCapability().value_or(true)) live_.transport->sendLoopBand(r.start, r.end);
+  live_.playback().band(r.start, r.end);
   return r;
 }
 

@@ -24,7 +24,7 @@ void FeedCapture::setMode(FeedMode mode) {
   // Every mode but off captures, an unknown one too. A print that is still
   // active keeps the feeders sending until it finishes: without their audio
   // it would never complete, and no other print could be armed meanwhile.
-  live_.capture(mode != FeedMode::Off || print_.active);
+  live_.playback().capture(mode != FeedMode::Off || print_.active);
 }
 
 std::optional<NewSource> FeedCapture::intake(std::uint64_t frames, const float* samples, std::int32_t feeder) {
@@ -38,7 +38,7 @@ std::optional<NewSource> FeedCapture::intake(std::uint64_t frames, const float* 
     if (print_.capturedFrames >= print_.targetFrames) return finishPrint();
     return std::nullopt;
   }
-  if (!live_.ready || !live_.playing) return std::nullopt;
+  if (!live_.readiness().ready() || !live_.playback().playing()) return std::nullopt;
   if (mode_ == FeedMode::Auto) {
     autoIntake(frames, samples);
   } else if (mode_ == FeedMode::Stream) {

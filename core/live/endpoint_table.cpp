@@ -108,20 +108,20 @@ void EndpointTable::onHello(Endpoint& endpoint, std::int32_t id, const std::uint
   transport_.announceRole(id, feeder);
   if (!endpoint.open) return;
   if (feeder) {
-    if (live_.capturing) {
+    if (live_.playback().capturing()) {
       transport_.writeLinkFrame(std::to_string(id), link::encodeFlag(link::FrameType::Capture, true));
     }
     return;
   }
   if (role == link::kRolePlayer && !source_.samples.empty()) {
-    endpoint.swapBase = live_.swapCount;
-    endpoint.initStamp = live_.initCount;
+    endpoint.swapBase = live_.playback().swapCount();
+    endpoint.initStamp = live_.playback().initCount();
     transport_.writeLinkFrame(std::to_string(id),
                               link::encodeBuffer(link::FrameType::Init, source_.samples.data(), source_.samples.size(),
                                                  source_.channels, link::kStreamRate));
   }
   // Restating the band moves nobody's play head.
-  if (live_.playing && endpoint.open) live_.grid().restateSection();
+  if (live_.playback().playing() && endpoint.open) live_.grid().restateSection();
 }
 
 // A report from an older generation (before the latest Swap) is shown but not
@@ -134,11 +134,11 @@ void EndpointTable::onPosition(const Endpoint& endpoint, const std::uint8_t* pay
   std::int32_t swapCount = link::getI32(payload + 8);
   // Not a position at all: it would reach the phase report and the telemetry.
   if (!std::isfinite(playHead)) return;
-  if (endpoint.initStamp == live_.initCount && endpoint.swapBase > 0 && swapCount >= 0 &&
+  if (endpoint.initStamp == live_.playback().initCount() && endpoint.swapBase > 0 && swapCount >= 0 &&
       swapCount <= INT32_MAX - endpoint.swapBase) {
     swapCount += endpoint.swapBase;
   }
-  live_.reportPlayHead(playHead, swapCount);
+  live_.playback().reportPlayHead(playHead, swapCount);
   transport_.emit("ui:position", Atoms{Atom(playHead)});
 }
 

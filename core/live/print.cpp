@@ -39,7 +39,7 @@ std::int32_t requestedBars(double bars) { return std::isfinite(bars) ? truncateT
 }  // namespace
 
 void FeedCapture::armPrint(double bars, bool fixed, bool quiet) {
-  if (live_.playing && print_.active) return;
+  if (live_.playback().playing() && print_.active) return;
   const std::optional<double> liveTempo = live_.grid().liveTempo();
   const double tempo = liveTempo && *liveTempo > 0 ? *liveTempo : live_.grid().gridTempoInUse();
   live_.transport->emitGridBpm(tempo);
@@ -59,7 +59,7 @@ void FeedCapture::armPrint(double bars, bool fixed, bool quiet) {
   printBuffer_.clear();
 
   // Audio is already flowing when the next bar line starts the recording.
-  live_.capture(true);
+  live_.playback().capture(true);
   if (!quiet) live_.transport->emitStatus("print armed \u2014 " + barsText(print_.bars) + " from next barline");
 }
 
@@ -73,7 +73,7 @@ void FeedCapture::barLinePrintStep() {
     splice_.state = RecordState::Recording;
     splice_.targetFrames = framesIn(splice_.bars * live_.grid().barLength());
     splice_.capturedFrames = 0;
-    splice_.startPosition = live_.grid().snappedPosition(live_.reportedPlayHead);
+    splice_.startPosition = live_.grid().snappedPosition(live_.playback().reportedPlayHead());
     clearCaptureBuffer();
   }
   if (print_.active && print_.state == RecordState::Armed) {
@@ -81,7 +81,8 @@ void FeedCapture::barLinePrintStep() {
     if (!print_.quiet) live_.transport->emitStatus("printing " + barsText(print_.bars));
     print_.targetFrames = framesIn(print_.bars * (60.0 / print_.tempo * live_.grid().beatsPerBar()));
     print_.capturedFrames = 0;
-    print_.startPosition = live_.playing ? live_.grid().snappedPosition(live_.reportedPlayHead) : 0.0;
+    print_.startPosition =
+        live_.playback().playing() ? live_.grid().snappedPosition(live_.playback().reportedPlayHead()) : 0.0;
     print_.startBar = live_.grid().barCounter();
     clearAutoBookkeeping();
     clearCaptureBuffer();
@@ -108,7 +109,7 @@ void FeedCapture::finishSplice() {
   WriteAudioRequest request;
   request.at = splice_.startPosition;
   request.mix = mix_.text();
-  request.sourceEpoch = live_.generation;
+  request.sourceEpoch = live_.playback().generation();
   live_.transport->sendWriteAudio(waitingSamples(static_cast<std::size_t>(frames) * 2),
                                   static_cast<std::uint64_t>(frames), 2, request, std::nullopt);
   clearCaptureBuffer();
@@ -122,7 +123,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   printed.swap(printBuffer_);
   print_.active = false;
   print_.feeder.reset();
-  live_.capture(mode_ != FeedMode::Off);
+  live_.playback().capture(mode_ != FeedMode::Off);
   if (!done.quiet) live_.transport->emitStatus("printed " + barsText(done.bars));
 
   // The print is its first target frames; the frame that reached the target
@@ -130,8 +131,8 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   const std::int64_t frames = done.targetFrames;
   const float* audio = printed.data();
   const double seconds = static_cast<double>(frames) / kCaptureRate;
-  const bool streaming = live_.playing && live_.ready;
-  const double ratio = streaming ? live_.sourceDuration / seconds : 0.0;
+  const bool streaming = live_.playback().playing() && live_.readiness().ready();
+  const double ratio = streaming ? live_.readiness().sourceDuration() / seconds : 0.0;
   const bool sa3 = live_.grid().fixedRender();
   // The print tiles the source exactly.
   const bool fill = streaming && !sa3 && ratio >= 1.0 - kRatioTolerance &&
@@ -140,7 +141,7 @@ std::optional<NewSource> FeedCapture::finishPrint() {
   WriteAudioRequest request;
   request.at = done.startPosition;
   request.mix = "replace";
-  request.sourceEpoch = live_.generation;
+  request.sourceEpoch = live_.playback().generation();
 
   if (done.fixed && streaming && !fill && !sa3) {
     // A fixed print that does not tile the source replaces its own bars only.

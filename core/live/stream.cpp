@@ -43,7 +43,7 @@ void FeedCapture::sendStreamPiece() {
   WriteAudioRequest request;
   request.at = streamPosition_;
   request.mix = "replace";
-  request.sourceEpoch = live_.generation;
+  request.sourceEpoch = live_.playback().generation();
   live_.transport->sendWriteAudio(waitingSamples(kPieceSamples), kPieceFrames, 2, request, true);
   consumeCapture(std::min(kPieceSamples, waiting));
   streamPosition_ += kPieceSeconds;
@@ -60,9 +60,10 @@ void FeedCapture::sendStreamPiece() {
 void FeedCapture::writeAutoBar(double x, const float* samples, std::uint64_t frames) {
   WriteAudioRequest request;
   request.mix = mix_.text();
-  request.sourceEpoch = live_.generation;
-  const double held = live_.hasBuffer ? static_cast<double>(live_.bufferFrames) / kCaptureRate : 0.0;
-  const double duration = live_.ready ? std::min(live_.sourceDuration, held) : 0.0;
+  request.sourceEpoch = live_.playback().generation();
+  const double held =
+      live_.playback().hasBuffer() ? static_cast<double>(live_.playback().bufferFrames()) / kCaptureRate : 0.0;
+  const double duration = live_.readiness().ready() ? std::min(live_.readiness().sourceDuration(), held) : 0.0;
   const bool repeats = printPeriodKnown_ && printPeriod_ > 0 && duration > 0;
   const double first = repeats ? std::fmod(x, printPeriod_) : x;
   // Only the first write may be dropped: the repeats keep the copies equal.
@@ -112,7 +113,7 @@ void FeedCapture::autoIntake(std::uint64_t frames, const float* samples) {
 }
 
 void FeedCapture::barLineAutoStep() {
-  if (mode_ != FeedMode::Auto || !live_.playing || print_.active) return;
+  if (mode_ != FeedMode::Auto || !live_.playback().playing() || print_.active) return;
   const BarGrid& grid = live_.grid();
   if (grid.fixedRender()) {
     // The fixed-render backend re-renders from a quiet print of the loop
@@ -124,7 +125,7 @@ void FeedCapture::barLineAutoStep() {
     armPrint(bars, false, true);
     return;
   }
-  const double x = grid.snappedPosition(live_.reportedPlayHead);
+  const double x = grid.snappedPosition(live_.playback().reportedPlayHead());
   if (!autoCollecting_) {
     // This bar's audio starts now: nothing older may lead it.
     clearCaptureBuffer();

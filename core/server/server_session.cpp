@@ -134,23 +134,25 @@ void ServerSession::onHandshakeReply(const std::uint8_t* data, std::size_t size,
 }
 
 void ServerSession::applyReadiness(const JsonValue& ready) {
-  if (const auto duration = finiteNumber(ready, "duration")) live_.sourceDuration = *duration;
-  live_.serverTempo = finiteNumber(ready, "bpm").value_or(0.0);
+  live::ReadinessInfo info;
+  info.duration = finiteNumber(ready, "duration");
+  info.tempo = finiteNumber(ready, "bpm").value_or(0.0);
   const std::optional<std::string> key = optString(ready, "key");
-  if (auto signature = optString(ready, "time_signature")) live_.timeSignature = std::move(*signature);
+  info.timeSignature = optString(ready, "time_signature");
   const std::optional<double> announced = optNumber(ready, "channels");
   channels = announced ? truncateToInt32(*announced) : 2;
   if (channels < 1) channels = 2;
   const std::optional<double> epoch = optNumber(ready, "source_epoch");
   sourceEpoch = epoch ? std::max(truncateToInt32(*epoch), 0) : 0;
   const JsonValue* capabilities = find(ready, "capabilities");
-  live_.loopBandCapability =
-      capabilities && capabilities->isObject() ? optBool(*capabilities, "loop_band") : std::nullopt;
+  info.loopBand = capabilities && capabilities->isObject() ? optBool(*capabilities, "loop_band") : std::nullopt;
   const JsonValue* manifest = find(ready, "knob_manifest");
   knobManifest = manifest ? *manifest : JsonValue{};
-  live_.ready = true;
+  live_.readiness().apply(std::move(info));
 
-  emit("core:ready_info", Atoms{Atom(live_.sourceDuration), Atom(live_.serverTempo), Atom(key.value_or("?"))});
+  const live::Readiness& readiness = live_.readiness();
+  emit("core:ready_info",
+       Atoms{Atom(readiness.sourceDuration()), Atom(readiness.serverTempo()), Atom(key.value_or("?"))});
 
   const JsonValue* knobs = find(knobManifest, "knobs");
   if (knobs && knobs->isObject() && !knobs->members().empty()) {
@@ -162,7 +164,7 @@ void ServerSession::applyReadiness(const JsonValue& ready) {
 }
 
 void ServerSession::onClose(std::int32_t) {
-  if (stopped || !live_.playing) return;
+  if (stopped || !live_.playback().playing()) return;
   // Saturates: after the give-up the count only has to stay above the limit.
   if (reconnectAttempts < std::numeric_limits<std::int32_t>::max()) reconnectAttempts += 1;
   const std::int32_t n = reconnectAttempts;
@@ -183,7 +185,7 @@ void ServerSession::reconnectTick() {
 
 void ServerSession::stop() {
   stopped = true;
-  live_.playing = false;
+  live_.playback().stop();
   emit("ws:close");
   emit("param:stop");
   emitStatus("stopped");
@@ -195,8 +197,8 @@ void ServerSession::beginSourceUpload() {
   // Nothing of the old session may follow the new handshake: no telemetry,
   // no blend glide, no captured audio with the old source epoch. The new
   // session states what it needs once it is ready.
-  live_.ready = false;
-  live_.playing = false;
+  live_.readiness().withdraw();
+  live_.playback().stop();
   emit("param:stop");
   emitStatus("uploading captured track to pod");
   emit("cloud:resolve");

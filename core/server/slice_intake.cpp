@@ -69,8 +69,7 @@ void ServerSession::storeSource(const std::uint8_t* data, std::size_t size, std:
   source_.channels = channelCount;
   source_.frames = static_cast<std::int32_t>(std::min<std::size_t>(frames, std::numeric_limits<std::int32_t>::max()));
   source_.epoch = epoch;
-  live_.bufferSamples = samples.data();
-  live_.bufferFrames = static_cast<std::uint64_t>(source_.frames);
+  live_.playback().holdSource(samples.data(), static_cast<std::uint64_t>(source_.frames));
 }
 
 // An announced duration that disagrees with the audio that arrived is not
@@ -78,14 +77,15 @@ void ServerSession::storeSource(const std::uint8_t* data, std::size_t size, std:
 // by the buffer the engine holds.
 void ServerSession::matchDurationToSource() {
   const double held = static_cast<double>(source_.frames) / link::kStreamRate;
-  if (!(std::fabs(live_.sourceDuration - held) <= kDurationTolerance)) live_.sourceDuration = held;
+  if (!(std::fabs(live_.readiness().sourceDuration() - held) <= kDurationTolerance))
+    live_.readiness().setSourceDuration(held);
 }
 
 void ServerSession::takeInitialSource(const std::uint8_t* data, std::size_t size) {
   const std::int32_t channelCount = channels < 1 ? 2 : channels;
   storeSource(data, size, channelCount, sourceEpoch);
   matchDurationToSource();
-  live_.startPlayback(live_.bufferFrames, channelCount, sourceEpoch);
+  live_.playback().start(channelCount, sourceEpoch);
 }
 
 void ServerSession::onStreamingMessage(const std::uint8_t* data, std::size_t size, bool binary) {
@@ -138,13 +138,10 @@ void ServerSession::takeSwappedSource(const std::uint8_t* data, std::size_t size
   sourceEpoch = truncateToInt32(static_cast<double>(epoch));  // saturates
 
   // A non-finite duration would reach the loop band and the players' band.
-  if (pending.duration && std::isfinite(*pending.duration)) live_.sourceDuration = *pending.duration;
+  if (pending.duration && std::isfinite(*pending.duration)) live_.readiness().setSourceDuration(*pending.duration);
 
   storeSource(data, size, channelCount, sourceEpoch);
-  live_.totalSamples = static_cast<std::int64_t>(live_.bufferFrames) * channelCount;
-  live_.channels = channelCount;
-  live_.generation = sourceEpoch;
-  live_.swapGeneration(channelCount, live_.bufferFrames);
+  live_.playback().swapGeneration(channelCount, sourceEpoch);
 }
 
 void ServerSession::takeSlice(const std::uint8_t* data, std::size_t size) {
@@ -182,7 +179,7 @@ void ServerSession::takeSlice(const std::uint8_t* data, std::size_t size) {
 
   const std::uint64_t count = std::min<std::uint64_t>(bufferSamples - base, payloadSize / 2);
   if (count == 0) return;
-  PatchFrame patch = live_.openSlicePatch(sourceEpoch, startFrame, count);
+  PatchFrame patch = live_.playback().openSlicePatch(sourceEpoch, startFrame, count);
   mergeSlice(payload, static_cast<std::size_t>(count), source_.samples.data() + base,
              kind == kKindDifference ? Merge::Add : Merge::Replace, patch);
   patch.send();

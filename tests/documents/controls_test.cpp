@@ -141,7 +141,7 @@ TEST_F(DocumentsTest, SlotsStoreWhileNotReadyAndTellAReadyServer) {
   EXPECT_EQ(engine.live().sessionLoras[1].strength, 0.6);
   EXPECT_TRUE(recorder.messages.empty());
 
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("lora_slot", Atoms{Atom(1.0), Atom(1.0)});
   send("lora_strength", Atoms{Atom(1.0), Atom(0.3)});  // strength only via telemetry
   send("lora_slot", Atoms{Atom(1.0), Atom(1.0)});      // the same LoRA again: nothing

@@ -256,7 +256,7 @@ TEST_F(PresetTest, ASparsePresetDocumentFallsBackToTheDefaults) {
   EXPECT_TRUE(recorder.with("ws:send").empty());  // not ready: only stored
 
   // While ready the same document tells the server what it cleared.
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("timbre", "rain");
   send("lora_slot", Atoms{Atom(1.0), Atom(1.0)});
   recorder.clear();
@@ -441,7 +441,7 @@ TEST_F(PresetTest, EitherBase64AlphabetAndPaddingAreRead) {
 }
 
 TEST_F(PresetTest, AnUnreadableClipIsReportedAndTheRestStillApplies) {
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   const std::string good = clipBase64({0.25f, 0.5f, 0.75f}, 1);
   recorder.clear();
   send("preset:data", (R"({"prompts":{"a":"after","b":""},"inputs":{)"
@@ -485,7 +485,7 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   send("live_path", "/sets/a.als");
   send("prompt", "first");
   send("quant", 0);  // loop changes apply at once, so only the deferral is seen
-  engine.live().playing = true;
+  playing();
   recorder.clear();
   send("recall", encodeSnapshotText(R"({"prompt":"second","loop":{"startBar":4,"lenBars":2}})").c_str());
   send("recall", encodeSnapshotText(R"({"prompt":"third"})").c_str());  // replaces the waiting one
@@ -508,7 +508,7 @@ TEST_F(PresetTest, WhilePlayingARecallWaitsForTheNextBar) {
   EXPECT_EQ(engine.settings().promptA, "from file");
 
   // Nothing playing: applied at once.
-  engine.live().playing = false;
+  send("stop");
   send("recall", encodeSnapshotText(R"({"prompt":"now"})").c_str());
   EXPECT_EQ(engine.settings().promptA, "now");
 }
@@ -518,7 +518,7 @@ TEST_F(PresetTest, ARecallThatFailsAtTheBarLineIsNotedAndTheBarStillRuns) {
     if (selector == "echo") throw std::runtime_error("interface gone");
     recorder.messages.push_back({selector, atoms});
   });
-  fragile.live().playing = true;
+  fragile.live().playback().start(2, 0);  // a stream plays
   fragile.inlet("recall", Atoms{Atom(encodeSnapshotText(R"({"prompt":"second"})"))});
   EXPECT_EQ(fragile.failures().count, 0u);
   const std::int32_t barBefore = fragile.live().grid().barCounter();

@@ -110,7 +110,7 @@ TEST_F(DocumentsTest, ThePerformersExampleComposesExactly) {
   EXPECT_EQ(engine.sessionConfig().prompt, "VHS tape, deep house, 125 bpm, key of A minor");
   EXPECT_TRUE(commands().empty());  // not ready: nothing sent, nothing queued
 
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("prompt_b", Atoms{Atom("text"), Atom("VHS"), Atom("tape,"), Atom("ambient")});
   ASSERT_EQ(commands().size(), 1u);
   EXPECT_EQ(commands()[0], R"({"type":"prompt","tags":"VHS tape, deep house, 125 bpm, key of A minor",)"
@@ -119,7 +119,7 @@ TEST_F(DocumentsTest, ThePerformersExampleComposesExactly) {
 
 TEST_F(DocumentsTest, TheKeyNameOrElseTheProjectKeyReachesTheTags) {
   send("backend", "sa3");
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("projroot", 14);  // key name empty: the change is sent
   send("projscale", " Minor ");
   send("projscale", "Minor");  // the same project key: nothing sent
@@ -139,7 +139,7 @@ TEST_F(DocumentsTest, TheKeyNameOrElseTheProjectKeyReachesTheTags) {
 }
 
 TEST_F(DocumentsTest, PromptCommandEscapesAndOmitsAnEmptyB) {
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("prompt_ab", R"(say "hi"\ | )");
   send("prompt_b", "");
   EXPECT_EQ(commands(), (std::vector<std::string>{R"({"type":"prompt","tags":"say \"hi\"\\"})",

@@ -23,8 +23,15 @@ class EngineTest : public ::testing::Test {
 
   // Marks the session ready and a stream playing, as the server link will.
   void readyAndPlaying() {
-    engine.live().ready = true;
-    engine.live().playing = true;
+    engine.live().readiness().apply({});
+    playing();
+  }
+  // A stream starts on the source the session holds (none here), as the
+  // server session starts one; what that sends is left out of the recording.
+  void playing() {
+    const std::size_t before = recorder.messages.size();
+    engine.live().playback().start(2, 0);
+    recorder.messages.resize(before);
   }
 
   // Hands the engine a start source as a finished print does: frames x

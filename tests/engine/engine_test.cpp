@@ -33,11 +33,11 @@ TEST_F(EngineTest, AFreshEngineHasItsDefaultsAndSaysNothing) {
 
   const LiveAudioPath& live = engine.live();
   EXPECT_EQ(live.transport, &engine.transport());
-  EXPECT_FALSE(live.ready);
-  EXPECT_FALSE(live.playing);
-  EXPECT_TRUE(live.transportRunning);
+  EXPECT_FALSE(live.readiness().ready());
+  EXPECT_FALSE(live.playback().playing());
+  EXPECT_TRUE(live.playback().transportRunning());
   EXPECT_FALSE(live.grid().resume().valid);
-  EXPECT_EQ(live.timeSignature, "4/4");
+  EXPECT_EQ(live.readiness().timeSignature(), "4/4");
   EXPECT_EQ(live.grid().loopLength(), 4);
   EXPECT_EQ(live.grid().loopStartBar(), -1);
   EXPECT_EQ(live.grid().quantisation(), 1.0);

@@ -161,13 +161,13 @@ TEST_F(EngineTest, TransportRunsOrHoldsThePlayersOnChangeOnly) {
   ASSERT_EQ(recorder.messages.size(), 1u);
   EXPECT_EQ(frameType(recorder.messages[0]), link::FrameType::Run);
   EXPECT_EQ(framePayload(recorder.messages[0]), std::vector<std::uint8_t>{0});
-  EXPECT_FALSE(engine.live().transportRunning);
+  EXPECT_FALSE(engine.live().playback().transportRunning());
 }
 
 TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
   readyAndPlaying();
   LiveAudioPath& live = engine.live();
-  live.sourceDuration = 16;
+  live.readiness().setSourceDuration(16);
   live.grid().setGridTempo(120);
   for (int bar = 0; bar < 9; ++bar) send("bar");
   send("transport", 0);
@@ -180,7 +180,7 @@ TEST_F(EngineTest, TransportStartWhilePlayingRestartsAtTheLoopRegion) {
   EXPECT_EQ(frameType(recorder.messages[0]), link::FrameType::Run);
   EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Seek);
   EXPECT_EQ(link::getF64(framePayload(recorder.messages[1]).data()), 2.0);
-  EXPECT_EQ(live.reportedPlayHead, 2.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 2.0);
   EXPECT_TRUE(live.grid().resume().valid);
   EXPECT_EQ(live.grid().resume().bar, 9);
   EXPECT_EQ(live.grid().resume().position, 2.0);
@@ -308,7 +308,7 @@ TEST_F(EngineTest, StopClosesWithoutReconnecting) {
   EXPECT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:close", "param:stop", "ui:status"}));
   EXPECT_EQ(recorder.messages[2].text(0), "stopped");
   EXPECT_TRUE(engine.session().stopped);
-  EXPECT_FALSE(engine.live().playing);
+  EXPECT_FALSE(engine.live().playback().playing());
 }
 
 TEST_F(EngineTest, TheBlendGlidesTowardItsTarget) {
@@ -345,12 +345,12 @@ TEST_F(EngineTest, TheBlendGlidesTowardItsTarget) {
 }
 
 TEST_F(EngineTest, ThePeaksCountdownRunsOnlyWhilePlaying) {
-  engine.live().playing = true;
+  playing();
   send("tick:param");
   EXPECT_EQ(engine.settings().peaksCountdown, 124);
   send("tick:param");
   EXPECT_EQ(engine.settings().peaksCountdown, 123);
-  engine.live().playing = false;
+  send("stop");
   send("tick:param");
   EXPECT_EQ(engine.settings().peaksCountdown, 0);
 }
@@ -366,7 +366,7 @@ TEST_F(EngineTest, SourcesAreStoredAndSentOnlyWhenReady) {
   send("timbre_strength", 0.3);
   EXPECT_TRUE(recorder.messages.empty());
 
-  engine.live().ready = true;
+  engine.live().readiness().apply({});
   send("timbre", "");
   EXPECT_FALSE(engine.settings().timbreFixture);
   EXPECT_EQ(engine.live().timbre.name, "");

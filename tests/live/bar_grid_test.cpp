@@ -21,8 +21,7 @@ class BarGridTest : public ::testing::Test {
 
   // A ready session with a source of the given length, 4/4.
   void source(double seconds, double gridTempo) {
-    live.ready = true;
-    live.sourceDuration = seconds;
+    live.readiness().apply({seconds, 0.0, std::nullopt, std::nullopt});
     grid.setGridTempo(gridTempo);  // 0: no grid
   }
 
@@ -30,15 +29,30 @@ class BarGridTest : public ::testing::Test {
   // the start of the buffer.
   void playing(double seconds) {
     source(seconds, 120);
-    live.hasBuffer = true;
-    live.playing = true;
+    streamStarted(seconds);
+    // The loop's section applied while playing settles the start's resync.
+    grid.applySection(grid.loopStartBar());
     grid.resumeAt(0, 0.0);
+    recorder.clear();
   }
 
   // Bar lines of Live pass.
   void barsPass(int bars) {
     for (int bar = 0; bar < bars; ++bar) grid.onBar();
   }
+
+  // The players were loaded with a silent stereo source of `seconds` and
+  // play it, as the server session starts a stream; what that sent is
+  // forgotten.
+  void streamStarted(double seconds) {
+    buffer.assign(static_cast<std::size_t>(seconds * 48000.0) * 2, 0.0f);
+    live.playback().holdSource(buffer.data(), buffer.size() / 2);
+    live.playback().start(2, 0);
+    recorder.clear();
+  }
+
+  // A player's Position frame of the generation it holds.
+  void reportPlayHead(double seconds) { live.playback().reportPlayHead(seconds, live.playback().swapCount()); }
 
   // The seconds of every Seek frame sent since the last clear.
   std::vector<double> seeks() const {
@@ -58,18 +72,19 @@ class BarGridTest : public ::testing::Test {
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
   BarGrid& grid = live.grid();
+  std::vector<float> buffer;  // the source the players hold
 };
 
 TEST_F(BarGridTest, BeatsPerBarComeFromTheTimeSignature) {
-  live.timeSignature = "7/8";
+  live.readiness().apply({std::nullopt, 0.0, "7/8", std::nullopt});
   EXPECT_EQ(grid.beatsPerBar(), 7);
-  live.timeSignature = "x/4";
+  live.readiness().apply({std::nullopt, 0.0, "x/4", std::nullopt});
   EXPECT_EQ(grid.beatsPerBar(), 4);
-  live.timeSignature = "0/4";
+  live.readiness().apply({std::nullopt, 0.0, "0/4", std::nullopt});
   EXPECT_EQ(grid.beatsPerBar(), 4);
-  live.timeSignature = "3";
+  live.readiness().apply({std::nullopt, 0.0, "3", std::nullopt});
   EXPECT_EQ(grid.beatsPerBar(), 3);
-  live.timeSignature = "99999999999/4";
+  live.readiness().apply({std::nullopt, 0.0, "99999999999/4", std::nullopt});
   EXPECT_EQ(grid.beatsPerBar(), 4);
 }
 
@@ -113,7 +128,7 @@ TEST_F(BarGridTest, LoopRegions) {
 
 TEST_F(BarGridTest, TheRegionCountsTheDurationOnlyWhenReady) {
   source(10, 0);
-  live.ready = false;
+  live.readiness().withdraw();
   const LoopRegion r = grid.loopRegion();
   EXPECT_DOUBLE_EQ(r.start, 0.0);
   EXPECT_DOUBLE_EQ(r.end, 0.1);
@@ -179,8 +194,7 @@ TEST_F(BarGridTest, ExpectedPositionCountsBarsFromTheResumePoint) {
 TEST_F(BarGridTest, ALoopChangeWhilePlayingWaitsForTheNextBar) {
   source(16, 120);
   barsPass(5);
-  live.hasBuffer = true;
-  live.playing = true;
+  streamStarted(16);
   grid.setLoopRegion(2.4, 2);
   EXPECT_EQ(grid.loopStartBar(), -1);
   EXPECT_EQ(grid.loopLength(), 2);
@@ -202,15 +216,16 @@ TEST_F(BarGridTest, ALoopChangeWhilePlayingWaitsForTheNextBar) {
   EXPECT_EQ(recorder.messages[3].number(1), 4);
   EXPECT_EQ(recorder.messages[3].number(2), 8);
   EXPECT_EQ(recorder.messages[4].number(0), 0);
-  EXPECT_EQ(live.reportedPlayHead, 4.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 4.0);
   EXPECT_TRUE(grid.resume().valid);
   EXPECT_EQ(grid.resume().bar, 6);
 }
 
 TEST_F(BarGridTest, WithoutLoopBandCapabilityOnlyThePlayersHearOfTheRegion) {
   source(16, 120);
-  live.hasBuffer = true;
-  live.loopBandCapability = false;
+  streamStarted(16);
+  live.playback().stop();
+  live.readiness().apply({16.0, 0.0, std::nullopt, false});  // no loop band capability
   grid.setQuantisation(0);
   grid.setLoopRegion(-3, 0.5);  // negative start: no region; the length stays
   EXPECT_EQ(grid.loopStartBar(), -1);
@@ -279,31 +294,31 @@ TEST_F(BarGridTest, TempoMismatchIsReportedEveryEightBars) {
   grid.setGridTempo(0);
   for (int bar = 0; bar < 9; ++bar) grid.onBar();
   grid.setGridTempo(120);
-  live.playing = false;
+  live.playback().stop();
   for (int bar = 0; bar < 9; ++bar) grid.onBar();
   EXPECT_TRUE(recorder.with("ui:status").empty());
 }
 
 TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
   playing(16);
-  live.reportedPlayHead = 2.030;  // bar 1 is expected at 2 s
+  reportPlayHead(2.030);  // bar 1 is expected at 2 s
   grid.onBar();
   ASSERT_EQ(phases().size(), 1u);
   EXPECT_NEAR(phases()[0], 30.0, 1e-9);
   EXPECT_TRUE(seeks().empty());
 
   recorder.clear();
-  live.reportedPlayHead = 3.950;
+  reportPlayHead(3.950);
   grid.onBar();
   ASSERT_EQ(phases().size(), 1u);
   EXPECT_NEAR(phases()[0], -50.0, 1e-9);
   EXPECT_EQ(seeks(), std::vector<double>{4.0});
-  EXPECT_EQ(live.reportedPlayHead, 4.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 4.0);
 
   // The error is taken the short way round the loop.
   recorder.clear();
   grid.resumeAt(grid.barCounter(), 14.0);  // the next bar is expected at the loop start
-  live.reportedPlayHead = 15.990;
+  reportPlayHead(15.990);
   grid.onBar();
   EXPECT_NEAR(phases().at(0), -10.0, 1e-9);
   EXPECT_TRUE(seeks().empty());
@@ -312,7 +327,7 @@ TEST_F(BarGridTest, SmallPhaseErrorsAreReportedAndLargeOnesCorrected) {
 TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   playing(16);
   live.feed().setMode(FeedMode::Fixed);  // a fixed print's feed: never moved
-  live.reportedPlayHead = 2.5;
+  reportPlayHead(2.5);
   grid.onBar();
   EXPECT_EQ(phases().size(), 1u);
   EXPECT_TRUE(seeks().empty());
@@ -321,13 +336,13 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   recorder.clear();
   live.feed().setMode(FeedMode::Off);
   grid.setBackend("sa3");
-  live.reportedPlayHead = 4.5;  // bar 2
+  reportPlayHead(4.5);  // bar 2
   grid.onBar();
-  live.reportedPlayHead = 6.5;
+  reportPlayHead(6.5);
   grid.onBar();
   EXPECT_EQ(phases().size(), 2u);
   EXPECT_TRUE(seeks().empty());
-  live.reportedPlayHead = 8.05;  // bar 4: a boundary
+  reportPlayHead(8.05);  // bar 4: a boundary
   grid.onBar();
   EXPECT_EQ(seeks(), std::vector<double>{8.0});
 
@@ -336,7 +351,7 @@ TEST_F(BarGridTest, SomeStatesOnlyReportThePhase) {
   live.feed().armPrint(4, false, true);  // quiet: no status texts
   recorder.clear();
   grid.requestResync();
-  live.reportedPlayHead = 3.0;
+  reportPlayHead(3.0);
   grid.onBar();
   EXPECT_TRUE(recorder.messages.empty());
   EXPECT_TRUE(grid.resyncPending());
@@ -351,7 +366,7 @@ TEST_F(BarGridTest, TheFirstSuitableBarPlacesThePlayersOnTheGrid) {
   EXPECT_TRUE(recorder.messages.empty());
 
   grid.setGridTempo(120);
-  live.reportedPlayHead = 11.0;  // far off; the resync seeks regardless of the error
+  reportPlayHead(11.0);  // far off; the resync seeks regardless of the error
   grid.onBar();
   EXPECT_FALSE(grid.resyncPending());
   EXPECT_EQ(seeks(), std::vector<double>{4.0});
@@ -362,18 +377,21 @@ TEST_F(BarGridTest, RestatingTheSectionMovesNobody) {
   playing(16);
   grid.setLoopStart(1);
   grid.setLoopLength(2);
-  live.reportedPlayHead = 3.0;
+  reportPlayHead(3.0);
   grid.restateSection();
   ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:send", "ext:write"}));
   EXPECT_EQ(recorder.messages[0].bytesText(0), R"({"type":"loop_band","start_sec":2,"end_sec":6})");
   EXPECT_EQ(frameType(recorder.messages[1]), link::FrameType::Band);
-  EXPECT_EQ(live.reportedPlayHead, 3.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 3.0);
   EXPECT_EQ(grid.resume().bar, 0);
 
   // Nothing to restate before the players hold a buffer.
   recorder.clear();
-  live.hasBuffer = false;
-  grid.restateSection();
+  LiveAudioPath empty;
+  empty.transport = &transport;
+  empty.readiness().apply({16.0, 0.0, std::nullopt, std::nullopt});
+  empty.grid().setLoopStart(1);
+  empty.grid().restateSection();
   EXPECT_TRUE(recorder.messages.empty());
 }
 
@@ -389,7 +407,7 @@ TEST_F(BarGridTest, AStreamStartDropsAWaitingSectionAndCountsFromItsBar) {
 
   // The dropped change never arrives; the first bar puts the players on the grid.
   recorder.clear();
-  live.reportedPlayHead = 9.0;
+  reportPlayHead(9.0);
   grid.onBar();
   EXPECT_EQ(grid.loopStartBar(), -1);
   EXPECT_TRUE(recorder.with("ui:section").empty());

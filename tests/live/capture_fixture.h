@@ -54,16 +54,21 @@ class CaptureTest : public ::testing::Test {
 
   // A ready session whose stream of `seconds` plays on a 120 BPM grid in 4/4
   // (2 s bars), counted from bar 0 at the start of the buffer unless
-  // `onTheGrid` is off (then nothing pulls the players onto the grid).
+  // `onTheGrid` is off (then no grid tempo is known and nothing pulls the
+  // players onto the grid).
   void streaming(double seconds, bool onTheGrid = true) {
-    live.ready = true;
-    live.sourceDuration = seconds;
-    live.grid().setGridTempo(120);
+    live.readiness().apply({seconds, 0.0, std::nullopt, std::nullopt});
+    live.grid().setGridTempo(onTheGrid ? 120 : 0);
     live.grid().setLiveTempo(120);
-    live.hasBuffer = true;
-    live.bufferFrames = static_cast<std::uint64_t>(seconds * 48000.0);
-    live.playing = true;
-    live.generation = 3;
+    // The players load a silent source of generation 3 as the server session
+    // starts a stream, and take the loop's section as the performer applies
+    // it; what that sends is left out of the recording.
+    buffer.assign(static_cast<std::size_t>(seconds * 48000.0) * 2, 0.0f);
+    live.playback().holdSource(buffer.data(), buffer.size() / 2);
+    const std::size_t before = recorder.messages.size();
+    live.playback().start(2, 3);
+    live.grid().applySection(live.grid().loopStartBar());
+    recorder.messages.resize(before);
     if (onTheGrid) live.grid().resumeAt(0, 0.0);
   }
 
@@ -71,6 +76,9 @@ class CaptureTest : public ::testing::Test {
   void barsPass(int bars) {
     for (int bar = 0; bar < bars; ++bar) live.grid().onBar();
   }
+
+  // A player's Position frame of the generation it holds.
+  void reportPlayHead(double seconds) { live.playback().reportPlayHead(seconds, live.playback().swapCount()); }
 
   // Captured audio from frame `firstFrame` on, in chunks as feeders send it.
   void capture(std::uint64_t firstFrame, std::uint64_t frames, std::uint64_t chunk = 48000) {
@@ -136,6 +144,7 @@ class CaptureTest : public ::testing::Test {
   std::int64_t buffered = 0;  // bytes the host reports waiting on the WebSocket
   RealTransport transport{recorder.outlet()};
   LiveAudioPath live;
+  std::vector<float> buffer;       // the source the players hold
   std::vector<NewSource> started;  // new sources returned by captureIntake, in order
 };
 

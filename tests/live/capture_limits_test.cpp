@@ -55,7 +55,7 @@ TEST_F(CaptureLimitsTest, NothingOfTheOldSessionFollowsTheUploadOfAPrint) {
     send("bar");
     for (int i = 0; i < 8; ++i) receive(kFeeder, captureOf(0.25f, 48000));
     ASSERT_FALSE(recorder.with("cloud:resolve").empty());
-    EXPECT_FALSE(engine.live().playing);
+    EXPECT_FALSE(engine.live().playback().playing());
 
     recorder.clear();
     send("ws:open");  // the new handshake goes out
@@ -73,7 +73,7 @@ TEST_F(CaptureLimitsTest, NothingOfTheOldSessionFollowsTheUploadOfAPrint) {
 // written where it was played and at the repeats the real buffer holds.
 TEST_F(CaptureLimitsTest, AClaimedDurationBeyondTheBufferDoesNotMultiplyTheWrites) {
   startStream(2, 120);
-  engine.live().sourceDuration = 4000.0;  // as a lying readiness leaves it
+  engine.live().readiness().setSourceDuration(4000.0);  // as a lying readiness leaves it
   engine.live().feed().setPrintPeriod(0.5);
   send("tempo", 480);  // 0.5 s bars
   engine.live().grid().setGridTempo(480);
@@ -90,7 +90,7 @@ TEST_F(CaptureLimitsTest, AClaimedDurationBeyondTheBufferDoesNotMultiplyTheWrite
 // The readiness duration is checked against the buffer that arrives.
 TEST_F(CaptureLimitsTest, AReadinessDurationThatDisagreesWithTheBufferIsIgnored) {
   startStream(2, 120);
-  EXPECT_DOUBLE_EQ(engine.live().sourceDuration, 2.0);
+  EXPECT_DOUBLE_EQ(engine.live().readiness().sourceDuration(), 2.0);
 
   send("stop");
   send("start");
@@ -99,7 +99,7 @@ TEST_F(CaptureLimitsTest, AReadinessDurationThatDisagreesWithTheBufferIsIgnored)
   const std::string ready = R"({"type":"ready","duration":4000,"bpm":120,"channels":2,"source_epoch":1})";
   send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(ready.begin(), ready.end())), Atom(0.0)});
   send("ws:data", Atoms{Atom(testing::halves(std::vector<float>(96000 * 2, 0.0f))), Atom(1.0)});
-  EXPECT_DOUBLE_EQ(engine.live().sourceDuration, 2.0);
+  EXPECT_DOUBLE_EQ(engine.live().readiness().sourceDuration(), 2.0);
 }
 
 // A channel count the link frame cannot carry is refused: a clear status,
@@ -116,12 +116,12 @@ TEST_F(CaptureLimitsTest, AChannelCountAboveTheFrameFieldIsRefused) {
   send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(ready.begin(), ready.end())), Atom(0.0)});
   ASSERT_EQ(recorder.selectors(), std::vector<std::string>{"ui:status"});
   EXPECT_EQ(recorder.messages[0].text(0), "pod announced 65537 channels; at most 65535 are supported");
-  EXPECT_FALSE(engine.live().ready);
+  EXPECT_FALSE(engine.live().readiness().ready());
   EXPECT_EQ(engine.session().channels, 2);
   recorder.clear();
   send("ws:data", Atoms{Atom(testing::halves(std::vector<float>(65537 * 2, 0.0f))), Atom(1.0)});
   EXPECT_TRUE(recorder.with("ext:write").empty());
-  EXPECT_FALSE(engine.live().playing);
+  EXPECT_FALSE(engine.live().playback().playing());
 
   // A count that fits still works.
   EXPECT_FALSE(link::encodeBuffer(link::FrameType::Init, track, 4, 65535, 48000).empty());

@@ -79,7 +79,7 @@ TEST_F(CaptureTest, RecordingStartsAtTheNextBarLineOnTheSnappedPlayHead) {
   barsPass(6);
   streaming(32);
   live.feed().setMode(FeedMode::Stream);
-  live.reportedPlayHead = 5.1;
+  reportPlayHead(5.1);
   live.feed().armPrint(4, false, false);
   // Audio before the bar line belongs to the stream, not the print.
   capture(0, 9600);
@@ -134,9 +134,8 @@ TEST_F(CaptureTest, APrintWhileNotPlayingBecomesASourceOfSevenRepetitions) {
   // Its bars become the loop of the coming stream.
   ASSERT_TRUE(live.feed().pendingLoopBars().has_value());
   EXPECT_EQ(*live.feed().pendingLoopBars(), 4);
-  live.ready = true;
-  live.sourceDuration = 56;
-  live.startPlayback(2'688'000, 2, 0);
+  live.readiness().apply({56, 0.0, std::nullopt, std::nullopt});
+  live.playback().start(2, 0);
   EXPECT_EQ(live.grid().loopStartBar(), 0);
   EXPECT_EQ(live.grid().loopLength(), 4);
   EXPECT_FALSE(live.feed().pendingLoopBars().has_value());
@@ -161,7 +160,7 @@ TEST_F(CaptureTest, ARePrintDropsTheAudioOfTheAttemptBefore) {
 
 TEST_F(CaptureTest, ACanvasPrintThatTilesTheSourceFillsIt) {
   streaming(32);
-  live.reportedPlayHead = 4.0;
+  reportPlayHead(4.0);
   live.feed().armPrint(4, false, false);
   live.grid().onBar();
   capture(0, 384'000);
@@ -186,7 +185,7 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   // 32 s / 8 s = 4: a fill, and the grid resumes from the print's start.
   barsPass(20);
   streaming(32);
-  live.reportedPlayHead = 12.2;
+  reportPlayHead(12.2);
   live.feed().armPrint(4, true, false);
   live.grid().onBar();
   capture(0, 384'000);
@@ -202,7 +201,7 @@ TEST_F(CaptureTest, AFixedPrintFillsOnlyAWholeNumberOfTimesAndOtherwiseReplacesI
   recorder.clear();
   streaming(30);
   live.feed().setPrintPeriod(std::nullopt);
-  live.reportedPlayHead = 12.2;
+  reportPlayHead(12.2);
   live.feed().armPrint(4, true, false);
   live.grid().onBar();
   capture(0, 384'000);
@@ -311,7 +310,7 @@ TEST_F(CaptureTest, ASpliceRecordsItsBarsAndWritesThemWhereItStarted) {
   streaming(32);
   live.feed().setMode(FeedMode::Splice);
   live.feed().setMix(FeedMix::parse("add"));
-  live.reportedPlayHead = 9.1;
+  reportPlayHead(9.1);
   live.feed().armSplice(2);
   capture(0, 1000);  // armed, not yet recording: ignored
   live.grid().onBar();

@@ -23,7 +23,7 @@ TEST_F(CaptureTest, FeedModesTurnTheFeedersOnUnlessOff) {
 
   // Nothing is collected unless the session is ready and a stream plays.
   live.feed().setMode(FeedMode::Stream);
-  live.ready = true;
+  live.readiness().apply({});
   capture(0, 20'000);
   EXPECT_EQ(live.feed().framesWaiting(), 0u);
   EXPECT_TRUE(writes().empty());
@@ -98,7 +98,7 @@ TEST_F(CaptureTest, StreamPiecesCycleThroughTheLoopRegion) {
   // A new generation invalidates the position: the next piece starts at the
   // region's start.
   recorder.clear();
-  live.swapGeneration(2, 0);
+  live.playback().swapGeneration(2, 3);
   capture(0, 9600);
   EXPECT_EQ(positionsOf(writes()), std::vector<double>{0.0});
 }
@@ -145,9 +145,9 @@ TEST(CaptureMemory, AnHourOfStreamingKeepsTheCaptureBufferBounded) {
   });
   LiveAudioPath live;
   live.transport = &transport;
-  live.ready = true;
-  live.playing = true;
-  live.sourceDuration = 30;
+  live.readiness().apply({30, 0.0, std::nullopt, std::nullopt});
+  live.playback().start(2, 0);
+  pieces = 0;  // the loop band of the stream start
   live.feed().setMode(FeedMode::Stream);
 
   const std::uint64_t chunks[] = {480, 1000, 48'000, 4096, 127};
@@ -177,7 +177,7 @@ class AutoModeTest : public CaptureTest {
 };
 
 TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
-  live.reportedPlayHead = 10.3;
+  reportPlayHead(10.3);
   capture(0, 5000);  // before the first bar line: not collecting
   live.grid().onBar();
   EXPECT_TRUE(live.feed().autoCollecting());
@@ -202,9 +202,9 @@ TEST_F(AutoModeTest, EachBarIsWrittenWhereItWasPlayed) {
 
 TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
   live.feed().setPrintPeriod(8);
-  live.reportedPlayHead = 10;
+  reportPlayHead(10);
   live.grid().onBar();
-  live.reportedPlayHead = 12;
+  reportPlayHead(12);
   live.grid().onBar();
   capture(0, 2 * kBar);
   std::vector<AudioWrite> ws = writes();
@@ -218,7 +218,7 @@ TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
   // bar at 30 ends exactly at the end of the source and is written.
   recorder.clear();
   buffered = 1'000'000;
-  live.reportedPlayHead = 14;
+  reportPlayHead(14);
   live.grid().onBar();
   capture(0, kBar);
   ws = writes();
@@ -227,7 +227,7 @@ TEST_F(AutoModeTest, WithAPrintPeriodABarRepeatsThroughTheSource) {
 
 TEST_F(AutoModeTest, AudioThatFallsMoreThanFourBarsBehindIsDropped) {
   for (int i = 0; i < 5; ++i) {
-    live.reportedPlayHead = 2.0 * i;
+    reportPlayHead(2.0 * i);
     live.grid().onBar();
   }
   // The fifth waiting bar dropped them all.
@@ -238,7 +238,7 @@ TEST_F(AutoModeTest, AudioThatFallsMoreThanFourBarsBehindIsDropped) {
   EXPECT_EQ(live.feed().framesWaiting(), 0u);
 
   // The next bar starts a fresh collection.
-  live.reportedPlayHead = 20;
+  reportPlayHead(20);
   live.grid().onBar();
   capture(0, kBar);
   EXPECT_EQ(positionsOf(writes()), std::vector<double>{20});

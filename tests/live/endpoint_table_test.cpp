@@ -109,12 +109,12 @@ TEST_F(StreamTest, StalePositionsAreIgnoredAfterASwap) {
   recorder.clear();
 
   position(2, 1.5, 0);
-  EXPECT_EQ(engine.live().reportedPlayHead, 1.5);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 1.5);
   swapGeneration();
   position(2, 3.0, 0);  // still the old generation: shown, not kept
-  EXPECT_EQ(engine.live().reportedPlayHead, 1.5);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 1.5);
   position(2, 3.25, 1);
-  EXPECT_EQ(engine.live().reportedPlayHead, 3.25);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 3.25);
 
   const auto shown = recorder.with("ui:position");
   ASSERT_EQ(shown.size(), 3u);
@@ -132,22 +132,22 @@ TEST_F(StreamTest, APlayerJoiningAfterASwapCountsItsSwapsFromItsOwnInit) {
   recorder.clear();
 
   position(2, 2.5, 0);
-  EXPECT_EQ(engine.live().reportedPlayHead, 2.5);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 2.5);
   position(1, 2.75, 2);
-  EXPECT_EQ(engine.live().reportedPlayHead, 2.75);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 2.75);
 
   swapGeneration();
   position(2, 3.0, 0);  // the late player's report from before this swap
-  EXPECT_EQ(engine.live().reportedPlayHead, 2.75);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 2.75);
   position(2, 3.5, 1);
-  EXPECT_EQ(engine.live().reportedPlayHead, 3.5);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 3.5);
 
   // A new stream loads everybody with a common Init: the late offset no longer applies.
   startStream(8, 120);
   position(2, 1.25, 0);
-  EXPECT_EQ(engine.live().reportedPlayHead, 1.25);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 1.25);
   position(2, 1.5, 1);
-  EXPECT_EQ(engine.live().reportedPlayHead, 1.25);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 1.25);
 }
 
 TEST_F(StreamTest, MalformedPositionsAreIgnored) {
@@ -159,7 +159,7 @@ TEST_F(StreamTest, MalformedPositionsAreIgnored) {
   position(2, std::numeric_limits<double>::quiet_NaN(), 0);
   position(2, -std::numeric_limits<double>::infinity(), 0);
   EXPECT_TRUE(recorder.messages.empty());
-  EXPECT_EQ(engine.live().reportedPlayHead, 0.0);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 0.0);
   ASSERT_EQ(engine.endpoints().endpoints().count(2), 1u);  // the connection stays
 }
 
@@ -172,7 +172,7 @@ TEST_F(StreamTest, ABadFrameLengthDropsTheConnectionAndNewDataStartsAFreshOne) {
   ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:role", "ext:drop"}));
   EXPECT_EQ(recorder.messages[1].number(0), 4);
   EXPECT_EQ(engine.endpoints().endpoints().count(4), 0u);
-  EXPECT_EQ(engine.live().reportedPlayHead, 0.0);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 0.0);
 
   // Fresh endpoint, fresh reader, role unknown again.
   recorder.clear();
@@ -180,7 +180,7 @@ TEST_F(StreamTest, ABadFrameLengthDropsTheConnectionAndNewDataStartsAFreshOne) {
   ASSERT_EQ(engine.endpoints().endpoints().count(4), 1u);
   EXPECT_EQ(engine.endpoints().endpoints().at(4)->role, 0);
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ui:position"});
-  EXPECT_EQ(engine.live().reportedPlayHead, 1.25);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 1.25);
 
   // An oversized length fails as soon as its four bytes are in.
   recorder.clear();
@@ -237,7 +237,7 @@ TEST_F(EndpointCaptureTest, AFeederJoiningWhileCaptureIsOnIsToldToCapture) {
   receive(2, link::encodeHello(link::kRoleFeeder, 48000, 2));
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ext:role"});
 
-  live.capture(true);
+  live.playback().capture(true);
   recorder.clear();
   receive(3, link::encodeHello(link::kRoleFeeder, 48000, 2));
   ASSERT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:role", "ext:write"}));
@@ -248,7 +248,7 @@ TEST_F(EndpointCaptureTest, AFeederJoiningWhileCaptureIsOnIsToldToCapture) {
   // feeder is left alone.
   recorder.clear();
   receive(4, link::encodeHello(link::kRolePlayer, 48000, 2));
-  live.capture(false);
+  live.playback().capture(false);
   recorder.clear();
   receive(5, link::encodeHello(link::kRoleFeeder, 48000, 2));
   EXPECT_EQ(recorder.selectors(), std::vector<std::string>{"ext:role"});
@@ -261,13 +261,13 @@ TEST_F(EndpointCaptureTest, AFailureWhileHandlingFramesDropsTheConnection) {
   receive(2, join(link::encodeCapturePcm(stereo, 1), link::encodePosition(3.0, 0)));
   EXPECT_EQ(recorder.selectors(), (std::vector<std::string>{"ext:role", "ext:drop"}));
   EXPECT_EQ(table.endpoints().count(2), 0u);
-  EXPECT_EQ(live.reportedPlayHead, 0.0);  // the frame after the failure is never handled
+  EXPECT_EQ(live.playback().reportedPlayHead(), 0.0);  // the frame after the failure is never handled
 
   // Another connection is untouched, and "ext:close" of an unknown id changes nothing.
   receive(3, link::encodePosition(1.0, 0));
   table.onClose(42);
   EXPECT_EQ(table.endpoints().count(3), 1u);
-  EXPECT_EQ(live.reportedPlayHead, 1.0);
+  EXPECT_EQ(live.playback().reportedPlayHead(), 1.0);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(ReentryTest, AConnectionClosedFromTheCallbackStopsItsFrames) {
                link::encodeHello(link::kRoleFeeder, 48000, 2)));
   EXPECT_EQ(selectors(), std::vector<std::string>{"ext:role"});
   EXPECT_TRUE(engine.endpoints().endpoints().empty());
-  EXPECT_EQ(engine.live().reportedPlayHead, 0.0);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 0.0);
 }
 
 // The callback reconnects the same id: the new connection starts clean and
@@ -102,7 +102,7 @@ TEST_F(ReentryTest, DataForTheSameConnectionFromTheCallbackFollowsInOrder) {
   ASSERT_EQ(selectors(), (std::vector<std::string>{"ext:role", "ui:position", "ui:position"}));
   EXPECT_EQ(messages[1].number(0), 0.5);
   EXPECT_EQ(messages[2].number(0), 1.5);
-  EXPECT_EQ(engine.live().reportedPlayHead, 1.5);
+  EXPECT_EQ(engine.live().playback().reportedPlayHead(), 1.5);
   EXPECT_EQ(engine.endpoints().endpoints().count(1), 1u);
 }
 
@@ -160,7 +160,7 @@ TEST_F(ReentryTest, RepeatedBarWritesKeepTheirAudioWhenCaptureArrivesInBetween) 
   send("ws:open", Atoms{});
   send("ws:data", Atoms{bytes(R"({"type":"ready","duration":2,"channels":2})"), Atom(0.0)});
   send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(96000 * 2 * 2, 0)), Atom(1.0)});
-  ASSERT_TRUE(engine.live().playing);
+  ASSERT_TRUE(engine.live().playback().playing());
   engine.live().feed().setPrintPeriod(0.5);
   for (int feeder : {3, 4}) {
     send("ext:conn", Atoms{Atom(static_cast<double>(feeder))});

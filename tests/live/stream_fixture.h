@@ -45,17 +45,17 @@ class StreamTest : public EngineTest {
     std::vector<float> source(static_cast<std::size_t>(std::lround(seconds * kRate)) * 2);
     for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<float>(i % 64) / 64.0f;
     send("ws:data", Atoms{Atom(halves(source)), Atom(1.0)});
-    ASSERT_TRUE(live.playing);
+    ASSERT_TRUE(live.playback().playing());
   }
 
   // The server sends a new generation of the same length.
   void swapGeneration() {
     const std::string swapReady = R"({"type":"swap_ready"})";
     send("ws:data", Atoms{Atom(std::vector<std::uint8_t>(swapReady.begin(), swapReady.end())), Atom(0.0)});
-    const std::int32_t swaps = engine.live().swapCount;
+    const std::int32_t swaps = engine.live().playback().swapCount();
     std::vector<float> source(engine.source().samples.size(), 0.25f);
     send("ws:data", Atoms{Atom(halves(source)), Atom(1.0)});
-    ASSERT_EQ(engine.live().swapCount, swaps + 1);
+    ASSERT_EQ(engine.live().playback().swapCount(), swaps + 1);
   }
 
   // The "ext:write" messages to a target, and the seconds of every Seek among them.

@@ -91,7 +91,7 @@ TEST_F(SessionWalk, FromStartToTheFirstSource) {
   ASSERT_EQ(recorder.messages[1].atoms.size(), 2u);
   EXPECT_EQ(recorder.messages[1].text(0), "ch_g0");
   EXPECT_EQ(recorder.messages[1].text(1), "ch_g1");
-  EXPECT_TRUE(engine.live().ready);
+  EXPECT_TRUE(engine.live().readiness().ready());
   EXPECT_EQ(engine.session().sourceEpoch, 5);
   EXPECT_TRUE(engine.session().knobManifest.isObject());
 
@@ -103,8 +103,8 @@ TEST_F(SessionWalk, FromStartToTheFirstSource) {
   EXPECT_EQ(buffer(), (std::vector<float>{0.5f, -0.5f, 0.25f, 1.0f}));
   EXPECT_EQ(engine.source().frames, 2);
   EXPECT_EQ(engine.source().epoch, 5);
-  EXPECT_EQ(engine.live().generation, 5);
-  EXPECT_TRUE(engine.live().playing);
+  EXPECT_EQ(engine.live().playback().generation(), 5);
+  EXPECT_TRUE(engine.live().playback().playing());
   const auto sent = recorder.selectors();
   ASSERT_GE(sent.size(), 5u);
   EXPECT_EQ(sent.front(), "ext:write");
@@ -189,11 +189,11 @@ TEST_F(SessionWalk, ASwapReplacesTheSourceAndStartsANewGeneration) {
   EXPECT_EQ(engine.source().epoch, 6);
   EXPECT_EQ(engine.source().channels, 2);
   EXPECT_EQ(engine.source().frames, 3);
-  EXPECT_EQ(engine.live().generation, 6);
-  EXPECT_EQ(engine.live().totalSamples, 6);
+  EXPECT_EQ(engine.live().playback().generation(), 6);
+  EXPECT_EQ(engine.live().playback().totalSamples(), 6);
   // The readiness claimed 2 s; the 10 frames that arrived count, and are kept.
-  EXPECT_DOUBLE_EQ(engine.live().sourceDuration, 10.0 / 48000);
-  EXPECT_EQ(engine.live().swapCount, 1);
+  EXPECT_DOUBLE_EQ(engine.live().readiness().sourceDuration(), 10.0 / 48000);
+  EXPECT_EQ(engine.live().playback().swapCount(), 1);
   const auto sent = recorder.selectors();
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(frameType(recorder.messages[0]), link::FrameType::Swap);
@@ -211,7 +211,7 @@ TEST_F(SessionWalk, ASwapReplacesTheSourceAndStartsANewGeneration) {
   EXPECT_EQ(engine.source().channels, 1);
   EXPECT_EQ(engine.source().frames, 3);
   EXPECT_EQ(engine.session().sourceEpoch, 12);
-  EXPECT_EQ(engine.live().sourceDuration, 3.5);
+  EXPECT_EQ(engine.live().readiness().sourceDuration(), 3.5);
 
   // A negative epoch counts up from the current one; a swap without samples
   // still replaces the buffer.
@@ -297,7 +297,7 @@ TEST_F(SessionWalk, HandshakeFailuresGiveTheirReasonsAndKeepTheState) {
 }
 
 TEST_F(SessionWalk, ReadinessDefaultsAndKnobManifests) {
-  engine.live().sourceDuration = 9;
+  engine.live().readiness().setSourceDuration(9);
   send("ws:open");
   recorder.clear();
   wsText(R"({"type":"ready","channels":0.5,"source_epoch":7.9,"bpm":"fast","capabilities":{},)"
@@ -308,15 +308,15 @@ TEST_F(SessionWalk, ReadinessDefaultsAndKnobManifests) {
   EXPECT_EQ(recorder.messages[0].text(2), "?");
   EXPECT_EQ(engine.session().channels, 2);
   EXPECT_EQ(engine.session().sourceEpoch, 7);
-  EXPECT_FALSE(engine.live().loopBandCapability.has_value());
+  EXPECT_FALSE(engine.live().readiness().loopBandCapability().has_value());
 
   send("ws:open");
   wsText(R"({"type":"ready","duration":1e999,"source_epoch":-3,"time_signature":"7/8",)"
          R"("capabilities":{"loop_band":false}})");
-  EXPECT_EQ(engine.live().sourceDuration, 9);  // an infinity counts as absent
+  EXPECT_EQ(engine.live().readiness().sourceDuration(), 9);  // an infinity counts as absent
   EXPECT_EQ(engine.session().sourceEpoch, 0);
-  EXPECT_EQ(engine.live().timeSignature, "7/8");
-  EXPECT_EQ(engine.live().loopBandCapability, std::optional<bool>(false));
+  EXPECT_EQ(engine.live().readiness().timeSignature(), "7/8");
+  EXPECT_EQ(engine.live().readiness().loopBandCapability(), std::optional<bool>(false));
   EXPECT_TRUE(engine.session().knobManifest.isNull());
 }
 
@@ -411,7 +411,7 @@ TEST_F(SessionWalk, StopClosesAndTheCloseThatFollowsDoesNotReconnect) {
   send("stop");
   EXPECT_EQ(recorder.selectors(), (std::vector<std::string>{"ws:close", "param:stop", "ui:status"}));
   EXPECT_EQ(recorder.messages[2].text(0), "stopped");
-  EXPECT_FALSE(engine.live().playing);
+  EXPECT_FALSE(engine.live().playback().playing());
   recorder.clear();
   send("ws:close", 1000);
   send("tick:param");  // no telemetry, no peaks
@@ -420,7 +420,7 @@ TEST_F(SessionWalk, StopClosesAndTheCloseThatFollowsDoesNotReconnect) {
 
 TEST_F(SessionWalk, TelemetryGoesOutOnEveryTickWhileReadyAndPlaying) {
   readyAndPlaying();
-  engine.live().ready = false;
+  engine.live().readiness().withdraw();
   send("tick:param");
   EXPECT_TRUE(recorder.with("ws:send").empty());
 
@@ -436,7 +436,7 @@ TEST_F(SessionWalk, TelemetryGoesOutOnEveryTickWhileReadyAndPlaying) {
   ASSERT_TRUE(parseJson(sends[1].bytesText(0), second));
   EXPECT_EQ(optString(first, "type"), "params");
   EXPECT_EQ(sends[0].bytesText(0).rfind(R"({"type":"params","raw":{)", 0), 0u);
-  EXPECT_EQ(optNumber(first, "playback_pos"), engine.live().reportedPlayHead);
+  EXPECT_EQ(optNumber(first, "playback_pos"), engine.live().playback().reportedPlayHead());
   EXPECT_EQ(optNumber(first, "slice_bytes_rx"), 27.0);
   EXPECT_LE(*optNumber(first, "client_time"), *optNumber(second, "client_time"));
 }

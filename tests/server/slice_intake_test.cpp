@@ -201,7 +201,8 @@ TEST_F(SliceIntakeTest, ALongSliceIsMergedAndSentWhole) {
 
 TEST_F(SliceIntakeTest, PlayersOfAnotherGenerationGetNoPatchButTheBufferIsMerged) {
   streaming();
-  live.generation = 9;  // the players still hold another source
+  live.playback().start(2, 9);  // the players still hold another source
+  recorder.clear();
   binary(rawSlice(0, {1, 2}));
   EXPECT_EQ(source.samples, (std::vector<float>{1, 2, 0, 0, 0, 0, 0, 0}));
   EXPECT_TRUE(recorder.with("ext:write").empty());
@@ -232,7 +233,7 @@ TEST_F(SliceIntakeTest, TheSourceBufferHoldsMemoryForTheCurrentSourceOnly) {
   EXPECT_EQ(source.samples.capacity(), 100002u);
   swapTo(1000);
   EXPECT_EQ(source.samples.capacity(), 1000u);
-  EXPECT_EQ(live.bufferSamples, source.samples.data());
+  EXPECT_EQ(live.playback().bufferSamples(), source.samples.data());
 }
 
 // ---- slices at every placement in the source buffer ----
