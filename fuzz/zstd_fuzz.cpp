@@ -48,9 +48,11 @@ bool asksForLargeBuffers(const std::uint8_t* data, std::size_t size) {
 bool oneShotGives(const std::uint8_t* data, std::size_t size, omber::base::ByteView expected) {
   const unsigned long long declared = ZSTD_getFrameContentSize(data, size);
   if (declared == kContentSizeUnknown || declared == kContentSizeError || declared != expected.size) return false;
+  const std::size_t frameSize = ZSTD_findFrameCompressedSize(data, size);  // later bytes are not its
+  if (ZSTD_isError(frameSize) || frameSize > size) return false;
   static ZSTD_DCtx* ctx = ZSTD_createDCtx();
   static std::uint8_t out[kLargestFuzzedBytes];
-  const std::size_t n = ZSTD_decompressDCtx(ctx, out, expected.size, data, size);
+  const std::size_t n = ZSTD_decompressDCtx(ctx, out, expected.size, data, frameSize);
   return !ZSTD_isError(n) && n == expected.size && (n == 0 || std::memcmp(out, expected.data, n) == 0);
 }
 

@@ -280,7 +280,8 @@ Outcome oneShotZstd(const Bytes& in) {
   if (declared > (1ull << 30)) return o;
   o.bytes.resize(static_cast<std::size_t>(declared));
   ZSTD_DCtx* ctx = ZSTD_createDCtx();
-  const std::size_t n = ZSTD_decompressDCtx(ctx, o.bytes.data(), o.bytes.size(), in.data(), in.size());
+  const std::size_t frameSize = ZSTD_findFrameCompressedSize(in.data(), in.size());
+  const std::size_t n = ZSTD_decompressDCtx(ctx, o.bytes.data(), o.bytes.size(), in.data(), frameSize);
   ZSTD_freeDCtx(ctx);
   o.ok = !ZSTD_isError(n);
   if (o.ok)
