@@ -182,9 +182,9 @@ ByteView ZstdDecoder::State::stepwise(const std::uint8_t* data, std::size_t size
 //   every frame whose matches stay within its declared window that gives the
 //   ring's bytes; a corrupt frame reaching further back gets the library's
 //   whole-history reading, where the ring would give an error or stale bytes.
-// Returns false when neither applies or decoding fails, or a corrupt frame
-// decodes past its declared size; the step-wise algorithm then decides (and
-// words any error).
+// Returns false when neither applies, decoding fails, or a corrupt frame
+// decodes to other than its declared size; the step-wise algorithm then
+// decides (and words any error).
 bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) {
   ZSTD_frameHeader header;
   StreamBuffers need;
@@ -231,6 +231,9 @@ bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) 
       if (ringAt + header.blockSizeMax > need.out) ringAt = 0;
     }
   }
+  // A frame ending in an empty last block escapes the library's size check;
+  // one that holds less than it declares is left to the step-wise algorithm.
+  if (written != contentBytes) return false;
   out.size = written;
   return true;
 }
