@@ -177,11 +177,14 @@ ByteView ZstdDecoder::State::stepwise(const std::uint8_t* data, std::size_t size
 //   When that buffer is smaller than the content (a window smaller than the
 //   slice), the session uses it as a ring: each block gets the room left
 //   before the ring's end, and the ring restarts when less than a block is
-//   left. The room is mirrored here while the blocks land one after another
-//   in the output, so the history a block refers back to is all there. For
-//   every frame whose matches stay within its declared window that gives the
-//   ring's bytes; a corrupt frame reaching further back gets the library's
-//   whole-history reading, where the ring would give an error or stale bytes.
+//   left. Here the blocks land one after another in the output, so the
+//   history a block refers back to is all there, each with the ring's room
+//   but never more than the declared content has left: a block that would
+//   not fit in either fails here. For every frame whose matches stay within
+//   its declared window that gives the ring's bytes; a corrupt frame
+//   reaching further back is read as a streaming session decoding straight
+//   into a caller's buffer of the declared size reads it, where the ring
+//   would give an error or stale bytes.
 // Returns false when neither applies, decoding fails, or a corrupt frame
 // decodes to other than its declared size; the step-wise algorithm then
 // decides (and words any error).
@@ -221,7 +224,7 @@ bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) 
   std::size_t ringAt = 0;  // where the streaming session's next block would start in its ring
   for (std::size_t next; (next = ZSTD_nextSrcSizeToDecompress(blocks)) != 0; read += next) {
     if (next > size - read) return false;
-    const std::size_t blockRoom = ring ? need.out - ringAt : contentBytes - written;
+    const std::size_t blockRoom = ring ? std::min(need.out - ringAt, contentBytes - written) : contentBytes - written;
     const std::size_t n = ZSTD_decompressContinue(blocks, base + written, blockRoom, data + read, next);
     if (ZSTD_isError(n)) return false;
     written += n;

@@ -52,8 +52,9 @@ struct ByteView {
 // and its copy out. One exception: a corrupt frame whose window is smaller
 // than its content and whose matches reach back further than that window
 // (no encoder writes such a frame) is read with its whole decoded history,
-// as the library's one-shot decoder reads it, where the streaming session's
-// ring buffer would give an error or stale bytes.
+// as a streaming session decoding straight into a buffer of the declared
+// size reads it, where the session's ring buffer would give an error or
+// stale bytes.
 //
 // Not thread-safe: one decoder per owner and thread.
 class ZstdDecoder {
