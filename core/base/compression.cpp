@@ -165,18 +165,29 @@ ByteView ZstdDecoder::State::stepwise(const std::uint8_t* data, std::size_t size
 }
 
 // Decodes the first frame straight into an output buffer presized to its
-// declared content size, when that provably gives the step-wise outcome:
+// declared content size, when the step-wise outcome is kept:
 // - a frame of at most one step that is wholly present: the step-wise
 //   algorithm's first call takes the library's one-pass shortcut with one
 //   step of room; the same call is made here;
-// - a larger frame, wholly present, within the window limit, whose streaming
-//   output buffer holds its whole content: the streaming session then decodes
-//   block by block into that buffer without wrapping, by the same
-//   block-level calls with the same room that are made here, so every check
-//   and error is the same; only its copies out in 131,072-byte steps are
-//   saved. Those steps number ceil(N / step), which decides the cap.
-// Returns false when neither applies or decoding fails; the step-wise
-// algorithm then decides (and words any error).
+// - a larger frame, wholly present, within the window limit: the streaming
+//   session decodes it block by block into its output buffer, by the same
+//   block-level calls with the same room that are made here, so every size
+//   check and error is the same; only its copies out in 131,072-byte steps
+//   are saved. Those steps number ceil(N / step), which decides the cap.
+//   When that buffer is smaller than the content (a window smaller than the
+//   slice), the session uses it as a ring: each block gets the room left
+//   before the ring's end, and the ring restarts when less than a block is
+//   left. Here the blocks land one after another in the output, so the
+//   history a block refers back to is all there, each with the ring's room
+//   but never more than the declared content has left: a block that would
+//   not fit in either fails here. For every frame whose matches stay within
+//   its declared window that gives the ring's bytes; a corrupt frame
+//   reaching further back is read as a streaming session decoding straight
+//   into a caller's buffer of the declared size reads it, where the ring
+//   would give an error or stale bytes.
+// Returns false when neither applies, decoding fails, or a corrupt frame
+// decodes to other than its declared size; the step-wise algorithm then
+// decides (and words any error).
 bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) {
   ZSTD_frameHeader header;
   StreamBuffers need;
@@ -187,7 +198,8 @@ bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) 
   const bool oneStep = content <= step;
   const unsigned long long steps = oneStep ? 1 : (content + step - 1) / step;
   if (steps > kZstdOutputCap / step) return false;  // the step-wise path reports the cap
-  if (!oneStep && (!buffersFor(header, need) || need.out < content)) return false;
+  if (!oneStep && !buffersFor(header, need)) return false;
+  const bool ring = !oneStep && need.out < content;
   const std::size_t frameSize = ZSTD_findFrameCompressedSize(data, size);
   if (ZSTD_isError(frameSize) || frameSize > size) return false;  // cut short: step-wise
 
@@ -196,7 +208,10 @@ bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) 
     if (!blocks) return false;
   }
   out.restart();
-  const std::size_t room = oneStep ? step : static_cast<std::size_t>(content);
+  const auto contentBytes = static_cast<std::size_t>(content);
+  // A block in the ring may be given room up to the ring's size past the
+  // content decoded so far (which never exceeds the declared size here).
+  const std::size_t room = oneStep ? step : contentBytes + (ring ? need.out : 0);
   std::uint8_t* const base = out.reserve(room);
   if (oneStep) {
     const std::size_t written = ZSTD_decompressDCtx(blocks, base, room, data, frameSize);
@@ -206,12 +221,22 @@ bool ZstdDecoder::State::contiguous(const std::uint8_t* data, std::size_t size) 
   }
   if (ZSTD_isError(ZSTD_decompressBegin(blocks))) return false;
   std::size_t read = 0, written = 0;
+  std::size_t ringAt = 0;  // where the streaming session's next block would start in its ring
   for (std::size_t next; (next = ZSTD_nextSrcSizeToDecompress(blocks)) != 0; read += next) {
     if (next > size - read) return false;
-    const std::size_t n = ZSTD_decompressContinue(blocks, base + written, room - written, data + read, next);
+    const std::size_t blockRoom = ring ? std::min(need.out - ringAt, contentBytes - written) : contentBytes - written;
+    const std::size_t n = ZSTD_decompressContinue(blocks, base + written, blockRoom, data + read, next);
     if (ZSTD_isError(n)) return false;
     written += n;
+    if (written > contentBytes) return false;  // corrupt: the frame ends with an error or at the cap
+    if (ring && n != 0) {
+      ringAt += n;
+      if (ringAt + header.blockSizeMax > need.out) ringAt = 0;
+    }
   }
+  // A frame ending in an empty last block escapes the library's size check;
+  // one that holds less than it declares is left to the step-wise algorithm.
+  if (written != contentBytes) return false;
   out.size = written;
   return true;
 }

@@ -45,10 +45,16 @@ struct ByteView {
 // ignored; input that ends inside a frame yields what was decoded so far,
 // without an error; an empty input yields empty output). Errors:
 // "zstd: createDStream failed", "zstd: " + the library's error name, and the
-// cap text above. The outcome is always the step-wise algorithm's with a new
-// stream per call (same bytes, same cap failures, same error texts), also for
-// corrupt input; frames that declare their size are decoded without the
-// step-wise algorithm's intermediate copy where that cannot change it.
+// cap text above. The outcome is the step-wise algorithm's with a new stream
+// per call (same bytes, same cap failures, same error texts), also for
+// corrupt input; frames that declare their size and are wholly present are
+// decoded straight into the output, without the streaming session's buffer
+// and its copy out. One exception: a corrupt frame whose window is smaller
+// than its content and whose matches reach back further than that window
+// (no encoder writes such a frame) is read with its whole decoded history,
+// as a streaming session decoding straight into a buffer of the declared
+// size reads it, where the session's ring buffer would give an error or
+// stale bytes.
 //
 // Not thread-safe: one decoder per owner and thread.
 class ZstdDecoder {

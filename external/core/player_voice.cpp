@@ -78,11 +78,53 @@ inline Real cosineToQuarterTurn(Real x) noexcept {
   return (1 + c2 * x2) + x4 * (c4 + c6 * x2) + x8 * ((c8 + c10 * x2) + c12 * x4);
 }
 
-// The equal-power pair cos theta, sin theta for 0 <= theta <= pi/2.
-inline void equalPower(double theta, float& a, float& b) noexcept {
-  const auto angle = static_cast<float>(theta);
-  a = cosineToQuarterTurn<float>(angle);
-  b = cosineToQuarterTurn<float>(static_cast<float>(kHalfPi) - angle);
+// The equal-power pair cos theta, sin theta for 0 <= theta <= pi/2. Without
+// branches or calls, so a loop of them vectorises.
+inline void equalPower(float theta, float& a, float& b) noexcept {
+  a = cosineToQuarterTurn<float>(theta);
+  b = cosineToQuarterTurn<float>(static_cast<float>(kHalfPi) - theta);
+}
+
+// Frames handled per pass of a run: their positions, gains and reads sit in
+// fixed arrays on the stack (no allocation on the audio thread).
+constexpr std::size_t kPass = 64;
+
+// The read positions of a pass: each frame's index and fraction.
+struct Pass {
+  std::int64_t whole[kPass];
+  float fraction[kPass];
+};
+
+// Interpolated samples of a pass, one array per output channel.
+struct Frames {
+  float left[kPass];
+  float right[kPass];
+};
+
+// True when adding 1.0 to x n times over is exact at every step, so the
+// k-th sum is x + k: exactly when x + n is itself a double (below 2^52 every
+// x + k before it then is too). Positions and crossfade progress then follow
+// from k without the chain of additions.
+inline bool exactUnitSteps(double x, std::size_t n) noexcept {
+  const auto count = static_cast<double>(n);
+  const double end = x + count;
+  return x >= 0.0 && end < 4503599627370496.0 && end - count == x;
+}
+
+// Reads the frames of a pass one by one.
+inline void readPass(const StereoReader& from, const Pass& at, std::size_t n, Frames& out) noexcept {
+  for (std::size_t k = 0; k < n; ++k) from.readInside(at.whole[k], at.fraction[k], out.left[k], out.right[k]);
+}
+
+// Reads n consecutive frames of a stereo buffer from frame `whole` at one
+// fraction, in one walk along the buffer that vectorises; the values are
+// readInside's.
+inline void readRun(const float* samples, std::int64_t whole, float fraction, std::size_t n, Frames& out) noexcept {
+  const float* const a = samples + static_cast<std::uint64_t>(whole) * 2;
+  for (std::size_t k = 0; k < n; ++k) {
+    out.left[k] = a[2 * k] + (a[2 * k + 2] - a[2 * k]) * fraction;
+    out.right[k] = a[2 * k + 1] + (a[2 * k + 3] - a[2 * k + 1]) * fraction;
+  }
 }
 
 float raisedCosine(double position, double length) noexcept {
@@ -301,67 +343,95 @@ std::size_t PlayerVoice::renderLean(float* left, float* right, std::size_t frame
   const double advance = plan.advancing ? step : 0.0;
   double head = head0;
   float fraction = 0.0f;
+  // Crossfade and blend go pass by pass: first each frame's read position
+  // and gain, then the reads, then the mix over whole arrays, which the
+  // compiler vectorises. At a step of one frame whose sums are exact (see
+  // exactUnitSteps) the positions follow from the first, and a stereo
+  // buffer is read in one walk; otherwise each head is the one before plus
+  // the step, as in renderFrame.
+  const bool unitSteps = Stereo && plan.advancing && step == 1.0;
+  Pass at;
+  Frames now;
   if (Crossfade) {
     const StereoReader fading(fading_.samples, fading_.frames, Stereo ? 2 : fading_.channels);
     double progress = crossfadeProgress_;
-    for (std::size_t k = 0; k < count; ++k) {
-      const std::int64_t whole = split(head, fraction);
-      float l, r, fl, fr;
-      current.readInside(whole, fraction, l, r);
-      fading.readInside(whole, fraction, fl, fr);
-      const auto g = static_cast<float>(progress * kSwapFadeStep);  // below 1 throughout the run
-      left[k] = fl + (l - fl) * g;
-      right[k] = fr + (r - fr) * g;
-      progress += step;
-      head += advance;
+    Frames before;
+    float gain[kPass];
+    for (std::size_t done = 0; done < count; done += kPass) {
+      const std::size_t n = std::min(kPass, count - done);
+      if (unitSteps && exactUnitSteps(head, n) && exactUnitSteps(progress, n)) {
+        // The gain stays below 1 throughout the run. The index goes through
+        // int: an int converts to double in vector registers, a size_t not.
+        for (std::size_t k = 0; k < n; ++k) {
+          gain[k] = static_cast<float>((progress + static_cast<double>(static_cast<int>(k))) * kSwapFadeStep);
+        }
+        const std::int64_t whole = split(head, fraction);
+        readRun(current.samples, whole, fraction, n, now);
+        readRun(fading.samples, whole, fraction, n, before);
+        head += static_cast<double>(n);
+        progress += static_cast<double>(n);
+      } else {
+        for (std::size_t k = 0; k < n; ++k) {
+          at.whole[k] = split(head, at.fraction[k]);
+          gain[k] = static_cast<float>(progress * kSwapFadeStep);
+          progress += step;
+          head += advance;
+        }
+        readPass(current, at, n, now);
+        readPass(fading, at, n, before);
+      }
+      float* const l = left + done;
+      float* const r = right + done;
+      for (std::size_t k = 0; k < n; ++k) {
+        l[k] = before.left[k] + (now.left[k] - before.left[k]) * gain[k];
+        r[k] = before.right[k] + (now.right[k] - before.right[k]) * gain[k];
+      }
     }
     crossfadeProgress_ = progress;
   } else if (tail) {
     // A loop of whole frames reads the tail at the same fraction.
     const bool wholeLength = plan.length == std::floor(plan.length);
     const auto lengthFrames = static_cast<std::int64_t>(plan.length);
-    auto blendFrame = [&](std::size_t k, float a, float b) {
-      float l, r, tl, tr, tailFraction = 0.0f;
-      const std::int64_t whole = split(head, fraction);
-      current.readInside(whole, fraction, l, r);
-      if (wholeLength) {
-        current.readInside(whole - lengthFrames, fraction, tl, tr);
-      } else {
-        const std::int64_t tailWhole = split(head - plan.length, tailFraction);
-        current.readInside(tailWhole, tailFraction, tl, tr);
-      }
-      left[k] = l * a + tl * b;
-      right[k] = r * a + tr * b;
-      head += advance;
-    };
-    // The blend angle grows by the same amount every frame: four lanes of
-    // (cos, sin), each turned by four frames' angle at a time, keep
-    // consecutive frames from waiting on each other. Short blends (a large
-    // angle per frame) take the direct gains.
-    const double angleStep = plan.advancing ? step * plan.blendAngle : 0.0;
-    std::size_t k = 0;
-    if (4.0 * angleStep <= 0.25) {
-      const double theta = (plan.blend - (loopEnd - head0)) * plan.blendAngle;
-      double laneA[4], laneB[4];
-      for (int j = 0; j < 4; ++j) {
-        laneA[j] = cosineToQuarterTurn<double>(theta + j * angleStep);
-        laneB[j] = cosineToQuarterTurn<double>(kHalfPi - (theta + j * angleStep));
-      }
-      const double turnCos = cosineToQuarterTurn<double>(4.0 * angleStep);
-      const double turnSin = cosineToQuarterTurn<double>(kHalfPi - 4.0 * angleStep);
-      for (; k + 4 <= count; k += 4) {
-        for (int j = 0; j < 4; ++j) {
-          blendFrame(k + j, static_cast<float>(laneA[j]), static_cast<float>(laneB[j]));
-          const double turned = laneA[j] * turnCos - laneB[j] * turnSin;
-          laneB[j] = laneB[j] * turnCos + laneA[j] * turnSin;
-          laneA[j] = turned;
+    Pass behind;
+    Frames tailFrames;
+    float gainNow[kPass], gainTail[kPass];
+    for (std::size_t done = 0; done < count; done += kPass) {
+      const std::size_t n = std::min(kPass, count - done);
+      if (unitSteps && wholeLength && exactUnitSteps(head, n)) {
+        for (std::size_t k = 0; k < n; ++k) {
+          const double position = head + static_cast<double>(static_cast<int>(k));
+          gainNow[k] = static_cast<float>((plan.blend - (loopEnd - position)) * plan.blendAngle);
         }
+        const std::int64_t whole = split(head, fraction);
+        readRun(current.samples, whole, fraction, n, now);
+        readRun(current.samples, whole - lengthFrames, fraction, n, tailFrames);
+        head += static_cast<double>(n);
+      } else {
+        for (std::size_t k = 0; k < n; ++k) {
+          at.whole[k] = split(head, at.fraction[k]);
+          if (wholeLength) {
+            behind.whole[k] = at.whole[k] - lengthFrames;
+            behind.fraction[k] = at.fraction[k];
+          } else {
+            behind.whole[k] = split(head - plan.length, behind.fraction[k]);
+          }
+          gainNow[k] = static_cast<float>((plan.blend - (loopEnd - head)) * plan.blendAngle);
+          head += advance;
+        }
+        readPass(current, at, n, now);
+        readPass(current, behind, n, tailFrames);
       }
-    }
-    for (; k < count; ++k) {
-      float a, b;
-      equalPower((plan.blend - (loopEnd - head)) * plan.blendAngle, a, b);
-      blendFrame(k, a, b);
+      // The angles become the equal-power gains.
+      for (std::size_t k = 0; k < n; ++k) {
+        const float theta = gainNow[k];
+        equalPower(theta, gainNow[k], gainTail[k]);
+      }
+      float* const l = left + done;
+      float* const r = right + done;
+      for (std::size_t k = 0; k < n; ++k) {
+        l[k] = now.left[k] * gainNow[k] + tailFrames.left[k] * gainTail[k];
+        r[k] = now.right[k] * gainNow[k] + tailFrames.right[k] * gainTail[k];
+      }
     }
   } else {
     for (std::size_t k = 0; k < count; ++k) {
@@ -422,7 +492,7 @@ void PlayerVoice::renderFrame(float& left, float& right, const RenderPlan& plan)
     float tl, tr, a, b;
     current.read(head, l, r);
     current.read(head - plan.length, tl, tr);
-    equalPower((plan.blend - (plan.loopEnd - head)) * plan.blendAngle, a, b);
+    equalPower(static_cast<float>((plan.blend - (plan.loopEnd - head)) * plan.blendAngle), a, b);
     l = l * a + tl * b;
     r = r * a + tr * b;
   } else {

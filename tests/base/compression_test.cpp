@@ -272,6 +272,138 @@ TEST(Zstd, OutcomeDoesNotDependOnEarlierFrames) {
   EXPECT_EQ(describe(fastZstd(d, inputs[3])), "ok, 100000 bytes");
 }
 
+// A streaming session decoding the first frame straight into a buffer of
+// its declared size (stable output: no ring, the whole history in the
+// output), the input in two pieces so that it decodes block by block.
+Outcome stableOutputZstd(const Bytes& in) {
+  Outcome o;
+  const unsigned long long declared = ZSTD_getFrameContentSize(in.data(), in.size());
+  const std::size_t frameSize = ZSTD_findFrameCompressedSize(in.data(), in.size());
+  if (declared > (1ull << 30) || ZSTD_isError(frameSize) || frameSize < 2) return o;
+  o.bytes.resize(static_cast<std::size_t>(declared));
+  ZSTD_DCtx* ctx = ZSTD_createDCtx();
+  ZSTD_DCtx_setParameter(ctx, ZSTD_d_stableOutBuffer, 1);
+  ZSTD_outBuffer out{o.bytes.data(), o.bytes.size(), 0};
+  ZSTD_inBuffer piece{in.data(), frameSize - 1, 0};
+  std::size_t ret = ZSTD_decompressStream(ctx, &out, &piece);
+  if (!ZSTD_isError(ret)) {
+    piece.size = frameSize;
+    ret = ZSTD_decompressStream(ctx, &out, &piece);
+  }
+  ZSTD_freeDCtx(ctx);
+  o.ok = !ZSTD_isError(ret) && ret == 0;
+  if (o.ok)
+    o.bytes.resize(out.pos);
+  else
+    o.error = ZSTD_isError(ret) ? std::string("zstd: ") + ZSTD_getErrorName(ret) : "cut short";
+  return o;
+}
+
+Bytes compressWithWindow(const Bytes& plain, int windowLog, bool checksum, int level = 3) {
+  ZSTD_CCtx* c = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, level);
+  ZSTD_CCtx_setParameter(c, ZSTD_c_windowLog, windowLog);
+  ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, checksum ? 1 : 0);
+  Bytes frame(ZSTD_compressBound(plain.size()));
+  frame.resize(ZSTD_compress2(c, frame.data(), frame.size(), plain.data(), plain.size()));
+  ZSTD_freeCCtx(c);
+  return frame;
+}
+
+// Slices whose window is smaller than their content: the streaming session
+// decodes them through a ring buffer, the decoder straight into its output.
+// Whole, cut, corrupted: the outcome must be the step-wise algorithm's. The
+// one allowed difference is a corrupt frame that reaches back past its
+// window, which must then be read as a streaming session decoding into a
+// buffer of the declared size reads it.
+TEST(Zstd, WindowSmallerThanTheFrameMatchesTheStepwiseAlgorithm) {
+  std::mt19937 rng(77);
+  ZstdDecoder d, reference;
+  int compared = 0, pastWindow = 0;
+  for (int windowLog : {10, 12, 17}) {
+    for (std::size_t size : {200000ul, 700001ul}) {
+      // Bursts of noise between silence, and a repeat of an earlier stretch.
+      Bytes plain(size, 0);
+      for (std::size_t i = 0; i < size; ++i) {
+        if ((i / 3000) % 4 == 0) plain[i] = static_cast<std::uint8_t>(rng() % 11);
+      }
+      std::copy(plain.begin(), plain.begin() + 20000, plain.end() - 20000);
+      for (bool checksum : {false, true}) {
+        const Bytes frame = compressWithWindow(plain, windowLog, checksum);
+        const std::string what = "window 2^" + std::to_string(windowLog) + ", " + std::to_string(size) + " bytes";
+        const Outcome whole = fastZstd(d, frame);
+        EXPECT_TRUE(whole.ok && whole.bytes == plain) << what;
+        EXPECT_TRUE(whole == stepwiseZstd(reference, frame)) << what;
+        for (std::size_t cut : {frame.size() / 3, frame.size() - 1}) {
+          const Bytes part(frame.begin(), frame.begin() + cut);
+          EXPECT_TRUE(fastZstd(d, part) == stepwiseZstd(reference, part)) << what << " cut";
+        }
+        for (int k = 0; k < 12; ++k) {
+          Bytes corrupt = frame;
+          corrupt[6 + rng() % (corrupt.size() - 6)] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+          const Outcome a = fastZstd(d, corrupt);
+          const Outcome b = stepwiseZstd(reference, corrupt);
+          ++compared;
+          if (a == b) continue;
+          ++pastWindow;
+          EXPECT_TRUE(a.ok && a == stableOutputZstd(corrupt))
+              << what << " corrupt: " << describe(a) << " vs " << describe(b);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 3 * 2 * 2 * 12);
+  EXPECT_LT(pastWindow, compared / 4);
+}
+
+// A frame written with a 1 MiB window whose header claims 128 KiB: its
+// matches reach 600 KiB back. The streaming session's ring no longer holds
+// that history; the decoder reads it from its output, like a session
+// decoding into a buffer of the whole size, and gets the bytes that were
+// compressed.
+TEST(Zstd, FrameReachingPastItsDeclaredWindowIsReadWithItsWholeHistory) {
+  std::mt19937 rng(5);
+  Bytes plain(1500000);
+  for (std::size_t i = 0; i < 600000; ++i) plain[i] = static_cast<std::uint8_t>(rng());
+  for (std::size_t i = 600000; i < plain.size(); ++i) plain[i] = plain[i - 600000];
+  Bytes frame = compressWithWindow(plain, 20, false);
+  ASSERT_EQ(frame[4] & 0x20, 0) << "the frame must carry a window descriptor";
+  ASSERT_EQ(frame[5], 0x50) << "1 MiB";
+  frame[5] = 0x38;  // 128 KiB
+  ZstdDecoder d;
+  const Outcome stepwise = stepwiseZstd(d, frame);
+  EXPECT_FALSE(stepwise.ok && stepwise.bytes == plain) << describe(stepwise);
+  const Outcome fast = fastZstd(d, frame);
+  EXPECT_TRUE(fast.ok && fast.bytes == plain) << describe(fast);
+  EXPECT_TRUE(fast == stableOutputZstd(frame));
+}
+
+// Frames whose window buffer is smaller than their content, with blocks
+// the streaming session refuses or that decode past the declared size (the
+// session finds out at the frame's end, the decoder must stop writing at the
+// declared size plus one ring). Found nowhere in the field; each must fail as
+// in the streaming session.
+TEST(Zstd, CorruptBlocksInAWindowedFrameFailAsInTheStreamingSession) {
+  std::vector<Bytes> frames;
+  // One raw block larger than a 1 KiB window's blocks may be.
+  for (unsigned n : {133185u, 200000u}) frames.push_back(oversizedRawBlockFrame(n, 0x80, 0x00));
+  // 140,000 bytes declared, 400 RLE blocks of 1 KiB each: 409,600 decoded.
+  Bytes rle = {0x28, 0xB5, 0x2F, 0xFD, 0x80, 0x00};
+  for (int i = 0; i < 4; ++i) rle.push_back(static_cast<std::uint8_t>(140000u >> (8 * i)));
+  for (int b = 0; b < 400; ++b) {
+    const unsigned header = (1024u << 3) | (1u << 1) | (b == 399 ? 1u : 0u);  // RLE
+    for (int i = 0; i < 3; ++i) rle.push_back(static_cast<std::uint8_t>(header >> (8 * i)));
+    rle.push_back(0x11);
+  }
+  frames.push_back(rle);
+  for (const Bytes& frame : frames) {
+    ZstdDecoder fresh, reference;
+    const Outcome stepwise = stepwiseZstd(reference, frame);
+    EXPECT_EQ(describe(fastZstd(fresh, frame)), describe(stepwise));
+    EXPECT_EQ(describe(stepwise), "error \"zstd: Data corruption detected\"");
+  }
+}
+
 TEST(Zstd, DecoderIsReusableAfterErrorsAndMoves) {
   const std::string text(300000, 'x');
   Bytes frame(ZSTD_compressBound(text.size()));

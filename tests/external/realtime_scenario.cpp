@@ -23,12 +23,12 @@ std::vector<float> tone(std::size_t frames, double frequency) {
 
 }  // namespace
 
-ScenarioStats runEveryCommandKind(Instance& instance, const PerformCall& perform) {
+ScenarioStats runEveryCommandKind(Instance& instance, const PerformCall& perform, double sampleRate) {
   constexpr long kFrames = 64;
   InstanceState& state = instance.state();
   FrameTranslator translator(state);
-  instance.prepare(44100.0, kFrames);  // a rate other than 48 kHz exercises both resamplings
-  instance.logPatches(true);           // the applied-patch log is written on the audio thread too
+  instance.prepare(sampleRate, kFrames);
+  instance.logPatches(true);  // the applied-patch log is written on the audio thread too
 
   std::vector<double> inL(kFrames), inR(kFrames), outL(kFrames), outR(kFrames);
   const double* ins[2] = {inL.data(), inR.data()};

@@ -21,6 +21,8 @@ struct ScenarioStats {
 
 using PerformCall = std::function<void(Instance& instance, const double* const* ins, double* const* outs, long frames)>;
 
-ScenarioStats runEveryCommandKind(Instance& instance, const PerformCall& perform);
+// At 44.1 kHz both resamplings run; at 48 kHz the voice's one-frame-step
+// runs.
+ScenarioStats runEveryCommandKind(Instance& instance, const PerformCall& perform, double sampleRate = 44100.0);
 
 }  // namespace omber::external::testing
