@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/engine/engine.h"
+#include "fuzz/stream_state.h"
 #include "link/frame.h"
 
 namespace {
@@ -77,17 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       case 6: {  // the session's state, as the server link and earlier prints leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
-        if (flags & 1) {
-          live.readiness().apply({});
-        } else {
-          live.readiness().withdraw();
-        }
-        // A stream starts on the source the engine holds, or stops.
-        if (flags & 2) {
-          if (!live.playback().playing()) live.playback().start(2, 0);
-        } else {
-          live.playback().stop();
-        }
+        omber::fuzzing::setStreamState(live, flags & 1, flags & 2);
         // A finished print's length: at least a bar at the fastest tempo.
         const double period =
             in.ConsumeBool() ? in.PickValueInArray(kOddNumbers) : in.ConsumeFloatingPointInRange(0.2, 64.0);

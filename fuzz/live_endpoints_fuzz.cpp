@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/engine/engine.h"
+#include "fuzz/stream_state.h"
 #include "link/frame.h"
 
 namespace {
@@ -43,17 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3: engine.inlet("bar", {}); break;
       case 4: {  // the stream's state, as the server link and a print would leave it
         const auto flags = in.ConsumeIntegral<std::uint8_t>();
-        if (flags & 1) {
-          live.readiness().apply({});
-        } else {
-          live.readiness().withdraw();
-        }
-        // A stream starts on the source the engine holds, or stops.
-        if (flags & 2) {
-          if (!live.playback().playing()) live.playback().start(2, 0);
-        } else {
-          live.playback().stop();
-        }
+        omber::fuzzing::setStreamState(live, flags & 1, flags & 2);
         live.grid().setGridTempo(flags & 8 ? in.ConsumeFloatingPointInRange(1.0, 400.0) : 0.0);  // 0: no grid
         // Once valid, the resume point is only ever replaced.
         if (flags & 16) live.grid().resumeAt(live.grid().barCounter(), 0.0);
